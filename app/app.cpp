@@ -1,0 +1,190 @@
+#include "app/app.h"
+
+#include "app/config.h"
+#include "app/crashdump.h"
+#include "app/iconfile.h"
+#include "app/log.h"
+#include "app/msgbox.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "browser/trustsites.h"
+
+#include <Poco/Net/HTTPStreamFactory.h>
+
+#include <objbase.h>
+#include <string.h>
+
+CVelmoraChatApp* g_pApp = nullptr;
+
+CVelmoraChatApp::CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine, int showCommand)
+    : m_sysInfo(), m_instance(instance), m_commandLine(commandLine ? commandLine : L""),
+      m_showCommand(showCommand), m_mainWindow(nullptr), m_dataFolder(ComputeDataFolder()),
+      m_trayIconId(0), m_instanceMutex(nullptr)
+{
+    strcpy(m_sysInfo.architecture, "X86");
+}
+
+CVelmoraChatApp::~CVelmoraChatApp()
+{
+    // The mutex stays held until the process ends; the object lives as long.
+}
+
+bool AcquireInstanceMutex(HANDLE* mutex)
+{
+    *mutex = CreateMutexW(nullptr, FALSE, kInstanceMutexName);
+    if (*mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+        ShowMessageBox(nullptr, "程序已经在运行,同一时刻只能有一个实例运行!", "警告",
+                       MB_OK | MB_ICONINFORMATION);
+        CloseHandle(*mutex);
+        *mutex = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool CVelmoraChatApp::InitInstance()
+{
+    CoInitialize(nullptr);
+
+    if (!AcquireInstanceMutex(&m_instanceMutex)) return false;
+
+    SetUnhandledExceptionFilter(CrashDumpFilter);
+    MakeDirectories(DownloadFolder().c_str());
+
+    if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
+    if (!LoadComponentList()) return false;
+    // The skinned window engine starts here once it exists; until then there
+    // are no engine resources to load.
+
+    if (!LoadLoginIcon()) WriteLog("[error] LoadLoginIcon!!!");
+
+    Poco::Net::HTTPStreamFactory::registerFactory();
+    return true;
+}
+
+void CVelmoraChatApp::ExitInstance()
+{
+    CoUninitialize();
+}
+
+HWND CVelmoraChatApp::CreateMainWindow()
+{
+    // The main window arrives with the window engine.
+    return nullptr;
+}
+
+int CVelmoraChatApp::Run()
+{
+    HWND window = CreateMainWindow();
+    if (!window) {
+        // This build has no main window yet: start-up is the whole run.
+        WriteLog("start-up finished, no main window in this build: exiting\r\n");
+        return 0;
+    }
+    AnimateWindow(window, 1000, AW_ACTIVATE | AW_BLEND);
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    int code = MessageLoop();
+    return code;
+}
+
+int CVelmoraChatApp::MessageLoop()
+{
+    bool idle = true;
+    int idleCount = 0;
+    MSG msg;
+    for (;;) {
+        while (idle && !PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (!OnIdle(idleCount++)) idle = false;
+        }
+        int result = GetMessageW(&msg, nullptr, 0, 0);
+        if (result == -1) continue;
+        if (result == 0) break;
+        if (!PreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (msg.message != WM_PAINT && msg.message != 0x118 && msg.message != WM_MOUSEMOVE) {
+            idle = true;
+            idleCount = 0;
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+bool CVelmoraChatApp::PreTranslateMessage(MSG*)
+{
+    return false;
+}
+
+bool CVelmoraChatApp::OnIdle(int)
+{
+    return false;
+}
+
+bool CVelmoraChatApp::LoadLoginIcon()
+{
+    HICON icon = LoadIconW(m_instance, MAKEINTRESOURCEW(kLoginIconId));
+    if (!icon) return false;
+
+    wchar_t system[MAX_PATH] = L"";
+    GetSystemDirectoryW(system, MAX_PATH);
+    std::wstring target = std::wstring(system, 2) + L"\\login.ico";
+    std::wstring source = AnsiToWide(ExeDirectory()) + L"\\login.ico";
+
+    if (GetFileAttributesW(source.c_str()) == INVALID_FILE_ATTRIBUTES)
+        WriteIconFile(icon, target.c_str());
+    else
+        CopyFileW(source.c_str(), target.c_str(), FALSE);
+    DestroyIcon(icon);
+    return true;
+}
+
+bool IsTrustedSiteCommandLine(const std::wstring& commandLine)
+{
+    std::string text = WideToAnsi(commandLine);
+    return strncmp(text.c_str(), "http://127.0.0.1", 16) == 0 ||
+           strncmp(text.c_str(), "http://localhost", 16) == 0;
+}
+
+bool IsRunningAsAdministrator()
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExW(&version);
+    if (version.dwMajorVersion * 256 + version.dwMinorVersion < 0x0600) return true;
+
+    bool elevated = false;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        TOKEN_ELEVATION elevation = {};
+        DWORD size = 0;
+        if (GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+            size == sizeof elevation)
+            elevated = elevation.TokenIsElevated != 0;
+        CloseHandle(token);
+    }
+    WriteLog(elevated ? "Program is running in administrator mode\r\n"
+                      : "Program  is not running in administrator mode\r\n");
+    return elevated;
+}
+
+int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand)
+{
+    g_pApp = new CVelmoraChatApp(instance, commandLine, showCommand);
+
+    if (!g_pApp->m_commandLine.empty() && IsTrustedSiteCommandLine(g_pApp->m_commandLine)) {
+        AddTrustSites(WideToAnsi(g_pApp->m_commandLine), kZoneMapRanges, kZoneMapDomains);
+        return 0;
+    }
+
+    WriteLog("---------------------------Pylonix Start----------------------\r\n");
+
+    if (!IsRunningAsAdministrator()) {
+        ShowMessageBox(nullptr, "请以管理员身份运行该程序!", "警告", MB_OK);
+        return -1;
+    }
+
+    int code = g_pApp->InitInstance() ? g_pApp->Run() : -1;
+    g_pApp->ExitInstance();
+    return code;
+}

@@ -1,0 +1,73 @@
+#pragma once
+// The application object: start-up, message loop and shutdown.
+#include <windows.h>
+
+#include <string>
+
+// Process-wide facts about the workstation, filled by the operating-system
+// probe at start-up and read everywhere else. Flags are 0 or 1.
+struct SystemInfo {
+    int windows2000;
+    int windowsXP;
+    int server2003;
+    int windowsVista;
+    int server2008;
+    int windows7;
+    int windows8;
+    int server2012;
+    int serverEdition;
+    int unknownOS;
+    int englishUI;
+    int simplifiedChineseUI;
+    int traditionalChineseUI;
+    char architecture[8];  // "X86" or "X64"
+};
+
+class CMainDlg;
+
+class CVelmoraChatApp {
+public:
+    CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
+    virtual ~CVelmoraChatApp();
+
+    virtual bool InitInstance();
+    virtual void ExitInstance();
+    virtual int Run();
+    virtual HWND CreateMainWindow();
+    virtual int MessageLoop();
+    virtual bool PreTranslateMessage(MSG* msg);
+    virtual bool OnIdle(int idleCount);
+    virtual bool LoadLoginIcon();
+
+    SystemInfo m_sysInfo;
+    HINSTANCE m_instance;
+    std::wstring m_commandLine;
+    int m_showCommand;
+    CMainDlg* m_mainWindow;
+    std::wstring m_dataFolder;   // with trailing backslash, or ""
+    UINT m_trayIconId;
+
+private:
+    HANDLE m_instanceMutex;
+};
+
+// The one application object, created by the entry point.
+extern CVelmoraChatApp* g_pApp;
+
+// The whole process: command-line mode, administrator check, start-up, run,
+// shutdown. Returns the process exit code.
+int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
+
+// True when the command line asks only to trust a local address.
+bool IsTrustedSiteCommandLine(const std::wstring& commandLine);
+
+// Vista and later: the process token must be elevated.
+bool IsRunningAsAdministrator();
+
+// Opens the single-instance mutex. False (with the message shown) when
+// another instance holds it.
+bool AcquireInstanceMutex(HANDLE* mutex);
+
+const wchar_t* const kInstanceMutexName = L"PylonixClient App Mutex 2013-07-29";
+const int kLoginIconId = 130;
+const int kTrayIconId = 3016;

@@ -1,0 +1,7 @@
+#pragma once
+// Conversions between narrow texts (active code page) and UTF-16, done only
+// at the window, file-system and registry boundaries.
+#include <string>
+
+std::wstring AnsiToWide(const std::string& text);
+std::string WideToAnsi(const std::wstring& text);

@@ -1,0 +1,35 @@
+#pragma once
+// One check item: what a probe found and how it is judged.
+#include <string>
+
+enum ItemKind {
+    kItemCpu = 1,
+    kItemMemory = 2,
+    kItemOperatingSystem = 3,
+    kItemServicePack = 4,
+    kItemBrowserVersion = 5,
+    kItemBrowserSettings = 6,
+    kItemConnectivity = 7,
+    kItemComponents = 8,
+    kItemPatch = 10,
+};
+
+enum ItemState {
+    kStatePassed = 1,
+    kStateFailed = 2,
+    kStateWarning = 3,
+};
+
+struct CheckItem {
+    int kind = kItemCpu;
+    std::string title;
+    std::string description;
+    int installed = 0;
+    std::string optimal;
+    int progress = 0;
+    int state = kStatePassed;
+    int row = 0;
+};
+
+// The item's title in the interface language.
+const char* CheckItemTitle(int kind, bool english);

@@ -1,0 +1,179 @@
+#!/bin/bash
+# Smoke test for pylonix-demo-server. Builds nothing.
+# usage: smoke-test.sh path/to/pylonix-demo-server
+set -u
+
+BIN=${1:?usage: smoke-test.sh path/to/pylonix-demo-server}
+TMP=$(mktemp -d)
+SERVER_PID=
+FAILURES=0
+
+cleanup() {
+    if [ -n "$SERVER_PID" ] && kill -0 "$SERVER_PID" 2>/dev/null; then
+        kill "$SERVER_PID" 2>/dev/null
+        wait "$SERVER_PID" 2>/dev/null
+    fi
+    rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; FAILURES=$((FAILURES + 1)); }
+check() { # check DESCRIPTION ACTUAL EXPECTED
+    if [ "$2" = "$3" ]; then echo "ok   $1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+
+if command -v curl >/dev/null 2>&1; then USE_CURL=1; else USE_CURL=0; fi
+
+# fetch METHOD PATH -> STATUS CLEN BODYLEN FAILED LOCATION; body in $TMP/body.
+# FAILED=1 when the client reports an incomplete transfer.
+fetch() {
+    local method=$1 path=$2 line
+    rm -f "$TMP/body" "$TMP/hdr"
+    if [ "$USE_CURL" = 1 ]; then
+        local out=("-o" "$TMP/body") head=()
+        if [ "$method" = HEAD ]; then head=(-I); out=("-o" "/dev/null"); fi
+        FAILED=0
+        curl -s --max-time 10 "${head[@]}" -D "$TMP/hdr" "${out[@]}" "$BASE$path" || FAILED=1
+        touch "$TMP/body" "$TMP/hdr"
+        STATUS=$(head -n1 "$TMP/hdr" | awk '{print $2}')
+        CLEN=$(tr -d '\r' <"$TMP/hdr" | awk 'tolower($1)=="content-length:" {print $2}')
+        LOCATION=$(tr -d '\r' <"$TMP/hdr" | awk 'tolower($1)=="location:" {print $2}')
+        BODYLEN=$(wc -c <"$TMP/body" | tr -d ' ')
+    else
+        line=$(python3 - "$method" "$PORT" "$path" "$TMP/body" <<'PY'
+import http.client, sys
+method, port, path, body = sys.argv[1:5]
+conn = http.client.HTTPConnection("127.0.0.1", int(port), timeout=10)
+conn.request(method, path)
+r = conn.getresponse()
+failed = 0
+try:
+    data = r.read()
+except http.client.IncompleteRead as e:
+    data, failed = e.partial, 1
+open(body, "wb").write(data)
+print(r.status, r.getheader("Content-Length", ""), len(data), failed, r.getheader("Location", ""))
+PY
+)
+        read -r STATUS CLEN BODYLEN FAILED LOCATION <<<"$line"
+    fi
+}
+
+set_fault() { # set_fault PATH MODE
+    fetch GET "/_demo/fault?path=$(printf '%s' "$1" | sed 's|/|%2F|g')&mode=$2"
+    check "fault endpoint accepts $2 for $1" "$STATUS $(cat "$TMP/body")" "200 ok"
+}
+
+start_server() {
+    rm -f "$TMP/port"
+    "$BIN" --port 0 --port-file "$TMP/port" "$@" >"$TMP/stdout" 2>"$TMP/stderr" &
+    SERVER_PID=$!
+    for _ in $(seq 100); do
+        [ -s "$TMP/port" ] && break
+        sleep 0.1
+    done
+    [ -s "$TMP/port" ] || { cat "$TMP/stderr"; echo "FAIL: no port file"; exit 1; }
+    PORT=$(cat "$TMP/port")
+    BASE="http://127.0.0.1:$PORT"
+    sleep 0.1
+    check "startup line" "$(cat "$TMP/stdout")" "demo server listening on 127.0.0.1:$PORT"
+}
+
+INF=/norvik/DownLoad/ThirdParty/local.inf
+OCX=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx
+CHARTS=/norvik/DownLoad/ThirdParty/PylonixCharts.ocx
+LOGIN=/norvik/login.htm
+
+mkdir -p "$TMP/root/norvik/DownLoad/ThirdParty"
+printf 'charts from root\n' >"$TMP/root$CHARTS"
+printf 'extra\n' >"$TMP/root/norvik/DownLoad/ThirdParty/Extra.dll"
+
+start_server --root "$TMP/root" --fault "$LOGIN=404"
+
+echo "== built-in content"
+fetch GET "$INF"
+check "GET local.inf status" "$STATUS" 200
+check "GET local.inf Content-Length matches body" "$CLEN" "$BODYLEN"
+GET_LEN=$BODYLEN
+grep -q $'^thirdparty001=PylonixPrint.ocx\r$' "$TMP/body" || fail "local.inf lacks CRLF entry for PylonixPrint.ocx"
+grep -q $'^version002=3.1.0.12\r$' "$TMP/body" || fail "local.inf lacks version002"
+fetch HEAD "$INF"
+check "HEAD local.inf status" "$STATUS" 200
+check "HEAD local.inf Content-Length equals GET body" "$CLEN" "$GET_LEN"
+
+fetch GET "$OCX"
+check "GET component status" "$STATUS" 200
+[ "$BODYLEN" -gt 1024 ] || fail "component body too small: $BODYLEN"
+cp "$TMP/body" "$TMP/ocx1"
+fetch GET "$OCX"
+cmp -s "$TMP/body" "$TMP/ocx1" || fail "component bytes differ between requests"
+
+fetch GET /norvik/nothing-here
+check "unknown path" "$STATUS" 404
+
+echo "== --root and --fault options"
+fetch GET "$CHARTS"
+check "root file overrides built-in" "$STATUS $(cat "$TMP/body")" "200 charts from root"
+fetch GET /norvik/DownLoad/ThirdParty/Extra.dll
+check "extra root file served" "$STATUS $BODYLEN" "200 6"
+fetch GET "$LOGIN"
+check "--fault 404 at start" "$STATUS" 404
+set_fault "$LOGIN" normal
+fetch GET "$LOGIN"
+check "normal removes fault" "$STATUS" 200
+grep -qi '<form' "$TMP/body" || fail "login page has no form"
+
+echo "== faults"
+set_fault "$INF" 404
+fetch GET "$INF";  check "404 fault GET" "$STATUS" 404
+fetch HEAD "$INF"; check "404 fault HEAD" "$STATUS" 404
+fetch GET "$INF?x=1"; check "fault ignores query string" "$STATUS" 404
+
+set_fault "$INF" 302
+fetch GET "$INF"
+check "302 fault status" "$STATUS" 302
+case "$LOCATION" in
+    */norvik/login.htm) echo "ok   302 Location" ;;
+    *) fail "302 Location: '$LOCATION'" ;;
+esac
+
+set_fault "$INF" empty
+fetch GET "$INF"
+check "empty fault" "$STATUS $CLEN $BODYLEN" "200 0 0"
+
+set_fault "$OCX" cut
+fetch HEAD "$OCX"
+check "cut fault HEAD is intact" "$STATUS $CLEN" "200 $(wc -c <"$TMP/ocx1" | tr -d ' ')"
+fetch GET "$OCX"
+check "cut fault GET status" "$STATUS" 200
+[ "$BODYLEN" -lt "$CLEN" ] || fail "cut body not short: $BODYLEN of $CLEN"
+check "cut fault reported by client" "$FAILED" 1
+
+fetch GET /_demo/fault?path=%2Fx\&mode=bogus
+check "bad mode rejected" "$STATUS" 400
+
+echo "== reset and request log"
+fetch GET /_demo/reset
+check "reset" "$STATUS" 200
+fetch GET "$INF";  check "reset restores local.inf" "$STATUS $CLEN" "200 $GET_LEN"
+fetch GET "$OCX";  check "reset restores component" "$STATUS $BODYLEN" "200 $CLEN"
+fetch HEAD "$LOGIN"
+fetch GET /_demo/requests
+check "request log" "$(cat "$TMP/body")" "GET $INF
+GET $OCX
+HEAD $LOGIN"
+
+echo "== shutdown"
+kill -TERM "$SERVER_PID"
+for _ in $(seq 50); do kill -0 "$SERVER_PID" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$SERVER_PID" 2>/dev/null; then
+    fail "server ignores SIGTERM"
+else
+    wait "$SERVER_PID"; check "exit status after SIGTERM" "$?" 0
+fi
+
+if [ "$FAILURES" -ne 0 ]; then
+    echo "$FAILURES check(s) failed"
+    exit 1
+fi
+echo "all checks passed"

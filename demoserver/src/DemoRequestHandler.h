@@ -1,0 +1,70 @@
+// HTTP front of the demo server. Every request goes through one routing
+// table; handlers only build a Reply, so faults and HEAD are applied in
+// a single place for every route.
+#pragma once
+
+#include "DemoState.h"
+
+#include <Poco/Net/HTTPRequestHandler.h>
+#include <Poco/Net/HTTPRequestHandlerFactory.h>
+#include <Poco/Net/HTTPResponse.h>
+#include <Poco/URI.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace demo {
+
+struct Reply {
+    Poco::Net::HTTPResponse::HTTPStatus status = Poco::Net::HTTPResponse::HTTP_OK;
+    std::string contentType = "text/plain";
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+class DemoRequestHandler : public Poco::Net::HTTPRequestHandler {
+public:
+    explicit DemoRequestHandler(DemoState& state);
+
+    void handleRequest(Poco::Net::HTTPServerRequest& request,
+                       Poco::Net::HTTPServerResponse& response) override;
+
+private:
+    using Handler = Reply (DemoRequestHandler::*)(Poco::Net::HTTPServerRequest&, const Poco::URI&);
+
+    struct Route {
+        const char* method; // "GET" also answers HEAD
+        const char* path;
+        bool prefix;        // match path as a prefix instead of exactly
+        Handler handler;
+    };
+    static const Route kRoutes[];
+
+    Reply setFault(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply reset(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply requests(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply content(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+
+    Reply route(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
+    Reply applyFault(FaultMode mode, Reply reply, const Poco::Net::HTTPServerRequest& request) const;
+    void send(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
+              const Reply& reply, bool cut);
+
+    DemoState& _state;
+};
+
+class DemoRequestHandlerFactory : public Poco::Net::HTTPRequestHandlerFactory {
+public:
+    explicit DemoRequestHandlerFactory(DemoState& state) : _state(state) {}
+
+    Poco::Net::HTTPRequestHandler* createRequestHandler(const Poco::Net::HTTPServerRequest&) override
+    {
+        return new DemoRequestHandler(_state);
+    }
+
+private:
+    DemoState& _state;
+};
+
+} // namespace demo

@@ -1,0 +1,84 @@
+#include "net/address.h"
+
+#include "app/log.h"
+
+#include <winsock2.h>
+
+#include <stdio.h>
+
+namespace {
+
+bool ScanAddress(const char* text, unsigned parts[4])
+{
+    int a, b, c, d;
+    if (!text || sscanf(text, "%d.%d.%d.%d", &a, &b, &c, &d) != 4) return false;
+    parts[0] = static_cast<unsigned>(a);
+    parts[1] = static_cast<unsigned>(b);
+    parts[2] = static_cast<unsigned>(c);
+    parts[3] = static_cast<unsigned>(d);
+    // Compared unsigned, so a negative number fails too.
+    for (int i = 0; i < 4; ++i)
+        if (parts[i] > 254) return false;
+    return true;
+}
+
+} // namespace
+
+bool IsAddress(const char* text)
+{
+    unsigned parts[4];
+    if (ScanAddress(text, parts)) return true;
+    WriteLog("error: IsAddress invalid ip:%s\r\n", text ? text : "");
+    return false;
+}
+
+bool IsPublicAddress(const char* text)
+{
+    unsigned p[4];
+    if (!ScanAddress(text, p)) return false;
+    if (p[0] == 10) return false;
+    if (p[0] == 192 && p[1] == 168) return false;
+    if (p[0] == 172 && p[1] >= 16 && p[1] <= 31) return false;
+    if (p[0] == 127 && p[1] == 0 && p[2] == 0 && p[3] == 1) return false;
+    return true;
+}
+
+bool ResolveHostName(const char* name, std::string& address)
+{
+    WSADATA data;
+    if (WSAStartup(0x0202, &data) != 0) return false;
+
+    hostent* host = gethostbyname(name);
+    if (!host) {
+        int error = WSAGetLastError();
+        if (error == 0) return true;
+        if (error == WSAHOST_NOT_FOUND) printf("Host not found\n");
+        else if (error == WSANO_DATA) printf("No data record found\n");
+        else printf("Function failed with error: %ld\n", static_cast<long>(error));
+        return false;
+    }
+
+    printf("Function returned:\n");
+    printf("\tOfficial name: %s\n", host->h_name);
+    int i = 0;
+    for (char** alias = host->h_aliases; alias && *alias; ++alias)
+        printf("\tAlternate name #%d: %s\n", ++i, *alias);
+    printf("\tAddress type: ");
+    if (host->h_addrtype == AF_INET) printf("AF_INET\n");
+    else if (host->h_addrtype == AF_NETBIOS) printf("AF_NETBIOS\n");
+    else printf(" %d\n", host->h_addrtype);
+    printf("\tAddress length: %d\n", host->h_length);
+
+    if (host->h_addrtype == AF_INET) {
+        i = 0;
+        for (char** entry = host->h_addr_list; entry && *entry; ++entry) {
+            in_addr in;
+            memcpy(&in, *entry, sizeof in);
+            address = inet_ntoa(in);
+            printf("\tIP Address #%d: %s\n", ++i, address.c_str());
+        }
+    } else if (host->h_addrtype == AF_NETBIOS) {
+        printf("NETBIOS address was returned\n");
+    }
+    return true;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Dotted IPv4 addresses and host-name resolution.
+#include <string>
+
+// True for "a.b.c.d" with every number in 0..254 (trailing text ignored).
+// Logs "error: IsAddress invalid ip:%s" otherwise.
+bool IsAddress(const char* text);
+
+// A valid address outside 10/8, 192.168/16, 172.16/12 and 127.0.0.1.
+bool IsPublicAddress(const char* text);
+
+// Resolves a host name; on success `address` holds the last IPv4 address
+// listed. Prints a diagnostic listing on standard output.
+bool ResolveHostName(const char* name, std::string& address);

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Installs the Debian packages the build, the tests and the demo need.
+# Quick when everything is already there: dpkg is asked first, apt only
+# when something is missing.
+set -eu
+
+PACKAGES="
+  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev
+  cmake ninja-build make pkg-config dpkg-dev python3 file curl
+  wine wine64 wine32:i386
+  xvfb xauth x11-utils imagemagick fonts-wqy-zenhei
+  libpoco-dev libboost-dev googletest
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed'; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "pylonix: installing Debian packages:$missing"
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends $missing

@@ -1,0 +1,148 @@
+# Sourced by ./pylonix and scripts/wine-run: everything a Windows program
+# needs to run here under Wine, without touching the machine's own home.
+#
+#   ensure_i386_exec    32-bit x86 code must run (see below)
+#   wine_setup ARCH DIR prepares the project's prefix DIR (template copy)
+#   ensure_display      an X display for windows and message boxes
+#
+# Environment: PYLONIX_CACHE (default /var/cache/pylonix).
+
+PYLONIX_CACHE="${PYLONIX_CACHE:-/var/cache/pylonix}"
+_wlog() { echo "pylonix wine: $*" >&2; }
+
+# Wine runs 32-bit Windows programs through its 32-bit loader. Some kernels
+# run no 32-bit code at all (the i386 loader fails with "Exec format
+# error"); there the loader runs under QEMU's user-mode emulator, registered
+# through binfmt_misc. Debian 12's own QEMU spends about a minute on Wine's
+# address-space reservation at every process start; the backported release
+# does it at once, so that one is fetched (a static binary) into the cache.
+ensure_i386_exec() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
+    local qemu="$PYLONIX_CACHE/qemu/qemu-i386"
+    if [ ! -x "$qemu" ]; then
+        _wlog "this kernel runs no 32-bit code: fetching the user-mode emulator"
+        local apt="$PYLONIX_CACHE/apt-backports" tmp
+        mkdir -p "$apt/lists/partial" "$apt/sources.list.d" "$apt/cache/archives/partial" "$PYLONIX_CACHE/qemu"
+        # The machine's own Debian source stanza, pointed at its backports suite.
+        local codename
+        codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+        rm -f "$apt/sources.list.d/"*
+        for f in /etc/apt/sources.list.d/*.sources; do
+            [ -f "$f" ] || continue
+            awk -v c="$codename" 'BEGIN{RS="";ORS="\n\n"} $0 ~ ("Suites: " c "( |\n|$)")' "$f" |
+                sed "s/^Suites: .*/Suites: $codename-backports/" > "$apt/sources.list.d/$(basename "$f")"
+        done
+        : > "$apt/sources.list"
+        if [ -f /etc/apt/sources.list ]; then
+            awk -v c="$codename" '$1=="deb" && $3==c {$3=c "-backports"; print}' /etc/apt/sources.list > "$apt/sources.list"
+        fi
+        local opts=(-o "Dir::Etc::SourceList=$apt/sources.list" -o "Dir::Etc::SourceParts=$apt/sources.list.d"
+                    -o "Dir::State::Lists=$apt/lists" -o "Dir::Cache=$apt/cache")
+        apt-get "${opts[@]}" update -q >&2
+        tmp="$(mktemp -d)"
+        (cd "$tmp" && apt-get "${opts[@]}" download -q "qemu-user/$codename-backports" >&2)
+        dpkg-deb -x "$tmp"/qemu-user_*.deb "$tmp/x"
+        cp "$tmp/x/usr/bin/qemu-i386" "$qemu.new" && mv "$qemu.new" "$qemu"
+        rm -rf "$tmp"
+    fi
+    local reg=/proc/sys/fs/binfmt_misc
+    [ -e "$reg/register" ] || mount -t binfmt_misc binfmt_misc "$reg"
+    if [ -e "$reg/qemu-i386" ] && ! grep -qx "interpreter $qemu" "$reg/qemu-i386"; then
+        echo -1 > "$reg/qemu-i386"
+    fi
+    if [ ! -e "$reg/qemu-i386" ]; then
+        printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' > "$reg/register"
+    fi
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { _wlog "32-bit programs still cannot run"; return 1; }
+}
+
+# Common Wine environment: quiet, no Mono/Gecko prompts, no menu builder, and
+# a home folder of its own so that the prefix's Desktop and Documents never
+# lead into the machine's home.
+wine_base_env() {
+    export WINEDEBUG="${PYLONIX_WINEDEBUG:--all}"
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    export WINEARCH="$1"
+    export HOME="$2/home"
+    export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
+    mkdir -p "$HOME"
+}
+
+# Creates (once, in the cache) the template prefix of an architecture.
+_wine_template() {
+    local arch="$1" ver
+    ver="$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
+    local tpl="$PYLONIX_CACHE/wine/$ver-$arch"
+    if [ ! -f "$tpl/.ready" ]; then
+        _wlog "creating the $arch template prefix (first time only)"
+        rm -rf "$tpl"; mkdir -p "$tpl"
+        (
+            wine_base_env "$arch" "$tpl"
+            export WINEPREFIX="$tpl/prefix"
+            wineboot -i >/dev/null 2>&1
+            # Chinese texts need a face for "宋体".
+            wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /t REG_SZ /d 'WenQuanYi Zen Hei' /f >/dev/null 2>&1
+            wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f >/dev/null 2>&1
+            wineserver -w
+            # Real folders instead of links into the (private) home.
+            for d in "$WINEPREFIX"/drive_c/users/*/; do
+                for link in Desktop Documents Downloads Music Pictures Videos Templates; do
+                    if [ -L "$d$link" ]; then rm -f "$d$link"; mkdir -p "$d$link"; fi
+                done
+            done
+        ) || return 1
+        touch "$tpl/.ready"
+    fi
+    echo "$tpl/prefix"
+}
+
+# Makes DIR a fresh copy of the template (hard links for the large, never
+# rewritten files; real copies of the registry).
+wine_fresh_prefix() {
+    local arch="$1" dir="$2" tpl
+    tpl="$(_wine_template "$arch")" || return 1
+    rm -rf "$dir"; mkdir -p "$(dirname "$dir")"
+    cp -al "$tpl" "$dir"
+    for reg in system.reg user.reg userdef.reg; do
+        rm -f "$dir/$reg"; cp "$tpl/$reg" "$dir/$reg"
+    done
+}
+
+# Prepares the prefix DIR for ARCH (created on first use) and exports the
+# Wine environment for it.
+wine_setup() {
+    local arch="$1" dir="$2"
+    ensure_i386_exec || return 1
+    if [ ! -f "$dir/system.reg" ]; then
+        wine_fresh_prefix "$arch" "$dir" || return 1
+    fi
+    wine_base_env "$arch" "$dir"
+    export WINEPREFIX="$dir"
+}
+
+# An X display: the caller's, or one Xvfb kept per prefix folder.
+ensure_display() {
+    local state="$1/display"
+    [ -n "${DISPLAY:-}" ] && return 0
+    if [ -f "$state" ]; then
+        local num pid
+        read -r num pid < "$state"
+        if kill -0 "$pid" 2>/dev/null; then export DISPLAY=":$num"; return 0; fi
+    fi
+    local n
+    for n in $(seq 90 140); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        local pid=$!
+        for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+        if kill -0 "$pid" 2>/dev/null; then
+            echo "$n $pid" > "$state"
+            export DISPLAY=":$n"
+            # A running wineserver stays bound to the display it started with.
+            [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+            return 0
+        fi
+    done
+    _wlog "no X display could be started"
+    return 1
+}

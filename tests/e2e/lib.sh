@@ -1,0 +1,47 @@
+# Shared by the end-to-end scripts: a demo server of their own and a fresh
+# Wine prefix holding the program with its local.ini.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$ROOT/scripts/wine-env.sh"
+
+# start_demo_server BUILD STATE_DIR [server options...] -> DEMO_PORT, DEMO_PID
+start_demo_server() {
+    local build="$1" state="$2"; shift 2
+    mkdir -p "$state"; rm -f "$state/port"
+    "$build/demoserver/pylonix-demo-server" --port 0 --port-file "$state/port" "$@" > "$state/server.log" 2>&1 &
+    DEMO_PID=$!
+    for _ in $(seq 100); do [ -s "$state/port" ] && break; sleep 0.1; done
+    DEMO_PORT="$(cat "$state/port" 2>/dev/null)"
+    [ -n "$DEMO_PORT" ] || { echo "demo server did not start" >&2; return 1; }
+}
+
+demo_control() { curl -fsS "http://127.0.0.1:$DEMO_PORT$1" >/dev/null; }
+
+# new_prefix ARCH DIR BUILD -> a fresh prefix with C:\Pylonix\PylonixClient.exe
+new_prefix() {
+    local arch="$1" dir="$2" build="$3"
+    ensure_i386_exec
+    wine_fresh_prefix "$arch" "$dir"
+    wine_base_env "$arch" "$dir"
+    export WINEPREFIX="$dir"
+    ensure_display "$dir"
+    APP_DIR="$dir/drive_c/Pylonix"
+    mkdir -p "$APP_DIR"
+    cp "$build/bin/PylonixClient.exe" "$APP_DIR/"
+}
+
+write_local_ini() {
+    printf '[para]\r\nserver_addr=%s\r\nserver_port=%s\r\nserver_website=/norvik/login.htm\r\nversion=12.000.000.0000\r\nedition=std\r\n' \
+        "$1" "$2" > "$APP_DIR/local.ini"
+}
+
+# run_client [ARGS...] -> CLIENT_RC (the program's exit code, 0..255)
+run_client() {
+    set +e
+    timeout 300 wine 'C:\Pylonix\PylonixClient.exe' "$@" > "$WINEPREFIX/client.out" 2>&1
+    CLIENT_RC=$?
+    set -e
+}
+
+log_file() { ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Pylonix/logs/Pylonix_*.log 2>/dev/null | head -1; }
+log_text() { local f; f="$(log_file)"; [ -n "$f" ] && iconv -f GBK -t UTF-8 "$f"; }
+system_folder() { if [ "$WINEARCH" = win64 ]; then echo "$WINEPREFIX/drive_c/windows/syswow64"; else echo "$WINEPREFIX/drive_c/windows/system32"; fi; }

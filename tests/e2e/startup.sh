@@ -1,0 +1,52 @@
+#!/bin/bash
+# End to end: the program's start-up in a fresh prefix against the demo server.
+#   startup.sh BUILD_DIR win64|win32
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+BUILD="$1" ARCH="$2"
+WORK="$BUILD/e2e/startup-$ARCH"
+failures=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
+
+start_demo_server "$BUILD" "$WORK/server"
+trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
+write_local_ini 127.0.0.1 "$DEMO_PORT"
+SYS="$(system_folder)"
+
+# Command-line mode: trusted-site request only, no log, exit 0.
+run_client 'http://127.0.0.1:8080/x'
+check "command-line mode exits 0" '[ "$CLIENT_RC" = 0 ]'
+check "command-line mode writes no log" '[ -z "$(log_file)" ]'
+
+# A normal start fetches the component list and ends cleanly.
+run_client
+LOG="$(log_text)"
+served="$(curl -fsS "http://127.0.0.1:$DEMO_PORT/norvik/DownLoad/ThirdParty/local.inf")"
+check "start exits 0" '[ "$CLIENT_RC" = 0 ]'
+check "start line" 'grep -q -- "---------------------------Pylonix Start----------------------" <<<"$LOG"'
+check "administrator line" 'grep -q "Program is running in administrator mode" <<<"$LOG"'
+check "settings dump" 'grep -q "^system setup:" <<<"$LOG" && grep -q "^serveraddr:127.0.0.1" <<<"$LOG" && grep -q "^serverip:127.0.0.1" <<<"$LOG" && grep -q "^serverport:$DEMO_PORT" <<<"$LOG" && grep -q "^serverwebsite:/norvik/login.htm" <<<"$LOG" && grep -q "^version:12.000.000.0000" <<<"$LOG" && grep -q "^edition:std" <<<"$LOG"'
+check "one line per component" '[ "$(grep -c "third party name:" <<<"$LOG")" = 3 ] && grep -q "third party name:PylonixCharts.ocx register:0" <<<"$LOG" && grep -q "third party name:PylonixPrint.ocx register:1" <<<"$LOG"'
+check "local.inf in $(basename "$SYS")" '[ "$(cat "$SYS/local.inf")" = "$served" ]'
+check "no partial file left" '[ ! -e "$SYS/local.inf.download" ]'
+check "login icon at the drive root" '[ -s "$WINEPREFIX/drive_c/login.ico" ]'
+check "clean end logged" 'grep -q "no main window in this build: exiting" <<<"$LOG"'
+check "no LoadGlobelSetting error" '! grep -q "LoadGlobelSetting!!!" <<<"$LOG"'
+
+# A transfer cut off half-way leaves yesterday's list exactly as it was.
+printf '[thirdparty]\r\nthirdparty001=Previous.ocx\r\nversion001=1.0.0.0\r\n' > "$SYS/local.inf"
+before="$(md5sum < "$SYS/local.inf")"
+demo_control '/_demo/fault?path=/norvik/DownLoad/ThirdParty/local.inf&mode=cut'
+run_client
+LOG="$(log_text)"
+check "cut-off start still exits 0" '[ "$CLIENT_RC" = 0 ]'
+check "cut-off keeps local.inf byte for byte" '[ "$(md5sum < "$SYS/local.inf")" = "$before" ]'
+check "cut-off is logged" 'grep -q "\[error\] LoadGlobelSetting!!!" <<<"$LOG"'
+check "old list is read" 'grep -q "third party name:Previous.ocx register:0" <<<"$LOG"'
+check "nothing written into the machine home" '[ ! -e "$WINEPREFIX/home/Desktop" ] || [ -z "$(ls -A "$WINEPREFIX/home/Desktop")" ]'
+
+if [ "$failures" -ne 0 ]; then
+    echo "--- log ---"; log_text || true; echo "--- program output ---"; cat "$WINEPREFIX/client.out"
+    exit 1
+fi

@@ -1,0 +1,84 @@
+#include "testutil.h"
+
+#include "app/crashdump.h"
+#include "app/iconfile.h"
+#include "app/textconv.h"
+
+#include <gtest/gtest.h>
+
+#include <stdint.h>
+#include <string.h>
+
+TEST(CommandLineMode, OnlyTheFirstSixteenBytesOfALocalAddressMatch)
+{
+    EXPECT_TRUE(IsTrustedSiteCommandLine(L"http://127.0.0.1:8080/x"));
+    EXPECT_TRUE(IsTrustedSiteCommandLine(L"http://127.0.0.1"));
+    EXPECT_TRUE(IsTrustedSiteCommandLine(L"http://localhost/norvik/login.htm"));
+    EXPECT_TRUE(IsTrustedSiteCommandLine(L"http://127.0.0.10"));  // same first 16 bytes
+    EXPECT_FALSE(IsTrustedSiteCommandLine(L"http://127.0.0.2:8080/x"));
+    EXPECT_FALSE(IsTrustedSiteCommandLine(L"http://127.0.0."));
+    EXPECT_FALSE(IsTrustedSiteCommandLine(L"HTTP://LOCALHOST/"));
+    EXPECT_FALSE(IsTrustedSiteCommandLine(L""));
+}
+
+TEST(SingleInstance, ASecondInstanceIsRefusedWithItsMessage)
+{
+    AppScope scope;
+    HANDLE first = nullptr;
+    ASSERT_TRUE(AcquireInstanceMutex(&first));
+    ASSERT_NE(nullptr, first);
+    EXPECT_TRUE(scope.boxes.empty());
+
+    HANDLE second = nullptr;
+    EXPECT_FALSE(AcquireInstanceMutex(&second));
+    EXPECT_EQ(nullptr, second);
+    ASSERT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ("程序已经在运行,同一时刻只能有一个实例运行!", scope.boxes[0].text);
+    EXPECT_EQ("警告", scope.boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_ICONINFORMATION), scope.boxes[0].type);
+
+    // The first holder is untouched: once it lets go, a new start succeeds.
+    CloseHandle(first);
+    HANDLE third = nullptr;
+    EXPECT_TRUE(AcquireInstanceMutex(&third));
+    CloseHandle(third);
+}
+
+TEST(CrashDump, FileNameReplacesTheExtensionWithDateAndTime)
+{
+    SYSTEMTIME t = {};
+    t.wYear = 2026; t.wMonth = 3; t.wDay = 9; t.wHour = 7; t.wMinute = 5; t.wSecond = 2;
+    EXPECT_EQ(L"C:\\app\\PylonixClient-20260309-070502.dmp",
+              BuildDumpFileName(L"C:\\app\\PylonixClient.exe", t));
+    EXPECT_EQ(L"C:\\app.d\\Pylonix-20260309-070502.dmp", BuildDumpFileName(L"C:\\app.d\\Pylonix", t));
+}
+
+TEST(IconFile, WritesOneImageIconThatWindowsLoadsBack)
+{
+    std::string folder = MakeScratchFolder("icon");
+    std::string path = folder + "\\login.ico";
+    HICON icon = static_cast<HICON>(LoadImageW(nullptr, MAKEINTRESOURCEW(32512), IMAGE_ICON, 32, 32, LR_SHARED));
+    ASSERT_NE(nullptr, icon);
+    ASSERT_TRUE(WriteIconFile(icon, AnsiToWide(path).c_str()));
+
+    std::string bytes = ReadFileBytes(path);
+    ASSERT_GE(bytes.size(), 62u);
+    auto u16 = [&](size_t at) { return static_cast<uint16_t>(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8); };
+    auto u32 = [&](size_t at) { return static_cast<uint32_t>(u16(at) | u16(at + 2) << 16); };
+    EXPECT_EQ(0, u16(0));
+    EXPECT_EQ(1, u16(2));
+    EXPECT_EQ(1, u16(4));
+    EXPECT_EQ(32, uint8_t(bytes[6]));
+    EXPECT_EQ(32, uint8_t(bytes[7]));
+    EXPECT_EQ(32, u16(8));  // planes x bit count
+    EXPECT_EQ(bytes.size() - 22, u32(14));
+    EXPECT_EQ(22u, u32(18));
+    EXPECT_EQ(40u, u32(22));   // bitmap-info header
+    EXPECT_EQ(64u, u32(30));   // doubled height
+    // colour 32x32x4 + mask 32 rows x 4 bytes
+    EXPECT_EQ(40u + 4096u + 128u, bytes.size() - 22);
+
+    HICON loaded = static_cast<HICON>(LoadImageW(nullptr, AnsiToWide(path).c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE));
+    EXPECT_NE(nullptr, loaded);
+    if (loaded) DestroyIcon(loaded);
+}

@@ -1,0 +1,115 @@
+#include "testutil.h"
+
+#include "app/log.h"
+#include "app/textconv.h"
+
+#include <curl/curl.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <sstream>
+
+AppScope::AppScope() : m_previous(g_pApp)
+{
+    m_app = new CVelmoraChatApp(GetModuleHandleW(nullptr), L"", SW_SHOW);
+    m_folder = MakeScratchFolder("data") + "\\";
+    m_app->m_dataFolder = AnsiToWide(m_folder);
+    g_pApp = m_app;
+    SetMessageBoxRecorder([this](const MessageBoxCall& call) {
+        boxes.push_back(call);
+        return IDOK;
+    });
+}
+
+AppScope::~AppScope()
+{
+    SetMessageBoxRecorder(nullptr);
+    g_pApp = m_previous;
+    delete m_app;
+}
+
+std::string MakeScratchFolder(const char* tag)
+{
+    static int counter = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    char name[MAX_PATH * 2];
+    snprintf(name, sizeof name, "%spylonix-%s-%lu-%d-%lu", WideToAnsi(temp).c_str(), tag,
+             GetCurrentProcessId(), ++counter, GetTickCount());
+    CreateDirectoryW(AnsiToWide(name).c_str(), nullptr);
+    return name;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return out.good();
+}
+
+std::string ReadTodaysLog()
+{
+    char path[300];
+    return BuildLogFilePath(path, sizeof path) ? ReadFileBytes(path) : std::string();
+}
+
+namespace {
+
+std::string DemoStateFolder()
+{
+    const char* state = getenv("PYLONIX_DEMO_STATE");
+    if (!state) return std::string();
+    std::string folder = std::string("Z:") + state;
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    return folder;
+}
+
+size_t Collect(char* data, size_t size, size_t count, void* out)
+{
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+} // namespace
+
+std::string DemoBaseUrl()
+{
+    std::string port = ReadFileBytes(DemoStateFolder() + "\\port");
+    while (!port.empty() && (port.back() == '\n' || port.back() == '\r')) port.pop_back();
+    return port.empty() ? std::string() : "http://127.0.0.1:" + port;
+}
+
+std::string DemoGet(const std::string& path)
+{
+    std::string body;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, (DemoBaseUrl() + path).c_str());
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    CURLcode code = curl_easy_perform(curl);
+    curl_easy_cleanup(curl);
+    return code == CURLE_OK ? body : std::string();
+}
+
+bool DemoFault(const std::string& path, const std::string& mode)
+{
+    return DemoGet("/_demo/fault?path=" + path + "&mode=" + mode) == "ok";
+}
+
+bool DemoReset()
+{
+    return DemoGet("/_demo/reset") == "ok";
+}
