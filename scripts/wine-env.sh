@@ -139,7 +139,7 @@ ensure_display() {
             echo "$n $pid" > "$state"
             export DISPLAY=":$n"
             # A running wineserver stays bound to the display it started with.
-            [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+            [ -n "${WINEPREFIX:-}" ] && { wineserver -k 2>/dev/null || true; }
             return 0
         fi
     done

@@ -4,7 +4,7 @@
 #   demo.sh BUILD_DIR      (PYLONIX_WINEARCH=win32 for a 32-bit Windows)
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-BUILD="$1" ARCH="${PYLONIX_WINEARCH:-win64}"
+BUILD="$(cd "$1" && pwd)" ARCH="${PYLONIX_WINEARCH:-win64}"
 WORK="$BUILD/demo-run"
 start_demo_server "$BUILD" "$WORK/server"
 trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT

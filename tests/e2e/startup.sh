@@ -3,7 +3,7 @@
 #   startup.sh BUILD_DIR win64|win32
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-BUILD="$1" ARCH="$2"
+BUILD="$(cd "$1" && pwd)" ARCH="$2"
 WORK="$BUILD/e2e/startup-$ARCH"
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
