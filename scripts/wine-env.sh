@@ -63,6 +63,8 @@ wine_base_env() {
     export WINEDEBUG="${PYLONIX_WINEDEBUG:--all}"
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     export WINEARCH="$1"
+    # Chinese Windows (code page 936) unless asked otherwise.
+    export LANG="${PYLONIX_LANG:-zh_CN.UTF-8}" LC_ALL=""
     export HOME="$2/home"
     export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
     mkdir -p "$HOME"
