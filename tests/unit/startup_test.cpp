@@ -82,3 +82,27 @@ TEST(IconFile, WritesOneImageIconThatWindowsLoadsBack)
     EXPECT_NE(nullptr, loaded);
     if (loaded) DestroyIcon(loaded);
 }
+
+TEST(TestHarness, ScratchRegistryRedirectsTheCurrentUserAndCleansUp)
+{
+    std::wstring path;
+    {
+        ScratchRegistry registry;
+        path = registry.path();
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Probe", 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        DWORD value = 0x43;
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, L"Flags", 0, REG_DWORD,
+                                                reinterpret_cast<const BYTE*>(&value), sizeof value));
+        RegCloseKey(key);
+
+        DWORD type = 0, read = 0, size = sizeof read;
+        ASSERT_EQ(ERROR_SUCCESS, RegGetValueW(registry.real(), L"Software\\Probe", L"Flags",
+                                              RRF_RT_ANY, &type, &read, &size));
+        EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type);
+        EXPECT_EQ(0x43u, read);
+    }
+    HKEY gone = nullptr;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &gone));
+}

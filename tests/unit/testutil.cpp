@@ -32,6 +32,25 @@ AppScope::~AppScope()
     delete m_app;
 }
 
+ScratchRegistry::ScratchRegistry(HKEY predefined) : m_predefined(predefined), m_scratch(nullptr)
+{
+    wchar_t name[96];
+    static int counter = 0;
+    swprintf(name, 96, L"Software\\PylonixTests\\%lu-%d-%lu", GetCurrentProcessId(), ++counter,
+             GetTickCount());
+    m_path = name;
+    RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &m_scratch, nullptr);
+    RegOverridePredefKey(m_predefined, m_scratch);
+}
+
+ScratchRegistry::~ScratchRegistry()
+{
+    RegOverridePredefKey(m_predefined, nullptr);
+    RegCloseKey(m_scratch);
+    RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
+}
+
 std::string MakeScratchFolder(const char* tag)
 {
     static int counter = 0;

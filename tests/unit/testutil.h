@@ -22,6 +22,22 @@ private:
     std::string m_folder;
 };
 
+// Points HKEY_CURRENT_USER (or another predefined key) at a fresh scratch
+// key for the lifetime of a test; `real()` reads the scratch key back
+// through its own handle, unaffected by the override.
+class ScratchRegistry {
+public:
+    explicit ScratchRegistry(HKEY predefined = HKEY_CURRENT_USER);
+    ~ScratchRegistry();
+    HKEY real() const { return m_scratch; }
+    const std::wstring& path() const { return m_path; }
+
+private:
+    HKEY m_predefined;
+    HKEY m_scratch;
+    std::wstring m_path;
+};
+
 // A new empty folder under the system temp folder (no trailing backslash).
 std::string MakeScratchFolder(const char* tag);
 std::string ReadFileBytes(const std::string& path);
