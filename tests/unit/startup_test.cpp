@@ -106,3 +106,40 @@ TEST(TestHarness, ScratchRegistryRedirectsTheCurrentUserAndCleansUp)
     HKEY gone = nullptr;
     EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &gone));
 }
+
+TEST(CrashDump, OnlyTheFirstFaultOfAProcessWritesADump)
+{
+    wchar_t module[MAX_PATH];
+    std::wstring exe(module, GetModuleFileNameW(nullptr, module, MAX_PATH));
+    std::wstring pattern = exe.substr(0, exe.rfind(L'.')) + L"-*.dmp";
+    auto countDumps = [&] {
+        int n = 0;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return 0;
+        do ++n; while (FindNextFileW(search, &found));
+        FindClose(search);
+        return n;
+    };
+    auto removeDumps = [&] {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return;
+        std::wstring folder = exe.substr(0, exe.rfind(L'\\') + 1);
+        do DeleteFileW((folder + found.cFileName).c_str()); while (FindNextFileW(search, &found));
+        FindClose(search);
+    };
+    removeDumps();
+
+    EXCEPTION_RECORD record = {};
+    record.ExceptionCode = EXCEPTION_ACCESS_VIOLATION;
+    CONTEXT context = {};
+    RtlCaptureContext(&context);
+    EXCEPTION_POINTERS pointers = {&record, &context};
+
+    EXPECT_EQ(EXCEPTION_CONTINUE_EXECUTION, CrashDumpFilter(&pointers));
+    EXPECT_EQ(1, countDumps());
+    EXPECT_EQ(EXCEPTION_CONTINUE_SEARCH, CrashDumpFilter(&pointers));
+    EXPECT_EQ(1, countDumps());
+    removeDumps();
+}
