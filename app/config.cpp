@@ -124,6 +124,17 @@ bool LoadGlobelSetting()
     }
 
     std::string iniPath = LocalIniPath();
+    if (!EnsureLocalIni(iniPath)) return false;
+
+    CLocalIniSettings ini;
+    ini.Load(iniPath);
+    ReadServerSettings(ini.Tree(), &g_serverSettings);
+
+    return FetchComponentList(ComponentListUrl(g_serverSettings), LocalInfPath());
+}
+
+bool EnsureLocalIni(const std::string& iniPath)
+{
     std::wstring iniWide = AnsiToWide(iniPath);
     if (!FileExists(iniPath)) {
         HANDLE file = CreateFileW(iniWide.c_str(), GENERIC_ALL, 0, nullptr, CREATE_ALWAYS,
@@ -144,12 +155,7 @@ bool LoadGlobelSetting()
         g_serverSettings.edition = "";
         return false;
     }
-
-    CLocalIniSettings ini;
-    ini.Load(iniPath);
-    ReadServerSettings(ini.Tree(), &g_serverSettings);
-
-    return FetchComponentList(ComponentListUrl(g_serverSettings), LocalInfPath());
+    return true;
 }
 
 void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)

@@ -53,6 +53,8 @@ bool LoadComponentList();
 
 // The pieces of the two loads, for the settings dialog and the tests.
 std::string LocalIniPath();
+// A missing local.ini is created empty (all defaults); false when it cannot be.
+bool EnsureLocalIni(const std::string& path);
 std::string LocalInfPath();
 void ReadServerSettings(const boost::property_tree::ptree& tree, ServerSettings* settings);
 std::string EditionDisplayName(const std::string& edition);

@@ -6,6 +6,8 @@
 #include <boost/property_tree/ini_parser.hpp>
 #include <gtest/gtest.h>
 
+#include <io.h>
+
 #include <sstream>
 
 namespace pt = boost::property_tree;
@@ -148,4 +150,35 @@ TEST(CLocalIniSettingsSave, KeepsUnknownKeysWhenRewritten)
     EXPECT_EQ("b", again.Tree().get<std::string>("para.server_addr"));
     EXPECT_EQ("keep", again.Tree().get<std::string>("para.extra"));
     EXPECT_EQ("v", again.Tree().get<std::string>("other.k"));
+}
+
+TEST(LocalIni, MissingFileIsCreatedEmptyAndReadsAsDefaults)
+{
+    AppScope scope;
+    std::string path = scope.folder() + "local.ini";
+    ASSERT_TRUE(EnsureLocalIni(path));
+    EXPECT_EQ("", ReadFileBytes(path));
+    EXPECT_EQ(0, _access(path.c_str(), 0));
+
+    CLocalIniSettings ini;
+    ini.Load(path);
+    ServerSettings s;
+    ReadServerSettings(ini.Tree(), &s);
+    EXPECT_EQ(80, s.serverPort);
+    EXPECT_EQ("/norvik/login.htm", s.serverWebsite);
+    EXPECT_EQ("", ReadFileBytes(path));  // nothing written into it
+
+    // An existing file is left as it is.
+    ASSERT_TRUE(WriteFileBytes(path, "[para]\r\nserver_port=81\r\n"));
+    ASSERT_TRUE(EnsureLocalIni(path));
+    EXPECT_EQ("[para]\r\nserver_port=81\r\n", ReadFileBytes(path));
+    EXPECT_TRUE(scope.boxes.empty());
+}
+
+TEST(LocalIni, UncreatableFileFailsAndIsLogged)
+{
+    AppScope scope;
+    std::string path = scope.folder() + "no-such-folder\\local.ini";
+    EXPECT_FALSE(EnsureLocalIni(path));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("创建配置文件" + path + " [fail]\r\n"));
 }
