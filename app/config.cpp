@@ -50,12 +50,7 @@ std::string LocalIniPath()
 
 std::string LocalInfPath()
 {
-    wchar_t windows[MAX_PATH];
-    UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-    char path[MAX_PATH * 2];
-    snprintf(path, sizeof path, "%s\\%s\\%s", WideToAnsi(std::wstring(windows, n)).c_str(),
-             SystemFolderName(), "local.inf");
-    return path;
+    return SystemFolder() + "\\" + "local.inf";
 }
 
 std::string EditionDisplayName(const std::string& edition)

@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 struct ServerSettings {
     std::string serverAddr;
@@ -21,7 +22,7 @@ struct ComponentInfo {
     int state = 0;
     int isregister = 0;
     std::string text;
-    std::map<int, std::string> texts;
+    std::vector<std::string> texts;
     int number = 20;
     int major = 0, minor = 0, build = 0, revision = 0;
     int isDownload = 0;
