@@ -71,6 +71,7 @@ void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
     settings->version = tree.get<std::string>("para.version", kDefaultVersion);
     settings->edition = tree.get<std::string>("para.edition", "");
     settings->editionName = EditionDisplayName(settings->edition);
+    settings->ipInfoHost = tree.get<std::string>("para.ipinfo_host", kDefaultIpInfoHost);
 }
 
 std::string SitePrefix(const std::string& website)
@@ -79,35 +80,30 @@ std::string SitePrefix(const std::string& website)
     return at == std::string::npos ? std::string() : website.substr(0, at);
 }
 
-std::string ComponentListUrl(const ServerSettings& settings)
+std::string ServerFileUrl(const ServerSettings& settings, const char* folder, const char* name)
 {
     char url[2048];
     snprintf(url, sizeof url, "http://%s:%d%s/%s/%s", settings.serverAddr.c_str(),
-             settings.serverPort, SitePrefix(settings.serverWebsite).c_str(),
-             "DownLoad/ThirdParty", "local.inf");
+             settings.serverPort, SitePrefix(settings.serverWebsite).c_str(), folder, name);
     return url;
+}
+
+std::string ComponentListUrl(const ServerSettings& settings)
+{
+    return ServerFileUrl(settings, "DownLoad/ThirdParty", "local.inf");
 }
 
 bool FetchComponentList(const std::string& url, const std::string& destination)
 {
-    // Download beside the target and replace it only after a complete
-    // transfer: a cut-off fetch must not leave a truncated list behind.
-    std::string partial = destination + ".download";
+    // DownloadFile replaces the list only with a complete copy.
     DownloadJob job;
     job.kind = kTransferComponent;
     job.url = url;
-    job.path = partial;
-    int result = DownloadFile(&job, url.c_str(), 1, 1, partial.c_str());
-    bool complete = result == kDownloadOk && job.received == job.total;
-    if (complete) {
-        complete = MoveFileExW(AnsiToWide(partial).c_str(), AnsiToWide(destination).c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        if (!complete) WriteLog("replace %s failed: %lu\r\n", destination.c_str(), GetLastError());
-    } else {
+    job.path = destination;
+    int result = DownloadFile(&job, url.c_str(), 1, 1, destination.c_str());
+    if (result != kDownloadOk)
         WriteLog("fetch %s failed: %d, %s kept\r\n", url.c_str(), result, destination.c_str());
-    }
-    DeleteFileW(AnsiToWide(partial).c_str());
-    return complete;
+    return result == kDownloadOk;
 }
 
 bool LoadGlobelSetting()

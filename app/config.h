@@ -16,6 +16,7 @@ struct ServerSettings {
     std::string edition;
     std::string editionName;
     std::string serverIp;        // dotted IPv4, set by ResolveServerAddress
+    std::string ipInfoHost;      // the IP-information service, "host" or "host:port"
 };
 
 struct ComponentInfo {
@@ -48,6 +49,7 @@ private:
 const char* const kDefaultServerAddr = "update.pylonix.com";
 const char* const kDefaultServerWebsite = "/norvik/login.htm";
 const char* const kDefaultVersion = "12.000.000.0000";
+const char* const kDefaultIpInfoHost = "ipinfo.pylonix.com";
 
 bool LoadGlobelSetting();
 bool LoadComponentList();
@@ -60,6 +62,8 @@ std::string LocalInfPath();
 void ReadServerSettings(const boost::property_tree::ptree& tree, ServerSettings* settings);
 std::string EditionDisplayName(const std::string& edition);
 std::string SitePrefix(const std::string& website);
+// "http://address:port<site prefix>/<folder>/<name>" on the company server.
+std::string ServerFileUrl(const ServerSettings& settings, const char* folder, const char* name);
 std::string ComponentListUrl(const ServerSettings& settings);
 void ReadComponentTable(const boost::property_tree::ptree& tree, ComponentTable* table);
 

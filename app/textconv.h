@@ -5,3 +5,7 @@
 
 std::wstring AnsiToWide(const std::string& text);
 std::string WideToAnsi(const std::wstring& text);
+
+// UTF-8 <-> active code page, up to the first zero byte.
+std::string Utf8ToAnsi(const std::string& text);
+std::string AnsiToUtf8(const std::string& text);

@@ -33,3 +33,5 @@ struct CheckItem {
 
 // The item's title in the interface language.
 const char* CheckItemTitle(int kind, bool english);
+// The item's fixed description ("" for items that describe what was found).
+const char* CheckItemDescription(int kind, bool english);

@@ -1,5 +1,6 @@
 #include "net/address.h"
 
+#include "app/app.h"
 #include "app/log.h"
 
 #include <winsock2.h>
@@ -81,4 +82,39 @@ bool ResolveHostName(const char* name, std::string& address)
         printf("NETBIOS address was returned\n");
     }
     return true;
+}
+
+bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row)
+{
+    bool english = g_pApp && g_pApp->m_sysInfo.englishUI;
+    row.kind = kItemConnectivity;
+    row.title = CheckItemTitle(kItemConnectivity, english);
+    row.description = CheckItemDescription(kItemConnectivity, english);
+    row.installed = 1;
+
+    WSADATA data;
+    if (WSAStartup(0x0101, &data) != 0) {
+        WriteLog("error:IsServerConnetced WSAStartup failed\r\n");
+        row.state = kStateFailed;
+        return false;
+    }
+    bool connected = false;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET) {
+        WriteLog("error:IsServerConnetced socket failed\r\n");
+    } else {
+        sockaddr_in address = {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port);
+        address.sin_addr.s_addr = inet_addr(host ? host : "");
+        // Blocking, so the system's own connect time-out applies.
+        if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == SOCKET_ERROR)
+            WriteLog("error:IsServerConnetced connect failed\r\n");
+        else
+            connected = true;
+        closesocket(s);
+    }
+    WSACleanup();
+    row.state = connected ? kStatePassed : kStateFailed;
+    return connected;
 }

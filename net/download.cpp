@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 #include "app/msgbox.h"
+#include "app/textconv.h"
 
 #include <curl/curl.h>
 
@@ -33,42 +34,82 @@ double Percent(uint32_t received, uint32_t total)
     return total ? static_cast<double>(received) / static_cast<double>(total) * 100.0 : 0.0;
 }
 
+DownloadProgress* NewProgress(const DownloadJob& job)
+{
+    auto* progress = new DownloadProgress;
+    progress->kind = job.kind;
+    progress->row = job.row;
+    progress->path = job.path;
+    progress->total = job.total;
+    progress->received = job.received;
+    progress->percent = Percent(job.received, job.total);
+    return progress;
+}
+
+// Copies one chunk to the partial file. Progress records go out at most
+// every kProgressInterval ms; the transfer itself is never held up. The
+// done record is left to DownloadThread, which sends it once the file is
+// in place.
 size_t WriteChunk(char* data, size_t size, size_t count, void* context)
 {
     auto* job = static_cast<DownloadJob*>(context);
     size_t length = size * count;
-    auto* progress = new DownloadProgress;
-    job->received += static_cast<uint32_t>(length);
+    uint64_t received = static_cast<uint64_t>(job->received) + length;
+    // More bytes than declared: not the file that was sized. Returning
+    // short makes the library abort the transfer with a write error.
+    if (!job->file || received > job->total) return 0;
+    if (fwrite(data, 1, length, job->file) != length) return 0;
+    job->received = static_cast<uint32_t>(received);
 
-    if (!job->file) {
-        job->file = fopen(job->path.c_str(), "wb");
-        if (!job->file) {
-            delete progress;
-            return static_cast<size_t>(-1);
-        }
+    DWORD now = GetTickCount();
+    if (job->window && job->received < job->total && now - job->lastPost >= kProgressInterval) {
+        job->lastPost = now;
+        PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(NewProgress(*job)), 0);
     }
-    fwrite(data, 1, length, job->file);
-
-    progress->kind = job->kind;
-    progress->percent = Percent(job->received, job->total);
-    progress->row = job->row;
-    progress->path = job->path;
-    progress->total = job->total;
-    progress->received = job->received;
-    if (job->received < job->total) {
-        fflush(job->file);
-    } else {
-        fclose(job->file);
-        job->file = nullptr;
-        progress->done = 1;
-        progress->success = 1;
-    }
-
-    // Throttles the transfer and the message rate alike.
-    Sleep(20);
-    if (job->window) PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(progress), 0);
-    else delete progress;
     return length;
+}
+
+// A HEAD request with the probe time-outs.
+CURL* NewProbe(const char* url)
+{
+    EnsureCurlGlobalInit();
+    CURL* curl = curl_easy_init();
+    if (!curl) return nullptr;
+    curl_easy_setopt(curl, CURLOPT_URL, url);
+    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeout);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, kProbeTimeout);
+    return curl;
+}
+
+// The declared length of `url`: -1 when the reply declares none.
+bool QueryContentLength(const char* url, curl_off_t& length)
+{
+    length = 0;
+    CURL* curl = NewProbe(url);
+    if (!curl) return false;
+    CURLcode code = curl_easy_perform(curl);
+    if (code == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    curl_easy_cleanup(curl);
+    return code == CURLE_OK;
+}
+
+uint32_t LowBits(curl_off_t length)
+{
+    return length < 0 ? 0xFFFFFFFFu
+                      : static_cast<uint32_t>(static_cast<uint64_t>(length) & 0xFFFFFFFFu);
+}
+
+// The target may be replaced only when no one else holds a lock on it.
+int ProbeTargetLock(const char* path)
+{
+    if (_access(path, 0) != 0) return 0;
+    int probe = -1;
+    if (_sopen_s(&probe, path, _O_RDWR, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0)
+        return kDownloadCannotOpen;
+    int result = _locking(probe, _LK_NBLCK, 30) != 0 ? kDownloadLocked : 0;
+    _close(probe);  // closing releases the probe's lock
+    return result;
 }
 
 } // namespace
@@ -76,11 +117,8 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
 bool IsUrlAvaliableFast(const char* url)
 {
     WriteLog("Begin IsUrlAvaliableFast:\r\n");
-    EnsureCurlGlobalInit();
-    CURL* curl = curl_easy_init();
+    CURL* curl = NewProbe(url);
     if (!curl) return false;
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(curl, CURLOPT_FILETIME, 1L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, DiscardHeader);
     curl_easy_setopt(curl, CURLOPT_HEADER, 0L);
@@ -96,22 +134,10 @@ bool IsUrlAvaliableFast(const char* url)
 
 bool GetRemoteFileSize(const char* url, uint32_t& size)
 {
-    size = 0;
-    EnsureCurlGlobalInit();
-    CURL* curl = curl_easy_init();
-    if (!curl) return false;
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    CURLcode code = curl_easy_perform(curl);
-    if (code == CURLE_OK) {
-        double length = 0.0;
-        curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD, &length);
-        // An undeclared length reads as -1.
-        size = length < 0 ? 0xFFFFFFFFu
-                          : static_cast<uint32_t>(static_cast<uint64_t>(length) & 0xFFFFFFFFu);
-    }
-    curl_easy_cleanup(curl);
-    return code == CURLE_OK;
+    curl_off_t length = 0;
+    bool ok = QueryContentLength(url, length);
+    size = ok ? LowBits(length) : 0;
+    return ok;
 }
 
 int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overwrite,
@@ -139,61 +165,59 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
     }
     if (!overwrite && _access(path, 0) == 0) return kDownloadFileExists;
 
-    if (!GetRemoteFileSize(url, job->total)) return kDownloadNoLength;
+    curl_off_t length = 0;
+    bool sized = QueryContentLength(url, length);
+    job->total = sized ? LowBits(length) : 0;
+    if (!sized) return kDownloadNoLength;
     WriteLog("IE size:%s  %u\r\n", job->url.c_str(), job->total);
-    if (job->total == 0) return kDownloadNoLength;
+    // Without a declared length there is no way to tell a complete file
+    // from a cut-off one, so such a reply is refused like an empty one.
+    if (length < 0 || job->total == 0) return kDownloadNoLength;
 
-    if (!job->file) {
-        job->file = fopen(path, "wb");
-        if (!job->file) return kDownloadCannotOpen;
-    }
+    if (int refused = ProbeTargetLock(path)) return refused;
 
-    int probe = -1;
-    int refused = 0;
-    if (_sopen_s(&probe, path, _O_RDWR, _SH_DENYNO, _S_IREAD | _S_IWRITE) != 0) {
-        refused = kDownloadCannotOpen;
-    } else {
-        if (_locking(probe, _LK_NBLCK, 30) != 0) refused = kDownloadLocked;
-        _close(probe);  // closing releases the probe's lock
-    }
-    if (refused) {
-        fclose(job->file);
-        job->file = nullptr;
-        return refused;
-    }
+    std::string partial = target + kPartialSuffix;
+    if (job->file) fclose(job->file);
+    job->file = fopen(partial.c_str(), "wb");
+    if (!job->file) return kDownloadCannotOpen;
+    job->received = 0;
+    job->lastPost = 0;
 
     EnsureCurlGlobalInit();
-    CURL* curl = curl_easy_init();
-    if (!curl) return kDownloadTransferFailed;
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteChunk);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, job);
-    CURLcode code = curl_easy_perform(curl);
-    curl_easy_cleanup(curl);
-
-    // A transfer that ended early leaves the stream open: close it so the
-    // file can be replaced or removed.
-    if (job->file) {
-        fclose(job->file);
-        job->file = nullptr;
+    CURLcode code = CURLE_FAILED_INIT;
+    if (CURL* curl = curl_easy_init()) {
+        curl_easy_setopt(curl, CURLOPT_URL, url);
+        curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeout);
+        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteChunk);
+        curl_easy_setopt(curl, CURLOPT_WRITEDATA, job);
+        code = curl_easy_perform(curl);
+        curl_easy_cleanup(curl);
     }
-    return code == CURLE_OK ? kDownloadOk : kDownloadTransferFailed;
+    bool flushed = fclose(job->file) == 0;
+    job->file = nullptr;
+
+    std::wstring partialWide = AnsiToWide(partial);
+    bool complete = code == CURLE_OK && flushed && job->received == job->total;
+    if (complete) {
+        complete = MoveFileExW(partialWide.c_str(), AnsiToWide(target).c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (!complete) WriteLog("DownloadFile replace %s failed: %lu\r\n", path, GetLastError());
+    } else {
+        WriteLog("DownloadFile %s failed: %s, %u of %u bytes\r\n", url,
+                 code == CURLE_OK ? "incomplete" : curl_easy_strerror(code), job->received, job->total);
+    }
+    if (!complete) DeleteFileW(partialWide.c_str());
+    return complete ? kDownloadOk : kDownloadTransferFailed;
 }
 
 unsigned __stdcall DownloadThread(void* context)
 {
     auto* job = static_cast<DownloadJob*>(context);
     int result = DownloadFile(job, job->url.c_str(), 1, 1, job->path.c_str());
-    if (result != kDownloadOk && job->window) {
-        auto* progress = new DownloadProgress;
-        progress->kind = job->kind;
-        progress->row = job->row;
-        progress->path = job->path;
-        progress->total = job->total;
-        progress->received = job->received;
-        progress->percent = Percent(job->received, job->total);
+    if (job->window) {
+        DownloadProgress* progress = NewProgress(*job);
         progress->done = 1;
-        progress->success = 0;
+        progress->success = result == kDownloadOk;
         PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(progress), 0);
     }
     return 0;

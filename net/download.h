@@ -38,6 +38,7 @@ struct DownloadJob {
     int row = 0;
     std::string url;
     std::string path;
+    DWORD lastPost = 0;  // tick of the last progress record posted
 };
 
 // Posted with WM_DOWNLOAD_PROGRESS (wParam); the receiver deletes it.
@@ -52,16 +53,30 @@ struct DownloadProgress {
     uint32_t received = 0;
 };
 
+// Progress records of one download are at least this far apart; the
+// final (done) record is always sent.
+const DWORD kProgressInterval = 20;
+
+// Seconds to wait for a connection before giving up; a HEAD probe as a
+// whole gets kProbeTimeout. Downloads have no overall limit.
+const long kConnectTimeout = 10;
+const long kProbeTimeout = 30;
+
 // HEAD probe: true only for a 200 answer (redirects are not followed).
 bool IsUrlAvaliableFast(const char* url);
 
-// HEAD probe for the declared length (low 32 bits).
+// HEAD probe for the declared length (low 32 bits; an undeclared length
+// reads as 0xFFFFFFFF).
 bool GetRemoteFileSize(const char* url, uint32_t& size);
 
-// Downloads `url` to `path`; returns a DownloadResult code.
+// Downloads `url` to `path`; returns a DownloadResult code. The bytes go
+// to `path` + kPartialSuffix first; `path` is replaced only by a complete
+// transfer and is left untouched otherwise. A reply that declares no
+// length is refused with kDownloadNoLength.
 int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overwrite,
                  const char* path);
+const char* const kPartialSuffix = ".download";
 
-// Thread entry for _beginthreadex: downloads the job and makes sure its
-// window receives exactly one done record.
+// Thread entry for _beginthreadex: downloads the job and ends by posting
+// exactly one done record to its window, success or not.
 unsigned __stdcall DownloadThread(void* job);

@@ -2,7 +2,22 @@
 
 #include "app/config.h"
 #include "app/log.h"
+#include "app/textconv.h"
 #include "net/address.h"
+#include "net/download.h"
+#include "net/httpform.h"
+#include "net/speedtest.h"
+
+#include <Poco/Exception.h>
+
+IpInfo g_clientInfo;
+IpInfo g_serverInfo;
+bool g_ipServiceAvailable = true;
+
+std::string IpInfoServiceUrl()
+{
+    return "http://" + g_serverSettings.ipInfoHost + "/service/getIpInfo.php";
+}
 
 void ResolveServerAddress()
 {
@@ -18,5 +33,96 @@ void ResolveServerAddress()
         }
         settings.serverIp = resolved;
     }
-    // The carrier lookups for a public server IP come with the IP-information client.
+    if (IsPublicAddress(settings.serverIp.c_str())) {
+        g_clientInfo = QueryIpInfo("myip");
+        g_serverInfo = QueryIpInfo(settings.serverIp);
+    }
+}
+
+namespace {
+std::string ToAnsiIfUtf8(const std::string& text)
+{
+    return IsUtf8(text) ? Utf8ToAnsi(text) : text;
+}
+} // namespace
+
+IpInfo QueryIpInfo(const std::string& address)
+{
+    IpInfo result;
+    result.ip = address;
+
+    std::string url = IpInfoServiceUrl();
+    if (!IsUrlAvaliableFast(url.c_str())) {
+        g_ipServiceAvailable = false;
+        return result;
+    }
+
+    BinBuffer body;
+    try {
+        HttpFormClient client(url);
+        Poco::Net::HTTPResponse response;
+        client.send(response, body, false, {{"ip", address}}, "POST");
+    } catch (const Poco::Exception& e) {
+        // The service went away between the probe and the request: the
+        // same as not reaching it at all.
+        WriteLog("QueryIpInfo %s: %s\r\n", address.c_str(), e.displayText().c_str());
+        g_ipServiceAvailable = false;
+        return result;
+    }
+    if (body.size() == 0) {
+        g_ipServiceAvailable = false;
+        return result;
+    }
+
+    // JSON is read as UTF-8; a body in the local code page is brought to
+    // UTF-8 first, and the texts go back to the code page afterwards.
+    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
+    text = text.c_str();  // up to the first zero byte
+    if (!IsUtf8(text)) text = AnsiToUtf8(text);
+
+    std::string error;
+    IpInfo found;
+    switch (ParseIpReply(text, found, error)) {
+    case kIpReplyOk:
+        result = found;
+        result.region = ToAnsiIfUtf8(result.region);
+        result.isp = ToAnsiIfUtf8(result.isp);
+        break;
+    case kIpReplyMalformed:
+        WriteLog("QueryIpInfo %s: bad reply: %s\r\n", address.c_str(), error.c_str());
+        break;
+    case kIpReplyRefused:
+        break;
+    }
+    return result;
+}
+
+ConnectionTexts DescribeConnection(const std::string& serverIp, bool serviceAvailable,
+                                   const IpInfo& client, const IpInfo& server)
+{
+    ConnectionTexts texts;
+    if (!IsPublicAddress(serverIp.c_str())) {
+        texts.client = "127.0.0.1";
+        texts.server = serverIp;
+        texts.relation = "客户端与服务器为局域网";
+    } else if (!serviceAvailable) {
+        texts.client = "127.0.0.1";
+        texts.server = serverIp;
+        texts.relation = "请检测客户端的网络连接情况";
+    } else {
+        texts.client = client.ip + " " + client.region + " " + client.isp;
+        texts.server = server.ip + " " + server.region + " " + server.isp;
+        texts.relation = client.isp_id == server.isp_id ? "客户端与服务器为广域网,但为同一运营商"
+                                                        : "客户端与服务器为广域网,但不为同一运营商";
+    }
+    return texts;
+}
+
+void RefreshConnectionPanel(NetworkTabView& view)
+{
+    ConnectionTexts texts = DescribeConnection(g_serverSettings.serverIp, g_ipServiceAvailable,
+                                               g_clientInfo, g_serverInfo);
+    view.SetText(kNetClientText, texts.client);
+    view.SetText(kNetServerText, texts.server);
+    view.SetText(kNetRelationText, texts.relation);
 }
