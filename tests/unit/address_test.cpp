@@ -30,3 +30,28 @@ TEST(ResolveHostName, LocalhostResolvesToLoopback)
     EXPECT_TRUE(ResolveHostName("localhost", address));
     EXPECT_EQ("127.0.0.1", address);
 }
+
+TEST(IsServerConnetced, OpenPortPassesClosedPortFails)
+{
+    AppScope scope;
+    std::string host = DemoHost();
+    ASSERT_FALSE(host.empty()) << "demo server not running";
+    uint16_t port = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+
+    CheckItem row;
+    EXPECT_TRUE(IsServerConnetced("127.0.0.1", port, row));
+    EXPECT_EQ(kItemConnectivity, row.kind);
+    EXPECT_EQ(kStatePassed, row.state);
+    EXPECT_EQ(1, row.installed);
+    EXPECT_EQ("服务器端连通性", row.title);
+    EXPECT_EQ("检测客户端与服务器是否能够连接", row.description);
+    EXPECT_EQ(std::string::npos, ReadTodaysLog().find("IsServerConnetced"));
+
+    scope.app().m_sysInfo.englishUI = 1;
+    CheckItem closed;
+    EXPECT_FALSE(IsServerConnetced("127.0.0.1", ClosedPort(), closed));
+    EXPECT_EQ(kStateFailed, closed.state);
+    EXPECT_EQ("Connectivity", closed.title);
+    EXPECT_EQ(" Server will be able to connect", closed.description);
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("error:IsServerConnetced connect failed\r\n"));
+}

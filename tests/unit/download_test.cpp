@@ -1,11 +1,14 @@
 #include "testutil.h"
 
 #include "app/config.h"
+#include "app/log.h"
 #include "net/download.h"
 
 #include <gtest/gtest.h>
 
 #include <io.h>
+#include <process.h>
+#include <winsock2.h>
 
 namespace {
 const char* const kInfPath = "/norvik/DownLoad/ThirdParty/local.inf";
@@ -84,4 +87,235 @@ TEST_F(StartupFetch, ResultCodesBeforeTheTransfer)
     EXPECT_EQ(kDownloadOk, DownloadFile(&job, url.c_str(), 1, 1, missing.c_str()));
     EXPECT_EQ(job.total, job.received);
     EXPECT_EQ(nullptr, job.file);
+}
+
+namespace {
+const char* const kInstallerPath = "/norvik/Download/IE/IE8-WindowsXP-x86-CHS.exe";
+
+class Download : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(DemoBaseUrl().empty()) << "demo server not running";
+        ASSERT_TRUE(DemoReset());
+        url = DemoBaseUrl() + kInstallerPath;
+        target = scope.folder() + "Download\\IE8-WindowsXP-x86-CHS.exe";
+        served = DemoGet(kInstallerPath);
+        ASSERT_FALSE(served.empty());
+    }
+    void TearDown() override { DemoReset(); }
+
+    int Fetch() { return DownloadFile(&job, url.c_str(), 1, 1, target.c_str()); }
+    bool NoPartialFile() { return _access((target + kPartialSuffix).c_str(), 0) != 0; }
+
+    AppScope scope;
+    DownloadJob job;
+    std::string url, target, served;
+    const std::string previous = "an older installer";
+};
+} // namespace
+
+TEST_F(Download, FailedTransfersLeaveTheTargetAsItWas)
+{
+    // Cut mid-body (21), no declared length and an empty file (14): the
+    // existing file keeps its bytes and no partial file is left anywhere.
+    const struct {
+        const char* mode;
+        int result;
+    } cases[] = {{"cut", kDownloadTransferFailed}, {"nolength", kDownloadNoLength}, {"empty", kDownloadNoLength}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(MakeDirectories((scope.folder() + "Download").c_str()));
+        ASSERT_TRUE(WriteFileBytes(target, previous));
+        ASSERT_TRUE(DemoFault(kInstallerPath, c.mode));
+        EXPECT_EQ(c.result, Fetch()) << c.mode;
+        EXPECT_EQ(previous, ReadFileBytes(target)) << c.mode;
+        EXPECT_TRUE(NoPartialFile()) << c.mode;
+        EXPECT_EQ(nullptr, job.file) << c.mode;
+    }
+    EXPECT_TRUE(scope.boxes.empty());
+
+    // Without a target, a failure creates none.
+    DeleteFileA(target.c_str());
+    ASSERT_TRUE(DemoFault(kInstallerPath, "cut"));
+    EXPECT_EQ(kDownloadTransferFailed, Fetch());
+    EXPECT_NE(0, _access(target.c_str(), 0));
+    EXPECT_TRUE(NoPartialFile());
+}
+
+TEST_F(Download, CompleteTransferReplacesTheTarget)
+{
+    ASSERT_TRUE(MakeDirectories((scope.folder() + "Download").c_str()));
+    ASSERT_TRUE(WriteFileBytes(target, previous));
+    job.received = 12345;  // a reused job starts counting from zero
+    EXPECT_EQ(kDownloadOk, Fetch());
+    EXPECT_EQ(served, ReadFileBytes(target));
+    EXPECT_EQ(served.size(), job.total);
+    EXPECT_EQ(served.size(), job.received);
+    EXPECT_TRUE(NoPartialFile());
+}
+
+TEST_F(Download, UnavailableUrlIsShownOnce)
+{
+    std::string refused = "http://127.0.0.1:" + std::to_string(ClosedPort()) + kInstallerPath;
+    ASSERT_TRUE(DemoFault(kInstallerPath, "404"));
+    for (const std::string& bad : {url, refused}) {
+        scope.boxes.clear();
+        EXPECT_EQ(kDownloadUrlUnavailable, DownloadFile(&job, bad.c_str(), 1, 1, target.c_str()));
+        ASSERT_EQ(1u, scope.boxes.size());
+        EXPECT_EQ("请检查资源是否有效:" + bad, scope.boxes[0].text);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
+    }
+}
+
+TEST_F(Download, TargetThatCannotBeReplaced)
+{
+    ASSERT_TRUE(MakeDirectories((scope.folder() + "Download").c_str()));
+    ASSERT_TRUE(WriteFileBytes(target, previous));
+
+    // Another holder's lock on the target: 99, bytes untouched.
+    HANDLE holder = CreateFileA(target.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+    ASSERT_TRUE(LockFile(holder, 0, 0, 30, 0));
+    EXPECT_EQ(kDownloadLocked, Fetch());
+    UnlockFile(holder, 0, 0, 30, 0);
+    CloseHandle(holder);
+    EXPECT_EQ(previous, ReadFileBytes(target));
+
+    // A read-only target cannot be opened for writing: 15.
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(kDownloadCannotOpen, Fetch());
+    SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(previous, ReadFileBytes(target));
+    EXPECT_TRUE(NoPartialFile());
+}
+
+TEST_F(Download, ThreadEndsWithExactlyOneDoneRecord)
+{
+    RecordSink sink;
+    for (bool fail : {false, true}) {
+        sink.records.clear();
+        ASSERT_TRUE(DemoFault(kInstallerPath, fail ? "cut" : "normal"));
+        DownloadJob threaded;
+        threaded.kind = kTransferComponent;
+        threaded.row = 7;
+        threaded.url = url;
+        threaded.path = target;
+        threaded.window = sink.window();
+        uintptr_t thread = _beginthreadex(nullptr, 0, DownloadThread, &threaded, 0, nullptr);
+        ASSERT_NE(0u, thread);
+        ASSERT_TRUE(sink.Collect(30000)) << "no done record";
+        WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
+        CloseHandle(reinterpret_cast<HANDLE>(thread));
+        Sleep(100);
+        MSG extra;
+        EXPECT_FALSE(PeekMessageW(&extra, sink.window(), 0, 0, PM_NOREMOVE)) << "record after done";
+
+        const DownloadProgress& last = sink.records.back();
+        EXPECT_EQ(1, last.done);
+        EXPECT_EQ(fail ? 0 : 1, last.success);
+        EXPECT_EQ(kTransferComponent, last.kind);
+        EXPECT_EQ(7, last.row);
+        EXPECT_EQ(target, last.path);
+        EXPECT_EQ(served.size(), last.total);
+        if (!fail) {
+            EXPECT_EQ(served.size(), last.received);
+            EXPECT_DOUBLE_EQ(100.0, last.percent);
+            EXPECT_EQ(served, ReadFileBytes(target));
+        }
+        for (size_t i = 0; i + 1 < sink.records.size(); ++i) EXPECT_EQ(0, sink.records[i].done);
+    }
+}
+
+TEST_F(Download, MissingFileOnAThreadGivesOneFailedRecord)
+{
+    RecordSink sink;
+    DownloadJob threaded;
+    threaded.url = DemoBaseUrl() + "/norvik/Download/IE/missing.exe";
+    threaded.path = target;
+    threaded.window = sink.window();
+    DownloadThread(&threaded);
+    ASSERT_TRUE(sink.Collect(1000));
+    ASSERT_EQ(1u, sink.records.size());
+    EXPECT_EQ(0, sink.records[0].success);
+    EXPECT_EQ(0.0, sink.records[0].percent);
+    EXPECT_EQ(1u, scope.boxes.size());
+}
+
+TEST_F(Download, ConcurrentDownloadsAllComplete)
+{
+    // Several workers at once, as the component repair starts them; the
+    // library's global set-up must not disturb a running transfer.
+    const char* names[] = {"IE8-WindowsXP-x86-ENU.exe", "IE8-WindowsVista-x86-CHS.exe",
+                           "IE8-WindowsServer2003-x86-ENU.exe", "IE8-WindowsXP-x86-CHS.exe"};
+    DownloadJob jobs[4];
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i) {
+        jobs[i].url = DemoBaseUrl() + "/norvik/Download/IE/" + names[i];
+        jobs[i].path = scope.folder() + "many\\" + names[i];
+        threads[i] = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThread, &jobs[i], 0, nullptr));
+    }
+    WaitForMultipleObjects(4, threads, TRUE, 60000);
+    for (int i = 0; i < 4; ++i) {
+        CloseHandle(threads[i]);
+        EXPECT_EQ(DemoGet(std::string("/norvik/Download/IE/") + names[i]), ReadFileBytes(jobs[i].path)) << names[i];
+    }
+}
+
+TEST_F(Download, ProgressRecordsAreSpacedButTheTransferIsNot)
+{
+    // A capped rate spreads the body over about a second: records come at
+    // most every 20 ms (give or take the clock), and the last is the done one.
+    ASSERT_TRUE(DemoFault(kInstallerPath, "rate:" + std::to_string(served.size())));
+    RecordSink sink;
+    DownloadJob threaded;
+    threaded.url = url;
+    threaded.path = target;
+    threaded.window = sink.window();
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThread, &threaded, 0, nullptr));
+    ASSERT_TRUE(sink.Collect(30000));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    ASSERT_GE(sink.records.size(), 3u);
+    EXPECT_EQ(1, sink.records.back().done);
+    EXPECT_LE(sink.records.size(), 1000u / 15 + 10);
+    uint32_t last = 0;
+    for (const DownloadProgress& r : sink.records) {
+        EXPECT_GE(r.received, last);
+        last = r.received;
+    }
+}
+
+TEST(Probe, DroppedConnectionGivesUpAfterTheConnectTimeout)
+{
+    // A listener whose accept queue is full drops further connection
+    // attempts, like a firewall: the probe must give up on its own.
+    AppScope scope;
+    WSADATA data;
+    WSAStartup(0x0202, &data);
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    ASSERT_EQ(0, listen(listener, 0));
+    std::vector<SOCKET> fillers;
+    for (int i = 0; i < 4; ++i) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(s);
+    }
+    Sleep(200);
+    std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x";
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(IsUrlAvaliableFast(url.c_str()));
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, static_cast<DWORD>(kConnectTimeout * 1000 - 1000));
+    EXPECT_LE(took, static_cast<DWORD>(kConnectTimeout * 1000 + 5000));
+    for (SOCKET s : fillers) closesocket(s);
+    closesocket(listener);
 }

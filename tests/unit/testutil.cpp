@@ -5,10 +5,13 @@
 
 #include <curl/curl.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
+#include <ctype.h>
 
 #include <fstream>
 #include <sstream>
@@ -131,4 +134,70 @@ bool DemoFault(const std::string& path, const std::string& mode)
 bool DemoReset()
 {
     return DemoGet("/_demo/reset") == "ok";
+}
+
+bool DemoIpAnswer(const std::string& ip, const std::string& body)
+{
+    return DemoGet("/_demo/ipinfo?ip=" + PercentEncode(ip) + "&body=" + PercentEncode(body)) == "ok";
+}
+
+std::string DemoHost()
+{
+    std::string base = DemoBaseUrl();
+    return base.empty() ? base : base.substr(strlen("http://"));
+}
+
+std::string PercentEncode(const std::string& bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+unsigned short ClosedPort()
+{
+    WSADATA data;
+    WSAStartup(0x0202, &data);
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof address;
+    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    closesocket(s);
+    return ntohs(address.sin_port);
+}
+
+RecordSink::RecordSink()
+{
+    m_window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+}
+
+RecordSink::~RecordSink()
+{
+    // Records still queued belong to us: free them.
+    MSG msg;
+    while (PeekMessageW(&msg, m_window, WM_DOWNLOAD_PROGRESS, WM_DOWNLOAD_PROGRESS, PM_REMOVE))
+        delete reinterpret_cast<DownloadProgress*>(msg.wParam);
+    DestroyWindow(m_window);
+}
+
+bool RecordSink::Collect(DWORD ms)
+{
+    return PumpUntilDone(ms, [this](DownloadProgress* record) {
+        records.push_back(*record);
+        arrival.push_back(GetTickCount());
+        delete record;
+    });
 }

@@ -2,6 +2,7 @@
 // Helpers shared by the unit tests.
 #include "app/app.h"
 #include "app/msgbox.h"
+#include "net/download.h"
 
 #include <string>
 #include <vector>
@@ -51,3 +52,49 @@ std::string DemoBaseUrl();
 bool DemoFault(const std::string& path, const std::string& mode);
 bool DemoReset();
 std::string DemoGet(const std::string& path);  // body of a plain GET
+// The raw reply the IP-information service gives for `ip`.
+bool DemoIpAnswer(const std::string& ip, const std::string& body);
+// "127.0.0.1:port" of the demo server.
+std::string DemoHost();
+
+// Percent-encodes every byte outside [A-Za-z0-9].
+std::string PercentEncode(const std::string& bytes);
+
+// A loopback port with nothing listening on it.
+unsigned short ClosedPort();
+
+// A message-only window that collects the progress records posted to it.
+class RecordSink {
+public:
+    RecordSink();
+    ~RecordSink();
+    HWND window() const { return m_window; }
+    // Pumps this thread's queue until a done record arrived or `ms` passed;
+    // every record is handed to `onRecord` (which owns it) in order.
+    template <class F> bool PumpUntilDone(DWORD ms, F onRecord);
+    // The same, keeping copies of the records.
+    bool Collect(DWORD ms);
+    std::vector<DownloadProgress> records;
+    std::vector<DWORD> arrival;  // GetTickCount when each record was read
+
+private:
+    HWND m_window;
+};
+
+template <class F> bool RecordSink::PumpUntilDone(DWORD ms, F onRecord)
+{
+    DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < ms) {
+        if (!PeekMessageW(&msg, m_window, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_POSTMESSAGE);
+            continue;
+        }
+        if (msg.message != WM_DOWNLOAD_PROGRESS) continue;
+        auto* record = reinterpret_cast<DownloadProgress*>(msg.wParam);
+        bool done = record->done != 0;
+        onRecord(record);
+        if (done) return true;
+    }
+    return false;
+}
