@@ -24,27 +24,32 @@ check() { # check DESCRIPTION ACTUAL EXPECTED
 
 if command -v curl >/dev/null 2>&1; then USE_CURL=1; else USE_CURL=0; fi
 
-# fetch METHOD PATH -> STATUS CLEN BODYLEN FAILED LOCATION; body in $TMP/body.
-# FAILED=1 when the client reports an incomplete transfer.
+# fetch METHOD PATH [FORM [CONTENT_TYPE]] -> STATUS CLEN BODYLEN FAILED LOCATION;
+# body in $TMP/body, response headers in $TMP/hdr. FORM is posted as
+# given (raw bytes), by default as a url-encoded form. CLEN is empty when
+# the answer has no Content-Length. FAILED=1 when the client reports an
+# incomplete transfer.
 fetch() {
-    local method=$1 path=$2 line
-    rm -f "$TMP/body" "$TMP/hdr"
+    local method=$1 path=$2 form=${3-} ctype=${4-application/x-www-form-urlencoded}
+    : >"$TMP/body"
+    : >"$TMP/hdr"
+    FAILED=0
     if [ "$USE_CURL" = 1 ]; then
-        local out=("-o" "$TMP/body") head=()
-        if [ "$method" = HEAD ]; then head=(-I); out=("-o" "/dev/null"); fi
-        FAILED=0
-        curl -s --max-time 10 "${head[@]}" -D "$TMP/hdr" "${out[@]}" "$BASE$path" || FAILED=1
-        touch "$TMP/body" "$TMP/hdr"
-        STATUS=$(head -n1 "$TMP/hdr" | awk '{print $2}')
-        CLEN=$(tr -d '\r' <"$TMP/hdr" | awk 'tolower($1)=="content-length:" {print $2}')
-        LOCATION=$(tr -d '\r' <"$TMP/hdr" | awk 'tolower($1)=="location:" {print $2}')
-        BODYLEN=$(wc -c <"$TMP/body" | tr -d ' ')
+        local args=(-o "$TMP/body")
+        case "$method" in
+            HEAD) args=(-I -o /dev/null) ;;
+            POST) args+=(--data-binary "$form" -H "Content-Type: $ctype") ;;
+        esac
+        curl -s --max-time 10 "${args[@]}" -D "$TMP/hdr" "$BASE$path" || FAILED=1
     else
-        line=$(python3 - "$method" "$PORT" "$path" "$TMP/body" <<'PY'
-import http.client, sys
-method, port, path, body = sys.argv[1:5]
+        FAILED=$(python3 - "$method" "$PORT" "$path" "$TMP/body" "$TMP/hdr" "$form" "$ctype" <<'PY'
+import http.client, os, sys
+method, port, path, body, hdr, form, ctype = sys.argv[1:8]
 conn = http.client.HTTPConnection("127.0.0.1", int(port), timeout=10)
-conn.request(method, path)
+if method == "POST":
+    conn.request(method, path, os.fsencode(form), {"Content-Type": ctype})
+else:
+    conn.request(method, path)
 r = conn.getresponse()
 failed = 0
 try:
@@ -52,11 +57,25 @@ try:
 except http.client.IncompleteRead as e:
     data, failed = e.partial, 1
 open(body, "wb").write(data)
-print(r.status, r.getheader("Content-Length", ""), len(data), failed, r.getheader("Location", ""))
+with open(hdr, "w") as h:
+    h.write("HTTP/1.1 %d %s\r\n" % (r.status, r.reason))
+    for name, value in r.getheaders():
+        h.write("%s: %s\r\n" % (name, value))
+print(failed)
 PY
 )
-        read -r STATUS CLEN BODYLEN FAILED LOCATION <<<"$line"
     fi
+    IFS='|' read -r STATUS CLEN LOCATION < <(awk '
+        { sub(/\r$/, "") }
+        NR == 1 { status = $2 }
+        tolower($1) == "content-length:" { clen = $2 }
+        tolower($1) == "location:" { location = $2 }
+        END { print status "|" clen "|" location }' "$TMP/hdr")
+    BODYLEN=$(($(wc -c <"$TMP/body")))
+}
+
+header() { # header NAME -> its value in the last answer, empty when absent
+    awk -v n="${1,,}:" '{ sub(/\r$/, "") } tolower($1) == n { sub(/^[^:]*:[ \t]*/, ""); print }' "$TMP/hdr"
 }
 
 set_fault() { # set_fault PATH MODE
@@ -83,12 +102,18 @@ INF=/norvik/DownLoad/ThirdParty/local.inf
 OCX=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx
 CHARTS=/norvik/DownLoad/ThirdParty/PylonixCharts.ocx
 LOGIN=/norvik/login.htm
+IE=/norvik/Download/IE
+SPEED=$IE/IE8-WindowsServer2003-x86-CHS.exe
+STANDINS="IE8-WindowsServer2003-x86-ENU.exe IE8-WindowsXP-x86-ENU.exe IE8-WindowsXP-x86-CHS.exe IE8-WindowsVista-x86-CHS.exe"
+SPEED_MIB=21 # not the default, so the option is seen to work
+MIB=1048576
 
-mkdir -p "$TMP/root/norvik/DownLoad/ThirdParty"
+mkdir -p "$TMP/root/norvik/DownLoad/ThirdParty" "$TMP/root$IE"
 printf 'charts from root\n' >"$TMP/root$CHARTS"
 printf 'extra\n' >"$TMP/root/norvik/DownLoad/ThirdParty/Extra.dll"
+printf 'vista stub from root\n' >"$TMP/root$IE/IE8-WindowsVista-x86-CHS.exe"
 
-start_server --root "$TMP/root" --fault "$LOGIN=404"
+start_server --root "$TMP/root" --fault "$LOGIN=404" --speed-file-mib "$SPEED_MIB"
 
 echo "== built-in content"
 fetch GET "$INF"
@@ -122,6 +147,29 @@ set_fault "$LOGIN" normal
 fetch GET "$LOGIN"
 check "normal removes fault" "$STATUS" 200
 grep -qi '<form' "$TMP/body" || fail "login page has no form"
+
+echo "== installers"
+fetch HEAD "$SPEED"
+check "HEAD speed file is --speed-file-mib MiB" "$STATUS $CLEN" "200 $((SPEED_MIB * MIB))"
+fetch GET "$SPEED"
+check "GET speed file arrives whole" "$STATUS $BODYLEN $FAILED" "200 $((SPEED_MIB * MIB)) 0"
+# Compressing proxies or links must not make the speed test look faster.
+PACKED=$(head -c "$MIB" "$TMP/body" | gzip -c | wc -c)
+[ "$PACKED" -gt $((MIB * 99 / 100)) ] || fail "speed file compresses to $PACKED of $MIB bytes"
+for f in $STANDINS; do
+    fetch GET "$IE/$f"
+    if [ "$f" = IE8-WindowsVista-x86-CHS.exe ]; then
+        check "root file overrides built-in $f" "$STATUS $(cat "$TMP/body")" "200 vista stub from root"
+    else
+        check "GET $f" "$STATUS $BODYLEN" "200 65536"
+        md5sum <"$TMP/body" | cut -d' ' -f1 >>"$TMP/standins"
+    fi
+done
+check "stand-ins differ from each other" "$(sort -u "$TMP/standins" | wc -l)" 3
+fetch GET "$IE/IE8-WindowsXP-x86-ENU.exe"
+cp "$TMP/body" "$TMP/xp-enu"
+fetch GET /norvik/DownLoad/IE/IE8-WindowsXP-x86-ENU.exe
+check "installer folder name is case-exact" "$STATUS" 404
 
 echo "== faults"
 set_fault "$INF" 404
@@ -171,6 +219,17 @@ if kill -0 "$SERVER_PID" 2>/dev/null; then
 else
     wait "$SERVER_PID"; check "exit status after SIGTERM" "$?" 0
 fi
+
+echo "== default speed file and option checks"
+for mib in 19 1025 abc; do
+    "$BIN" --speed-file-mib "$mib" >/dev/null 2>&1
+    check "--speed-file-mib $mib rejected" "$?" 2
+done
+start_server
+fetch HEAD "$SPEED"
+check "default speed file is 32 MiB" "$STATUS $CLEN" "200 $((32 * MIB))"
+fetch GET "$IE/IE8-WindowsXP-x86-ENU.exe"
+cmp -s "$TMP/body" "$TMP/xp-enu" || fail "stand-in bytes differ between server runs"
 
 if [ "$FAILURES" -ne 0 ]; then
     echo "$FAILURES check(s) failed"

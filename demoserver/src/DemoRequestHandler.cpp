@@ -5,6 +5,9 @@
 #include <Poco/Net/HTTPServerResponse.h>
 #include <Poco/Net/StreamSocket.h>
 
+#include <algorithm>
+#include <ostream>
+
 using Poco::Net::HTTPRequest;
 using Poco::Net::HTTPResponse;
 using Poco::Net::HTTPServerRequest;
@@ -18,11 +21,14 @@ namespace {
 const std::string kControlPrefix = "/_demo/";
 const char* const kLoginPath = "/norvik/login.htm";
 
+// Large bodies go out in pieces of this size.
+const std::size_t kWritePiece = 64 * 1024;
+
 Reply textReply(HTTPResponse::HTTPStatus status, const std::string& text)
 {
     Reply r;
     r.status = status;
-    r.body = text;
+    r.body = makeBody(text);
     return r;
 }
 
@@ -42,6 +48,13 @@ std::string queryParam(const Poco::URI& uri, const std::string& name)
 bool startsWith(const std::string& s, const std::string& prefix)
 {
     return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+void writeBody(std::ostream& out, const std::string& body, std::size_t length)
+{
+    for (std::size_t sent = 0; sent < length && out; sent += kWritePiece)
+        out.write(body.data() + sent, static_cast<std::streamsize>(std::min(kWritePiece, length - sent)));
+    out.flush();
 }
 
 } // namespace
@@ -107,7 +120,7 @@ Reply DemoRequestHandler::applyFault(FaultMode mode, Reply reply, const HTTPServ
     }
     case FaultMode::Empty:
         reply.status = HTTPResponse::HTTP_OK;
-        reply.body.clear();
+        reply.body = makeBody({});
         return reply;
     case FaultMode::Cut: // handled while sending: HEAD must stay intact
     case FaultMode::Normal:
@@ -119,13 +132,14 @@ Reply DemoRequestHandler::applyFault(FaultMode mode, Reply reply, const HTTPServ
 void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& response,
                               const Reply& reply, bool cut)
 {
+    const std::string& body = *reply.body;
     response.setStatusAndReason(reply.status);
     response.setContentType(reply.contentType);
     for (const auto& h : reply.headers)
         response.set(h.first, h.second);
     // Always a fixed length, so HEAD and GET agree and nothing is chunked.
     response.setChunkedTransferEncoding(false);
-    response.setContentLength64(static_cast<Poco::Int64>(reply.body.size()));
+    response.setContentLength64(static_cast<Poco::Int64>(body.size()));
 
     if (request.getMethod() == HTTPRequest::HTTP_HEAD) {
         response.send();
@@ -133,16 +147,14 @@ void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& re
     }
 
     if (!cut) {
-        response.send().write(reply.body.data(), static_cast<std::streamsize>(reply.body.size()));
+        writeBody(response.send(), body, body.size());
         return;
     }
 
     // Promise the full length, deliver half, then drop the connection so
     // the client sees a truncated transfer instead of waiting for more.
     response.setKeepAlive(false);
-    std::ostream& out = response.send();
-    out.write(reply.body.data(), static_cast<std::streamsize>(reply.body.size() / 2));
-    out.flush();
+    writeBody(response.send(), body, body.size() / 2);
     if (auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request)) {
         try {
             impl->socket().shutdown();

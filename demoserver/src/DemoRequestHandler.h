@@ -19,7 +19,7 @@ namespace demo {
 struct Reply {
     Poco::Net::HTTPResponse::HTTPStatus status = Poco::Net::HTTPResponse::HTTP_OK;
     std::string contentType = "text/plain";
-    std::string body;
+    Body body = makeBody({});
     std::vector<std::pair<std::string, std::string>> headers;
 };
 

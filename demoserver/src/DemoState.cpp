@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -12,6 +13,18 @@ namespace demo {
 namespace {
 
 const char* const kThirdPartyDir = "/norvik/DownLoad/ThirdParty/";
+const char* const kInstallerDir = "/norvik/Download/IE/";
+
+// The client also times its download of this one to measure line speed.
+const char* const kSpeedTestInstaller = "IE8-WindowsServer2003-x86-CHS.exe";
+const char* const kInstallers[] = {
+    "IE8-WindowsServer2003-x86-ENU.exe",
+    "IE8-WindowsServer2003-x86-CHS.exe",
+    "IE8-WindowsXP-x86-ENU.exe",
+    "IE8-WindowsXP-x86-CHS.exe",
+    "IE8-WindowsVista-x86-CHS.exe",
+};
+const std::size_t kInstallerStandInSize = 64 * 1024;
 
 struct Component {
     const char* name;
@@ -62,32 +75,58 @@ std::string localInf()
     return ini;
 }
 
-// Stand-in payload: stable across runs so tests can compare checksums,
-// different per name so a mixed-up download is noticed.
-std::string componentBytes(const std::string& name)
+std::uint32_t fnv1a(const std::string& text)
 {
-    std::uint32_t h = 2166136261u; // FNV-1a
-    for (unsigned char ch : name)
+    std::uint32_t h = 2166136261u;
+    for (unsigned char ch : text)
         h = (h ^ ch) * 16777619u;
-    std::string out = "PYLONIX DEMO COMPONENT " + name + "\n";
-    const std::size_t size = 2048 + h % 6144;
-    std::uint32_t x = h ? h : 1;
-    while (out.size() < size) {
-        x ^= x << 13; // xorshift32
+    return h;
+}
+
+// A readable first line, then xorshift32 noise up to size: stable across
+// runs so tests can compare checksums, different per seed so a mixed-up
+// download is noticed, and incompressible so measured speeds are honest.
+std::string generatedBytes(std::string firstLine, std::uint32_t seed, std::size_t size)
+{
+    std::string out = std::move(firstLine);
+    std::size_t i = out.size();
+    if (out.size() < size)
+        out.resize(size);
+    std::uint32_t x = seed ? seed : 1;
+    for (; i < out.size(); ++i) {
+        x ^= x << 13;
         x ^= x >> 17;
         x ^= x << 5;
-        out.push_back(static_cast<char>(x & 0xff));
+        out[i] = static_cast<char>(x & 0xff);
     }
     return out;
 }
 
-std::map<std::string, Resource> builtinContent()
+// Stand-in payload: a few kilobytes, the size varying with the name.
+std::string componentBytes(const std::string& name)
+{
+    const std::uint32_t h = fnv1a(name);
+    return generatedBytes("PYLONIX DEMO COMPONENT " + name + "\n", h, 2048 + h % 6144);
+}
+
+std::string installerBytes(const std::string& name, std::size_t size)
+{
+    return generatedBytes("PYLONIX DEMO INSTALLER " + name + "\n", fnv1a(name), size);
+}
+
+std::map<std::string, Resource> builtinContent(unsigned speedFileMiB)
 {
     std::map<std::string, Resource> m;
-    m["/norvik/login.htm"] = {"text/html; charset=utf-8", kLoginPage};
-    m[std::string(kThirdPartyDir) + "local.inf"] = {"text/plain", localInf()};
+    m["/norvik/login.htm"] = {"text/html; charset=utf-8", makeBody(kLoginPage)};
+    m[std::string(kThirdPartyDir) + "local.inf"] = {"text/plain", makeBody(localInf())};
     for (const Component& c : kComponents)
-        m[std::string(kThirdPartyDir) + c.name] = {"application/octet-stream", componentBytes(c.name)};
+        m[std::string(kThirdPartyDir) + c.name] = {"application/octet-stream", makeBody(componentBytes(c.name))};
+    for (const char* name : kInstallers) {
+        const std::size_t size = std::string(name) == kSpeedTestInstaller
+                                     ? static_cast<std::size_t>(speedFileMiB) * 1024 * 1024
+                                     : kInstallerStandInSize;
+        m[std::string(kInstallerDir) + name] = {"application/octet-stream", makeBody(installerBytes(name, size))};
+    }
     return m;
 }
 
@@ -118,8 +157,13 @@ bool parseFaultMode(const std::string& text, FaultMode& mode)
     return true;
 }
 
-DemoState::DemoState(std::string rootDir)
-    : _root(std::move(rootDir)), _builtin(builtinContent())
+Body makeBody(std::string text)
+{
+    return std::make_shared<const std::string>(std::move(text));
+}
+
+DemoState::DemoState(std::string rootDir, unsigned speedFileMiB)
+    : _root(std::move(rootDir)), _builtin(builtinContent(speedFileMiB))
 {
 }
 
@@ -152,7 +196,7 @@ bool DemoState::readFromRoot(const std::string& path, Resource& out) const
     std::ostringstream data;
     data << in.rdbuf();
     out.contentType = contentTypeFor(file);
-    out.body = data.str();
+    out.body = makeBody(data.str());
     return true;
 }
 

@@ -1,7 +1,9 @@
 // Shared state of the demo server: content, injected faults, request log.
 #pragma once
 
+#include <cstddef>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -13,15 +15,24 @@ enum class FaultMode { Normal, NotFound, Redirect, Empty, Cut };
 // Accepts "normal", "404", "302", "empty", "cut".
 bool parseFaultMode(const std::string& text, FaultMode& mode);
 
+// Bodies are shared, never copied per request: the speed-test file alone
+// is tens of megabytes.
+using Body = std::shared_ptr<const std::string>;
+Body makeBody(std::string text);
+
 struct Resource {
     std::string contentType;
-    std::string body;
+    Body body;
 };
 
 class DemoState {
 public:
+    static constexpr unsigned kMinSpeedFileMiB = 20;
+    static constexpr unsigned kMaxSpeedFileMiB = 1024;
+
     // rootDir may be empty: then only the built-in content is served.
-    explicit DemoState(std::string rootDir);
+    // The speed-test download is generated here, speedFileMiB large.
+    DemoState(std::string rootDir, unsigned speedFileMiB);
 
     // Files under the root folder win over built-in content.
     bool lookup(const std::string& path, Resource& out) const;

@@ -22,15 +22,19 @@ namespace {
 
 const char* const kUsage =
     "usage: pylonix-demo-server [--port N] [--root DIR] [--fault PATH=MODE]... [--port-file FILE]\n"
-    "  --port N          port on 127.0.0.1 (0 = any free port, default)\n"
-    "  --root DIR        serve files from DIR, overriding built-in content\n"
-    "  --fault PATH=MODE MODE is 404, 302, empty, cut or normal; repeatable\n"
-    "  --port-file FILE  write the port number to FILE once listening\n";
+    "                           [--speed-file-mib N]\n"
+    "  --port N            port on 127.0.0.1 (0 = any free port, default)\n"
+    "  --root DIR          serve files from DIR, overriding built-in content\n"
+    "  --fault PATH=MODE   MODE is 404, 302, empty, cut or normal; repeatable\n"
+    "  --port-file FILE    write the port number to FILE once listening\n"
+    "  --speed-file-mib N  size of the speed-test download in MiB (20 to 1024,\n"
+    "                      default 32)\n";
 
 struct Options {
     unsigned port = 0;
     std::string root;
     std::string portFile;
+    unsigned speedFileMiB = 32;
     std::vector<std::pair<std::string, demo::FaultMode>> faults;
 };
 
@@ -58,6 +62,13 @@ Options parseArgs(int argc, char** argv)
             if (value.empty() || *end || port > 65535)
                 usageError("bad port: " + value);
             opt.port = static_cast<unsigned>(port);
+        } else if (arg == "--speed-file-mib") {
+            char* end = nullptr;
+            const unsigned long mib = std::strtoul(value.c_str(), &end, 10);
+            if (value.empty() || value[0] == '-' || *end || mib < demo::DemoState::kMinSpeedFileMiB ||
+                mib > demo::DemoState::kMaxSpeedFileMiB)
+                usageError("bad speed file size: " + value);
+            opt.speedFileMiB = static_cast<unsigned>(mib);
         } else if (arg == "--root") {
             opt.root = value;
         } else if (arg == "--port-file") {
@@ -104,7 +115,7 @@ int main(int argc, char** argv)
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN); // clients that hang up early are normal here
 
-    demo::DemoState state(opt.root);
+    demo::DemoState state(opt.root, opt.speedFileMiB);
     for (const auto& f : opt.faults)
         state.setFault(f.first, f.second);
 
