@@ -112,6 +112,7 @@ mkdir -p "$TMP/root/norvik/DownLoad/ThirdParty" "$TMP/root$IE"
 printf 'charts from root\n' >"$TMP/root$CHARTS"
 printf 'extra\n' >"$TMP/root/norvik/DownLoad/ThirdParty/Extra.dll"
 printf 'vista stub from root\n' >"$TMP/root$IE/IE8-WindowsVista-x86-CHS.exe"
+head -c 200000 /dev/urandom >"$TMP/root$IE/slow.bin"
 
 start_server --root "$TMP/root" --fault "$LOGIN=404" --speed-file-mib "$SPEED_MIB"
 
@@ -197,8 +198,35 @@ check "cut fault GET status" "$STATUS" 200
 [ "$BODYLEN" -lt "$CLEN" ] || fail "cut body not short: $BODYLEN of $CLEN"
 check "cut fault reported by client" "$FAILED" 1
 
-fetch GET /_demo/fault?path=%2Fx\&mode=bogus
-check "bad mode rejected" "$STATUS" 400
+XP=$IE/IE8-WindowsXP-x86-ENU.exe
+set_fault "$XP" nolength
+fetch HEAD "$XP"
+check "nolength HEAD has no Content-Length" "$STATUS '$CLEN'" "200 ''"
+fetch GET "$XP"
+check "nolength GET has no Content-Length, not chunked" \
+    "$STATUS '$CLEN' '$(header Transfer-Encoding)' $(header Connection | tr A-Z a-z)" "200 '' '' close"
+check "nolength GET body arrives whole" "$BODYLEN $FAILED" "65536 0"
+cmp -s "$TMP/body" "$TMP/xp-enu" || fail "nolength body differs from the normal one"
+
+SLOW=$IE/slow.bin
+set_fault "$SLOW" rate:400000
+fetch HEAD "$SLOW"
+check "rate HEAD unchanged" "$STATUS $CLEN" "200 200000"
+T0=$(date +%s%N)
+fetch GET "$SLOW"
+MS=$((($(date +%s%N) - T0) / 1000000))
+check "rate GET body arrives whole" "$STATUS $BODYLEN $FAILED" "200 200000 0"
+cmp -s "$TMP/body" "$TMP/root$SLOW" || fail "rate body differs from the file"
+if [ "$MS" -ge 400 ] && [ "$MS" -lt 3000 ]; then
+    echo "ok   200000 bytes at rate:400000 took $MS ms"
+else
+    fail "200000 bytes at rate:400000 took $MS ms, expected about 500"
+fi
+
+for mode in bogus rate:0 rate: rate:-5 rate:12x; do
+    fetch GET "/_demo/fault?path=%2Fx&mode=$mode"
+    check "bad mode $mode rejected" "$STATUS" 400
+done
 
 echo "== reset and request log"
 fetch GET /_demo/reset
@@ -228,7 +256,7 @@ done
 start_server
 fetch HEAD "$SPEED"
 check "default speed file is 32 MiB" "$STATUS $CLEN" "200 $((32 * MIB))"
-fetch GET "$IE/IE8-WindowsXP-x86-ENU.exe"
+fetch GET "$XP"
 cmp -s "$TMP/body" "$TMP/xp-enu" || fail "stand-in bytes differ between server runs"
 
 if [ "$FAILURES" -ne 0 ]; then

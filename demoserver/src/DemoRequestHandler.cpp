@@ -6,7 +6,9 @@
 #include <Poco/Net/StreamSocket.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ostream>
+#include <thread>
 
 using Poco::Net::HTTPRequest;
 using Poco::Net::HTTPResponse;
@@ -50,10 +52,25 @@ bool startsWith(const std::string& s, const std::string& prefix)
     return s.compare(0, prefix.size(), prefix) == 0;
 }
 
-void writeBody(std::ostream& out, const std::string& body, std::size_t length)
+// With a rate the pieces are small and each waits until it is due, so
+// at no moment has more gone out than the rate allows.
+void writeBody(std::ostream& out, const std::string& body, std::size_t length, unsigned long bytesPerSecond)
 {
-    for (std::size_t sent = 0; sent < length && out; sent += kWritePiece)
-        out.write(body.data() + sent, static_cast<std::streamsize>(std::min(kWritePiece, length - sent)));
+    using Clock = std::chrono::steady_clock;
+    const std::size_t piece =
+        bytesPerSecond ? std::clamp<std::size_t>(bytesPerSecond / 50, 1, 8 * 1024) : kWritePiece;
+    const Clock::time_point start = Clock::now();
+    for (std::size_t sent = 0; sent < length && out;) {
+        const std::size_t n = std::min(piece, length - sent);
+        if (bytesPerSecond) {
+            const std::chrono::duration<double> due(static_cast<double>(sent + n) / bytesPerSecond);
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(due));
+        }
+        out.write(body.data() + sent, static_cast<std::streamsize>(n));
+        if (bytesPerSecond)
+            out.flush();
+        sent += n;
+    }
     out.flush();
 }
 
@@ -74,20 +91,18 @@ void DemoRequestHandler::handleRequest(HTTPServerRequest& request, HTTPServerRes
     try {
         uri = Poco::URI(request.getURI());
     } catch (const Poco::Exception&) {
-        send(request, response, textReply(HTTPResponse::HTTP_BAD_REQUEST, "bad request URI\n"), false);
+        send(request, response, textReply(HTTPResponse::HTTP_BAD_REQUEST, "bad request URI\n"));
         return;
     }
     const std::string& path = uri.getPath();
 
     if (startsWith(path, kControlPrefix)) {
-        send(request, response, route(request, uri), false);
+        send(request, response, route(request, uri));
         return;
     }
 
     _state.logRequest(request.getMethod(), path);
-    const FaultMode fault = _state.faultFor(path);
-    const bool cut = fault == FaultMode::Cut && request.getMethod() == HTTPRequest::HTTP_GET;
-    send(request, response, applyFault(fault, route(request, uri), request), cut);
+    send(request, response, applyFault(_state.faultFor(path), route(request, uri), request));
 }
 
 Reply DemoRequestHandler::route(HTTPServerRequest& request, const Poco::URI& uri)
@@ -104,9 +119,9 @@ Reply DemoRequestHandler::route(HTTPServerRequest& request, const Poco::URI& uri
     return notFound();
 }
 
-Reply DemoRequestHandler::applyFault(FaultMode mode, Reply reply, const HTTPServerRequest& request) const
+Reply DemoRequestHandler::applyFault(const Fault& fault, Reply reply, const HTTPServerRequest& request) const
 {
-    switch (mode) {
+    switch (fault.mode) {
     case FaultMode::NotFound:
         return notFound();
     case FaultMode::Redirect: {
@@ -122,39 +137,53 @@ Reply DemoRequestHandler::applyFault(FaultMode mode, Reply reply, const HTTPServ
         reply.status = HTTPResponse::HTTP_OK;
         reply.body = makeBody({});
         return reply;
-    case FaultMode::Cut: // handled while sending: HEAD must stay intact
+    case FaultMode::Cut:
+        reply.delivery.cutHalf = true;
+        break;
+    case FaultMode::NoLength:
+        reply.delivery.declareLength = false;
+        break;
+    case FaultMode::Rate:
+        reply.delivery.bytesPerSecond = fault.bytesPerSecond;
+        break;
     case FaultMode::Normal:
         break;
     }
     return reply;
 }
 
-void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& response,
-                              const Reply& reply, bool cut)
+void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& response, const Reply& reply)
 {
     const std::string& body = *reply.body;
+    const Delivery& delivery = reply.delivery;
+
     response.setStatusAndReason(reply.status);
     response.setContentType(reply.contentType);
     for (const auto& h : reply.headers)
         response.set(h.first, h.second);
-    // Always a fixed length, so HEAD and GET agree and nothing is chunked.
     response.setChunkedTransferEncoding(false);
-    response.setContentLength64(static_cast<Poco::Int64>(body.size()));
+    if (delivery.declareLength) {
+        // A fixed length, so HEAD and GET agree.
+        response.setContentLength64(static_cast<Poco::Int64>(body.size()));
+    } else {
+        // Neither length nor chunks: the body ends where the connection does.
+        response.setKeepAlive(false);
+    }
 
     if (request.getMethod() == HTTPRequest::HTTP_HEAD) {
         response.send();
         return;
     }
 
-    if (!cut) {
-        writeBody(response.send(), body, body.size());
+    if (!delivery.cutHalf) {
+        writeBody(response.send(), body, body.size(), delivery.bytesPerSecond);
         return;
     }
 
     // Promise the full length, deliver half, then drop the connection so
     // the client sees a truncated transfer instead of waiting for more.
     response.setKeepAlive(false);
-    writeBody(response.send(), body, body.size() / 2);
+    writeBody(response.send(), body, body.size() / 2, delivery.bytesPerSecond);
     if (auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request)) {
         try {
             impl->socket().shutdown();
@@ -167,12 +196,13 @@ void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& re
 Reply DemoRequestHandler::setFault(HTTPServerRequest&, const Poco::URI& uri)
 {
     const std::string path = queryParam(uri, "path");
-    FaultMode mode;
+    Fault fault;
     if (path.empty() || path[0] != '/')
         return textReply(HTTPResponse::HTTP_BAD_REQUEST, "path must start with /\n");
-    if (!parseFaultMode(queryParam(uri, "mode"), mode))
-        return textReply(HTTPResponse::HTTP_BAD_REQUEST, "mode must be 404, 302, empty, cut or normal\n");
-    _state.setFault(path, mode);
+    if (!parseFault(queryParam(uri, "mode"), fault))
+        return textReply(HTTPResponse::HTTP_BAD_REQUEST,
+                         "mode must be 404, 302, empty, cut, nolength, rate:N (bytes per second) or normal\n");
+    _state.setFault(path, fault);
     return textReply(HTTPResponse::HTTP_OK, "ok");
 }
 

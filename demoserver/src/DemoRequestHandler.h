@@ -16,11 +16,19 @@
 
 namespace demo {
 
+// How a body goes out on the wire. Handlers leave it alone; faults set it.
+struct Delivery {
+    bool declareLength = true;        // false: no Content-Length, the body ends when the connection does
+    bool cutHalf = false;             // declare the full length, send half, drop the connection
+    unsigned long bytesPerSecond = 0; // 0: as fast as the socket takes it
+};
+
 struct Reply {
     Poco::Net::HTTPResponse::HTTPStatus status = Poco::Net::HTTPResponse::HTTP_OK;
     std::string contentType = "text/plain";
     Body body = makeBody({});
     std::vector<std::pair<std::string, std::string>> headers;
+    Delivery delivery;
 };
 
 class DemoRequestHandler : public Poco::Net::HTTPRequestHandler {
@@ -47,9 +55,9 @@ private:
     Reply content(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
 
     Reply route(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
-    Reply applyFault(FaultMode mode, Reply reply, const Poco::Net::HTTPServerRequest& request) const;
+    Reply applyFault(const Fault& fault, Reply reply, const Poco::Net::HTTPServerRequest& request) const;
     void send(Poco::Net::HTTPServerRequest& request, Poco::Net::HTTPServerResponse& response,
-              const Reply& reply, bool cut);
+              const Reply& reply);
 
     DemoState& _state;
 };

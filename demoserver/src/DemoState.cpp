@@ -144,16 +144,27 @@ std::string contentTypeFor(const fs::path& file)
 
 } // namespace
 
-bool parseFaultMode(const std::string& text, FaultMode& mode)
+bool parseFault(const std::string& text, Fault& fault)
 {
     static const std::map<std::string, FaultMode> names = {
         {"normal", FaultMode::Normal}, {"404", FaultMode::NotFound}, {"302", FaultMode::Redirect},
-        {"empty", FaultMode::Empty},   {"cut", FaultMode::Cut},
+        {"empty", FaultMode::Empty},   {"cut", FaultMode::Cut},      {"nolength", FaultMode::NoLength},
     };
     auto it = names.find(text);
-    if (it == names.end())
+    if (it != names.end()) {
+        fault = {it->second, 0};
+        return true;
+    }
+    const std::string ratePrefix = "rate:";
+    if (text.compare(0, ratePrefix.size(), ratePrefix) != 0)
         return false;
-    mode = it->second;
+    const std::string digits = text.substr(ratePrefix.size());
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const unsigned long rate = std::stoul(digits);
+    if (rate == 0)
+        return false;
+    fault = {FaultMode::Rate, rate};
     return true;
 }
 
@@ -200,20 +211,20 @@ bool DemoState::readFromRoot(const std::string& path, Resource& out) const
     return true;
 }
 
-void DemoState::setFault(const std::string& path, FaultMode mode)
+void DemoState::setFault(const std::string& path, const Fault& fault)
 {
     std::lock_guard<std::mutex> lock(_mutex);
-    if (mode == FaultMode::Normal)
+    if (fault.mode == FaultMode::Normal)
         _faults.erase(path);
     else
-        _faults[path] = mode;
+        _faults[path] = fault;
 }
 
-FaultMode DemoState::faultFor(const std::string& path) const
+Fault DemoState::faultFor(const std::string& path) const
 {
     std::lock_guard<std::mutex> lock(_mutex);
     auto it = _faults.find(path);
-    return it == _faults.end() ? FaultMode::Normal : it->second;
+    return it == _faults.end() ? Fault{} : it->second;
 }
 
 void DemoState::logRequest(const std::string& method, const std::string& path)

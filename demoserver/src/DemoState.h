@@ -10,10 +10,16 @@
 
 namespace demo {
 
-enum class FaultMode { Normal, NotFound, Redirect, Empty, Cut };
+enum class FaultMode { Normal, NotFound, Redirect, Empty, Cut, NoLength, Rate };
 
-// Accepts "normal", "404", "302", "empty", "cut".
-bool parseFaultMode(const std::string& text, FaultMode& mode);
+struct Fault {
+    FaultMode mode = FaultMode::Normal;
+    unsigned long bytesPerSecond = 0; // FaultMode::Rate only
+};
+
+// Accepts "normal", "404", "302", "empty", "cut", "nolength" and "rate:N"
+// with N a positive number of bytes per second.
+bool parseFault(const std::string& text, Fault& fault);
 
 // Bodies are shared, never copied per request: the speed-test file alone
 // is tens of megabytes.
@@ -38,8 +44,8 @@ public:
     bool lookup(const std::string& path, Resource& out) const;
 
     // FaultMode::Normal removes the entry.
-    void setFault(const std::string& path, FaultMode mode);
-    FaultMode faultFor(const std::string& path) const;
+    void setFault(const std::string& path, const Fault& fault);
+    Fault faultFor(const std::string& path) const;
 
     void logRequest(const std::string& method, const std::string& path);
     std::string requestLog() const;
@@ -54,7 +60,7 @@ private:
     const std::map<std::string, Resource> _builtin;
 
     mutable std::mutex _mutex;
-    std::map<std::string, FaultMode> _faults;
+    std::map<std::string, Fault> _faults;
     std::vector<std::string> _log;
 };
 

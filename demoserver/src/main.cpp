@@ -25,7 +25,8 @@ const char* const kUsage =
     "                           [--speed-file-mib N]\n"
     "  --port N            port on 127.0.0.1 (0 = any free port, default)\n"
     "  --root DIR          serve files from DIR, overriding built-in content\n"
-    "  --fault PATH=MODE   MODE is 404, 302, empty, cut or normal; repeatable\n"
+    "  --fault PATH=MODE   MODE is 404, 302, empty, cut, nolength, rate:N (bytes\n"
+    "                      per second) or normal; repeatable\n"
     "  --port-file FILE    write the port number to FILE once listening\n"
     "  --speed-file-mib N  size of the speed-test download in MiB (20 to 1024,\n"
     "                      default 32)\n";
@@ -35,7 +36,7 @@ struct Options {
     std::string root;
     std::string portFile;
     unsigned speedFileMiB = 32;
-    std::vector<std::pair<std::string, demo::FaultMode>> faults;
+    std::vector<std::pair<std::string, demo::Fault>> faults;
 };
 
 [[noreturn]] void usageError(const std::string& message)
@@ -76,10 +77,10 @@ Options parseArgs(int argc, char** argv)
         } else if (arg == "--fault") {
             // Split at the last '=': a path may contain one, a mode never does.
             const auto eq = value.rfind('=');
-            demo::FaultMode mode;
-            if (eq == std::string::npos || value[0] != '/' || !demo::parseFaultMode(value.substr(eq + 1), mode))
+            demo::Fault fault;
+            if (eq == std::string::npos || value[0] != '/' || !demo::parseFault(value.substr(eq + 1), fault))
                 usageError("bad fault: " + value);
-            opt.faults.emplace_back(value.substr(0, eq), mode);
+            opt.faults.emplace_back(value.substr(0, eq), fault);
         } else {
             usageError("unknown option: " + arg);
         }
