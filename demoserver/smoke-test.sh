@@ -78,6 +78,10 @@ header() { # header NAME -> its value in the last answer, empty when absent
     awk -v n="${1,,}:" '{ sub(/\r$/, "") } tolower($1) == n { sub(/^[^:]*:[ \t]*/, ""); print }' "$TMP/hdr"
 }
 
+pct() { # pct TEXT -> every byte percent-encoded
+    printf '%s' "$1" | od -An -v -tx1 | tr -d ' \n' | sed 's/../%&/g'
+}
+
 set_fault() { # set_fault PATH MODE
     fetch GET "/_demo/fault?path=$(printf '%s' "$1" | sed 's|/|%2F|g')&mode=$2"
     check "fault endpoint accepts $2 for $1" "$STATUS $(cat "$TMP/body")" "200 ok"
@@ -105,6 +109,7 @@ LOGIN=/norvik/login.htm
 IE=/norvik/Download/IE
 SPEED=$IE/IE8-WindowsServer2003-x86-CHS.exe
 STANDINS="IE8-WindowsServer2003-x86-ENU.exe IE8-WindowsXP-x86-ENU.exe IE8-WindowsXP-x86-CHS.exe IE8-WindowsVista-x86-CHS.exe"
+IPINFO=/service/getIpInfo.php
 SPEED_MIB=21 # not the default, so the option is seen to work
 MIB=1048576
 
@@ -238,6 +243,63 @@ fetch GET /_demo/requests
 check "request log" "$(cat "$TMP/body")" "GET $INF
 GET $OCX
 HEAD $LOGIN"
+
+echo "== IP information"
+MYIP_ANSWER='{"code":0,"data":{"ip":"198.51.100.23","region":"%E5%8C%97%E4%BA%AC%E5%B8%82","isp":"%E7%94%B5%E4%BF%A1","isp_id":"100017"}}'
+fetch GET /_demo/reset
+fetch HEAD "$IPINFO"; check "HEAD probe" "$STATUS" 200
+fetch POST "$IPINFO" ip=myip
+check "myip default answer" "$STATUS $(header Content-Type) $(cat "$TMP/body")" "200 application/json $MYIP_ANSWER"
+fetch POST "$IPINFO" ip=203.0.113.9
+check "address echoed in default answer" "$(cat "$TMP/body")" "${MYIP_ANSWER/198.51.100.23/203.0.113.9}"
+fetch POST "$IPINFO" ip=myip text/plain
+check "lookup needs a url-encoded form" "$STATUS" 400
+
+set_answer() { # set_answer IP BODY_BYTES
+    fetch GET "/_demo/ipinfo?ip=$1&body=$(pct "$2")"
+    check "answer for $1 configured" "$STATUS $(cat "$TMP/body")" "200 ok"
+}
+answer_is() { # answer_is DESCRIPTION IP EXPECTED_BYTES
+    printf '%s' "$3" >"$TMP/expected"
+    fetch POST "$IPINFO" "ip=$2"
+    if [ "$STATUS" = 200 ] && cmp -s "$TMP/body" "$TMP/expected"; then echo "ok   $1"
+    else fail "$1: got $STATUS '$(cat "$TMP/body")'"; fi
+}
+UTF8='{"code":0,"data":{"ip":"192.0.2.1","region":"上海市","isp":"联通","isp_id":"100026"}}'
+GBK=$(printf '{"code":0,"data":{"region":"\xb1\xb1\xbe\xa9"}}')
+set_answer myip "$UTF8"
+set_answer 192.0.2.7 "$GBK"
+set_answer 192.0.2.8 '<html>502 Bad Gateway</html>'
+set_answer 192.0.2.9 ''
+answer_is "configured UTF-8 answer" myip "$UTF8"
+answer_is "configured GBK answer" 192.0.2.7 "$GBK"
+answer_is "configured non-JSON answer" 192.0.2.8 '<html>502 Bad Gateway</html>'
+answer_is "configured empty answer" 192.0.2.9 ''
+check "empty answer has Content-Length 0" "$CLEN" 0
+answer_is "unconfigured address keeps the default" 203.0.113.9 "${MYIP_ANSWER/198.51.100.23/203.0.113.9}"
+fetch GET "/_demo/ipinfo?ip=192.0.2.8"
+answer_is "answer without body= is forgotten" 192.0.2.8 "${MYIP_ANSWER/198.51.100.23/192.0.2.8}"
+
+set_fault "$IPINFO" 404
+fetch POST "$IPINFO" ip=myip; check "404 fault applies to POST" "$STATUS" 404
+set_fault "$IPINFO" nolength
+fetch POST "$IPINFO" ip=192.0.2.7
+check "nolength fault applies to POST" "$STATUS '$CLEN' $BODYLEN" "200 '' $(printf '%s' "$GBK" | wc -c)"
+set_fault "$IPINFO" cut
+fetch POST "$IPINFO" ip=myip
+check "cut fault applies to POST" "$STATUS $FAILED" "200 1"
+
+fetch GET /_demo/reset
+answer_is "reset forgets configured answers" myip "$MYIP_ANSWER"
+fetch POST "$IPINFO" ip=myip
+check "reset clears faults on POST" "$STATUS" 200
+fetch HEAD "$IPINFO"
+fetch POST "$IPINFO" 'ip=192.0.2.1&x=1'
+fetch GET /_demo/requests
+check "lookups logged with their form" "$(cat "$TMP/body")" "POST $IPINFO ip=myip
+POST $IPINFO ip=myip
+HEAD $IPINFO
+POST $IPINFO ip=192.0.2.1&x=1"
 
 echo "== shutdown"
 kill -TERM "$SERVER_PID"

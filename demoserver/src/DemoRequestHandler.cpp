@@ -4,6 +4,8 @@
 #include <Poco/Net/HTTPServerRequestImpl.h>
 #include <Poco/Net/HTTPServerResponse.h>
 #include <Poco/Net/StreamSocket.h>
+#include <Poco/StreamCopier.h>
+#include <Poco/String.h>
 
 #include <algorithm>
 #include <chrono>
@@ -22,6 +24,7 @@ namespace {
 // test cannot lock itself out of the control endpoints.
 const std::string kControlPrefix = "/_demo/";
 const char* const kLoginPath = "/norvik/login.htm";
+constexpr const char* kIpInfoPath = "/service/getIpInfo.php";
 
 // Large bodies go out in pieces of this size.
 const std::size_t kWritePiece = 64 * 1024;
@@ -39,17 +42,60 @@ Reply notFound()
     return textReply(HTTPResponse::HTTP_NOT_FOUND, "Not Found\n");
 }
 
+bool findQueryParam(const Poco::URI& uri, const std::string& name, std::string& value)
+{
+    for (const auto& kv : uri.getQueryParameters()) {
+        if (kv.first == name) {
+            value = kv.second;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::string queryParam(const Poco::URI& uri, const std::string& name)
 {
-    for (const auto& kv : uri.getQueryParameters())
-        if (kv.first == name)
-            return kv.second;
-    return {};
+    std::string value;
+    findQueryParam(uri, name, value);
+    return value;
 }
 
 bool startsWith(const std::string& s, const std::string& prefix)
 {
     return s.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::string formDecode(std::string text)
+{
+    std::replace(text.begin(), text.end(), '+', ' ');
+    std::string decoded;
+    Poco::URI::decode(text, decoded);
+    return decoded;
+}
+
+// Field of an application/x-www-form-urlencoded body; the first one wins.
+bool formField(const std::string& body, const std::string& name, std::string& value)
+{
+    std::size_t start = 0;
+    while (start <= body.size()) {
+        std::size_t end = body.find('&', start);
+        if (end == std::string::npos)
+            end = body.size();
+        const std::string pair = body.substr(start, end - start);
+        const std::size_t eq = pair.find('=');
+        if (formDecode(pair.substr(0, eq)) == name) {
+            value = eq == std::string::npos ? std::string() : formDecode(pair.substr(eq + 1));
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+bool isFormContentType(const std::string& contentType)
+{
+    const std::string mediaType = Poco::trim(contentType.substr(0, contentType.find(';')));
+    return Poco::icompare(mediaType, "application/x-www-form-urlencoded") == 0;
 }
 
 // With a rate the pieces are small and each waits until it is due, so
@@ -80,6 +126,9 @@ const DemoRequestHandler::Route DemoRequestHandler::kRoutes[] = {
     {"GET", "/_demo/fault", false, &DemoRequestHandler::setFault},
     {"GET", "/_demo/reset", false, &DemoRequestHandler::reset},
     {"GET", "/_demo/requests", false, &DemoRequestHandler::requests},
+    {"GET", "/_demo/ipinfo", false, &DemoRequestHandler::setIpInfo},
+    {"POST", kIpInfoPath, false, &DemoRequestHandler::ipInfoLookup},
+    {"GET", kIpInfoPath, false, &DemoRequestHandler::ipInfoProbe},
     {"GET", "/", true, &DemoRequestHandler::content},
 };
 
@@ -101,7 +150,11 @@ void DemoRequestHandler::handleRequest(HTTPServerRequest& request, HTTPServerRes
         return;
     }
 
-    _state.logRequest(request.getMethod(), path);
+    // Without a length or chunks there is no body to read, and reading
+    // would wait for the client to hang up.
+    if (request.hasContentLength() || request.getChunkedTransferEncoding())
+        Poco::StreamCopier::copyToString(request.stream(), _requestBody);
+    _state.logRequest(request.getMethod(), path, _requestBody);
     send(request, response, applyFault(_state.faultFor(path), route(request, uri), request));
 }
 
@@ -215,6 +268,45 @@ Reply DemoRequestHandler::reset(HTTPServerRequest&, const Poco::URI&)
 Reply DemoRequestHandler::requests(HTTPServerRequest&, const Poco::URI&)
 {
     return textReply(HTTPResponse::HTTP_OK, _state.requestLog());
+}
+
+// ip=X&body=B answers B, byte for byte, to lookups of X; without body
+// the lookup of X gets the default answer again.
+Reply DemoRequestHandler::setIpInfo(HTTPServerRequest&, const Poco::URI& uri)
+{
+    const std::string ip = queryParam(uri, "ip");
+    if (ip.empty())
+        return textReply(HTTPResponse::HTTP_BAD_REQUEST, "ip missing\n");
+    std::string body;
+    if (findQueryParam(uri, "body", body))
+        _state.setIpAnswer(ip, std::move(body));
+    else
+        _state.clearIpAnswer(ip);
+    return textReply(HTTPResponse::HTTP_OK, "ok");
+}
+
+// The client probes the service before posting to it.
+Reply DemoRequestHandler::ipInfoProbe(HTTPServerRequest&, const Poco::URI&)
+{
+    Reply r;
+    r.contentType = "text/html; charset=utf-8";
+    return r;
+}
+
+Reply DemoRequestHandler::ipInfoLookup(HTTPServerRequest& request, const Poco::URI&)
+{
+    // Fields are only read from a url-encoded form.
+    std::string ip;
+    try {
+        if (!isFormContentType(request.getContentType()) || !formField(_requestBody, "ip", ip))
+            return textReply(HTTPResponse::HTTP_BAD_REQUEST, "form field ip missing\n");
+    } catch (const Poco::SyntaxException&) {
+        return textReply(HTTPResponse::HTTP_BAD_REQUEST, "bad form encoding\n");
+    }
+    Reply r;
+    r.contentType = "application/json";
+    r.body = makeBody(_state.ipAnswer(ip));
+    return r;
 }
 
 Reply DemoRequestHandler::content(HTTPServerRequest&, const Poco::URI& uri)

@@ -52,6 +52,9 @@ private:
     Reply setFault(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     Reply reset(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     Reply requests(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply setIpInfo(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply ipInfoProbe(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply ipInfoLookup(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
     Reply content(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
 
     Reply route(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
@@ -60,6 +63,7 @@ private:
               const Reply& reply);
 
     DemoState& _state;
+    std::string _requestBody; // read before routing so the log can show it
 };
 
 class DemoRequestHandlerFactory : public Poco::Net::HTTPRequestHandlerFactory {

@@ -26,6 +26,13 @@ const char* const kInstallers[] = {
 };
 const std::size_t kInstallerStandInSize = 64 * 1024;
 
+// Default IP-information answer. Region and carrier are sent as
+// percent-encoded UTF-8, as the service does.
+const char* const kMyIp = "198.51.100.23";
+const char* const kRegion = "%E5%8C%97%E4%BA%AC%E5%B8%82"; // 北京市
+const char* const kIsp = "%E7%94%B5%E4%BF%A1";             // 电信
+const char* const kIspId = "100017";
+
 struct Component {
     const char* name;
     const char* version;
@@ -130,6 +137,46 @@ std::map<std::string, Resource> builtinContent(unsigned speedFileMiB)
     return m;
 }
 
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (unsigned char ch : text) {
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += static_cast<char>(ch);
+        } else if (ch < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", ch);
+            out += buf;
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out + "\"";
+}
+
+std::string defaultIpAnswer(const std::string& ip)
+{
+    return std::string("{\"code\":0,\"data\":{\"ip\":") + jsonString(ip == "myip" ? kMyIp : ip) +
+           ",\"region\":\"" + kRegion + "\",\"isp\":\"" + kIsp + "\",\"isp_id\":\"" + kIspId + "\"}}";
+}
+
+// One request per log line whatever the client sent.
+std::string printable(const std::string& text)
+{
+    std::string out;
+    for (unsigned char ch : text) {
+        if (ch < 0x20 || ch == 0x7f) {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", ch);
+            out += buf;
+        } else {
+            out += static_cast<char>(ch);
+        }
+    }
+    return out;
+}
+
 std::string contentTypeFor(const fs::path& file)
 {
     const std::string ext = file.extension().string();
@@ -227,10 +274,32 @@ Fault DemoState::faultFor(const std::string& path) const
     return it == _faults.end() ? Fault{} : it->second;
 }
 
-void DemoState::logRequest(const std::string& method, const std::string& path)
+void DemoState::setIpAnswer(const std::string& ip, std::string body)
 {
     std::lock_guard<std::mutex> lock(_mutex);
-    _log.push_back(method + " " + path);
+    _ipAnswers[ip] = std::move(body);
+}
+
+void DemoState::clearIpAnswer(const std::string& ip)
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    _ipAnswers.erase(ip);
+}
+
+std::string DemoState::ipAnswer(const std::string& ip) const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    auto it = _ipAnswers.find(ip);
+    return it == _ipAnswers.end() ? defaultIpAnswer(ip) : it->second;
+}
+
+void DemoState::logRequest(const std::string& method, const std::string& path, const std::string& detail)
+{
+    std::string line = method + " " + path;
+    if (!detail.empty())
+        line += " " + printable(detail);
+    std::lock_guard<std::mutex> lock(_mutex);
+    _log.push_back(std::move(line));
 }
 
 std::string DemoState::requestLog() const
@@ -246,6 +315,7 @@ void DemoState::reset()
 {
     std::lock_guard<std::mutex> lock(_mutex);
     _faults.clear();
+    _ipAnswers.clear();
     _log.clear();
 }
 

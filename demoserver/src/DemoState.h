@@ -1,4 +1,5 @@
-// Shared state of the demo server: content, injected faults, request log.
+// Shared state of the demo server: content, injected faults, configured
+// IP-information answers, request log.
 #pragma once
 
 #include <cstddef>
@@ -47,10 +48,17 @@ public:
     void setFault(const std::string& path, const Fault& fault);
     Fault faultFor(const std::string& path) const;
 
-    void logRequest(const std::string& method, const std::string& path);
+    // Reply body of the IP-information service for the looked-up value
+    // ("myip" or an address): the configured one, else the default.
+    void setIpAnswer(const std::string& ip, std::string body);
+    void clearIpAnswer(const std::string& ip);
+    std::string ipAnswer(const std::string& ip) const;
+
+    // detail, if not empty, is appended after a space (e.g. a form body).
+    void logRequest(const std::string& method, const std::string& path, const std::string& detail = {});
     std::string requestLog() const;
 
-    // Forgets faults and logged requests.
+    // Forgets faults, configured answers and logged requests.
     void reset();
 
 private:
@@ -61,6 +69,7 @@ private:
 
     mutable std::mutex _mutex;
     std::map<std::string, Fault> _faults;
+    std::map<std::string, std::string> _ipAnswers;
     std::vector<std::string> _log;
 };
 
