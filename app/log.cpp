@@ -95,7 +95,9 @@ bool MakeDirectories(const char* path)
     for (char* p = buffer + 1; *p; ++p) {
         if (*p != '\\') continue;
         *p = '\0';
-        if (_access(buffer, 0) != 0 && _mkdir(buffer) != 0) {
+        // Another thread may create the same folder in between: only a
+        // folder that is still missing counts as a failure.
+        if (_access(buffer, 0) != 0 && _mkdir(buffer) != 0 && _access(buffer, 0) != 0) {
             // Not to the log: the log itself needs this folder.
             printf("[error]mkdir error\r\n");
             *p = '\\';

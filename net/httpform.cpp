@@ -5,6 +5,7 @@
 #include <Poco/Net/HTMLForm.h>
 #include <Poco/Net/HTTPClientSession.h>
 #include <Poco/Net/HTTPRequest.h>
+#include <Poco/Net/NetException.h>
 #include <Poco/StreamCopier.h>
 #include <Poco/Timespan.h>
 
@@ -35,6 +36,11 @@ bool HttpFormClient::send(Poco::Net::HTTPResponse& response, BinBuffer& body, bo
     if (!noBody) {
         std::string text;
         Poco::StreamCopier::copyToString(in, text, 8192);
+        // The stream ends quietly when the server hangs up early; a reply
+        // shorter than it declared is a broken transfer, not a reply.
+        if (response.hasContentLength() &&
+            static_cast<Poco::Int64>(text.size()) < response.getContentLength64())
+            throw Poco::Net::MessageException("reply cut short");
         body.write(text.data(), static_cast<uint32_t>(text.size()));
     }
     return true;

@@ -16,7 +16,7 @@ public:
     // Sends the fields as an url-encoded form with `method` ("POST", or
     // "GET" with the fields in the query) and appends the reply body to
     // `body` unless `noBody`. False for a 404 reply (nothing read).
-    // Network failures come out as Poco exceptions.
+    // Network failures, and a reply cut short, come out as Poco exceptions.
     bool send(Poco::Net::HTTPResponse& response, BinBuffer& body, bool noBody,
               const std::map<std::string, std::string>& fields, const std::string& method);
 
