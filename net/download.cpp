@@ -43,6 +43,7 @@ DownloadProgress* NewProgress(const DownloadJob& job)
     progress->total = job.total;
     progress->received = job.received;
     progress->percent = Percent(job.received, job.total);
+    progress->started = job.transferStart;
     return progress;
 }
 
@@ -144,6 +145,7 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
                  const char* path)
 {
     if (!job) return kDownloadNoJob;
+    job->transferStart = 0;
 
     if (!IsUrlAvaliableFast(url)) {
         char text[2200];
@@ -190,6 +192,7 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeout);
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteChunk);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, job);
+        job->transferStart = GetTickCount();
         code = curl_easy_perform(curl);
         curl_easy_cleanup(curl);
     }

@@ -38,7 +38,8 @@ struct DownloadJob {
     int row = 0;
     std::string url;
     std::string path;
-    DWORD lastPost = 0;  // tick of the last progress record posted
+    DWORD lastPost = 0;       // tick of the last progress record posted
+    DWORD transferStart = 0;  // tick when the body transfer began, 0 before
 };
 
 // Posted with WM_DOWNLOAD_PROGRESS (wParam); the receiver deletes it.
@@ -51,6 +52,7 @@ struct DownloadProgress {
     std::string path;
     uint32_t total = 0;
     uint32_t received = 0;
+    DWORD started = 0;  // the job's transferStart
 };
 
 // Progress records of one download are at least this far apart; the

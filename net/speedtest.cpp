@@ -93,7 +93,10 @@ void DownloadSpeedTest::Start()
 
 void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
 {
-    DWORD elapsed = m_tick() - m_state.downloadStart;
+    // The figure is the link's: timed from the start of the transfer itself
+    // once there is one, not from the button and the probes before it.
+    DWORD origin = progress->started ? progress->started : m_state.downloadStart;
+    DWORD elapsed = m_tick() - origin;
     m_view.SetProgress(kNetDownloadBar, static_cast<int>(progress->percent));
     m_view.SetText(kNetDownloadSpeed, SpeedText(progress->received, elapsed));
     if (progress->done) {

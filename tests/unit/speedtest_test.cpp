@@ -100,6 +100,12 @@ TEST_F(SpeedTest, EveryRecordUpdatesBarAndFigureAndTheDoneOneEndsTheRun)
     EXPECT_EQ(1, state.downloadRunning);
     EXPECT_FALSE(view.shown.count(kNetRetestButton));
 
+    // Once the transfer has begun, the time before it (probes) is not counted.
+    DownloadProgress* timed = Record(1536000, 2000000, 0);
+    timed->started = 5000 + 1000;
+    test.OnProgress(timed);
+    EXPECT_EQ("750KB/s", view.texts[kNetDownloadSpeed]);
+
     // The upload test still runs: the network test as a whole goes on.
     state.uploadRunning = 1;
     g_fakeNow += 1000;
