@@ -32,6 +32,9 @@ TEST(ServerSettingsRead, EmptyFileGivesTheDefaults)
     EXPECT_EQ("12.000.000.0000", s.version);
     EXPECT_EQ("", s.edition);
     EXPECT_EQ("", s.editionName);
+    EXPECT_EQ(kDefaultIpInfoHost, s.ipInfoHost);
+    ReadServerSettings(Ini("[para]\nipinfo_host=127.0.0.1:8081\n"), &s);
+    EXPECT_EQ("127.0.0.1:8081", s.ipInfoHost);
 }
 
 TEST(ServerSettingsRead, PortIsTruncatedTo16BitsAndAWordMeansDefault)

@@ -297,15 +297,8 @@ TEST(Probe, DroppedConnectionGivesUpAfterTheConnectTimeout)
     // A listener whose accept queue is full drops further connection
     // attempts, like a firewall: the probe must give up on its own.
     AppScope scope;
-    WSADATA data;
-    WSAStartup(0x0202, &data);
-    SOCKET listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    ASSERT_EQ(0, bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address));
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
+    sockaddr_in address;
+    SOCKET listener = BoundLoopbackSocket(&address);
     ASSERT_EQ(0, listen(listener, 0));
     std::vector<SOCKET> fillers;
     for (int i = 0; i < 4; ++i) {

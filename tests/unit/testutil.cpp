@@ -163,18 +163,24 @@ std::string PercentEncode(const std::string& bytes)
     return out;
 }
 
-unsigned short ClosedPort()
+SOCKET BoundLoopbackSocket(sockaddr_in* address)
 {
     WSADATA data;
     WSAStartup(0x0202, &data);
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    closesocket(s);
+    *address = sockaddr_in();
+    address->sin_family = AF_INET;
+    address->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof *address;
+    bind(s, reinterpret_cast<sockaddr*>(address), sizeof *address);
+    getsockname(s, reinterpret_cast<sockaddr*>(address), &size);
+    return s;
+}
+
+unsigned short ClosedPort()
+{
+    sockaddr_in address;
+    closesocket(BoundLoopbackSocket(&address));
     return ntohs(address.sin_port);
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <winsock2.h>
 // Helpers shared by the unit tests.
 #include "app/app.h"
 #include "app/msgbox.h"
@@ -60,6 +61,8 @@ std::string DemoHost();
 // Percent-encodes every byte outside [A-Za-z0-9].
 std::string PercentEncode(const std::string& bytes);
 
+// A TCP socket bound to a free loopback port (`address` says which).
+SOCKET BoundLoopbackSocket(sockaddr_in* address);
 // A loopback port with nothing listening on it.
 unsigned short ClosedPort();
 
