@@ -1,0 +1,34 @@
+#include "browser/regkeys.h"
+
+#include "app/textconv.h"
+
+HKEY OpenBrowserKey(HKEY root, const std::string& path, bool create)
+{
+    std::wstring wide = AnsiToWide(path);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, wide.c_str(), 0, kBrowserKeyAccess, &key) == ERROR_SUCCESS) return key;
+    if (create && RegCreateKeyExW(root, wide.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS)
+        return key;
+    return nullptr;
+}
+
+bool SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
+{
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value) == ERROR_SUCCESS;
+}
+
+bool ReadDwordValue(HKEY key, const wchar_t* name, DWORD* value, bool* present)
+{
+    DWORD size = 0;
+    *present = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    if (!*present) return false;
+    // Whatever its stored type, the value is read into a 32-bit number.
+    DWORD number = 0, length = sizeof number;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &length) !=
+        ERROR_SUCCESS)
+        return false;
+    *value = number;
+    return true;
+}
