@@ -7,6 +7,17 @@
 // "<system drive>\login.ico", where start-up puts the icon.
 std::string LoginIconPath();
 
+// The browser's executable as registered under App Paths (HKLM), or its
+// usual place on 64-bit Windows when that cannot be read.
+std::string BrowserPath();
+
+// "<desktop>\Norvik12.0<edition display name>.lnk" for the current user.
+std::string LoginShortcutPath();
+
+// The browser's command-line arguments that open the login page of the
+// configured server: ` -nomerge "http://address:port<website>"`.
+std::string LoginShortcutArguments();
+
 // Writes the login shortcut unless a file of its name is already there.
 void CreateLoginShortcut();
 
