@@ -1,1 +1,31 @@
 #pragma once
+// The browser-settings check item and its repair.
+#include "check/checkitem.h"
+
+#include <string>
+
+// Applies the zone settings, then judges the four preferences: state 1 when
+// all hold, 2 (repairable) otherwise. Always returns 1.
+int CheckIESetting(CheckItem& item);
+
+// The four preference readers, in the order the check asks them.
+bool CheckNoClearBrowsingHistory();
+bool CheckMaxScriptment();
+bool CheckAllowPopUpWin();
+bool CheckCompatibilityMode();
+
+// The repair: writes the preferences, lets the server open pop-ups and puts
+// the login shortcut on the desktop. False (nothing written) for a server
+// IP that is not a dotted address, or at the first writer that fails.
+bool SetIESetting(const std::string& serverIp);
+
+// The writers, in the order the repair runs them.
+bool SetAllowPopWindow(const std::string& serverIp);
+bool SetMaxScriptment();
+bool NoClearBrowsingHistory();
+bool AllowPopUpWin();
+bool SetCompatibilityMode();
+
+const char* const kStylesKey = "Software\\Microsoft\\Internet Explorer\\Styles";
+const char* const kNewWindowsKey = "Software\\Microsoft\\Internet Explorer\\New Windows";
+const char* const kPopupAllowKey = "Software\\Microsoft\\Internet Explorer\\New Windows\\Allow";

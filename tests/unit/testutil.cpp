@@ -207,3 +207,59 @@ bool RecordSink::Collect(DWORD ms)
         delete record;
     });
 }
+
+DWORD RegValue::dword() const
+{
+    DWORD value = 0;
+    memcpy(&value, bytes.data(), bytes.size() < 4 ? bytes.size() : 4);
+    return value;
+}
+
+RegValue ReadRegValue(HKEY root, const std::string& path, const wchar_t* name)
+{
+    RegValue value;
+    HKEY key;
+    if (RegOpenKeyExW(root, AnsiToWide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return value;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+        value.bytes.resize(size);
+        value.present = RegQueryValueExW(key, name, nullptr, &value.type,
+                                         reinterpret_cast<BYTE*>(&value.bytes[0]), &size) == ERROR_SUCCESS;
+        value.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return value;
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, AnsiToWide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool MakeKey(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegCreateKeyExW(root, AnsiToWide(path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::vector<std::wstring> ValueNames(HKEY root, const std::string& path)
+{
+    std::vector<std::wstring> names;
+    HKEY key;
+    if (RegOpenKeyExW(root, AnsiToWide(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(key);
+    return names;
+}

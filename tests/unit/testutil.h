@@ -40,6 +40,20 @@ private:
     std::wstring m_path;
 };
 
+// Reading the registry back through a real handle (`root` is usually
+// ScratchRegistry::real()).
+struct RegValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::string bytes;
+    DWORD dword() const;  // the first four bytes, little-endian
+};
+RegValue ReadRegValue(HKEY root, const std::string& path, const wchar_t* name);
+bool KeyExists(HKEY root, const std::string& path);
+bool MakeKey(HKEY root, const std::string& path);
+// Names of the values a key holds, in the registry's order.
+std::vector<std::wstring> ValueNames(HKEY root, const std::string& path);
+
 // A new empty folder under the system temp folder (no trailing backslash).
 std::string MakeScratchFolder(const char* tag);
 std::string ReadFileBytes(const std::string& path);
