@@ -70,11 +70,28 @@ wine_base_env() {
     mkdir -p "$HOME"
 }
 
+# The browser keys every Windows user profile carries and a fresh Wine
+# prefix lacks: the per-user security zones and the browser's own keys. The
+# program only adjusts these; it never creates them.
+_workstation_profile() {
+    local zone key view
+    for zone in 0 1 2 3 4; do
+        wine reg add "HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\Zones\$zone" /f >/dev/null 2>&1
+    done
+    for key in International 'New Windows' Styles Privacy BrowserEmulation; do
+        wine reg add "HKCU\Software\Microsoft\Internet Explorer\$key" /f >/dev/null 2>&1
+    done
+    for view in 32 64; do
+        wine reg add 'HKLM\SOFTWARE\Microsoft\Internet Explorer\Main' /reg:$view /f >/dev/null 2>&1
+    done
+}
+
 # Creates (once, in the cache) the template prefix of an architecture.
 _wine_template() {
     local arch="$1" ver
     ver="$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
-    local tpl="$PYLONIX_CACHE/wine/$ver-$arch"
+    # Bump the profile number when _workstation_profile changes.
+    local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile2"
     if [ ! -f "$tpl/.ready" ]; then
         _wlog "creating the $arch template prefix (first time only)"
         rm -rf "$tpl"; mkdir -p "$tpl"
@@ -85,6 +102,7 @@ _wine_template() {
             # Chinese texts need a face for "宋体".
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /t REG_SZ /d 'WenQuanYi Zen Hei' /f >/dev/null 2>&1
             wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f >/dev/null 2>&1
+            _workstation_profile
             wineserver -w
             # Real folders instead of links into the (private) home.
             for d in "$WINEPREFIX"/drive_c/users/*/; do

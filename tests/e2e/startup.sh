@@ -16,10 +16,17 @@ new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
 SYS="$(system_folder)"
 
-# Command-line mode: trusted-site request only, no log, exit 0.
+# Command-line mode: the address becomes a trusted site, nothing else runs.
+ZONES='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, $3 }'; }
 run_client 'http://127.0.0.1:8080/x'
 check "command-line mode exits 0" '[ "$CLIENT_RC" = 0 ]'
-check "command-line mode writes no log" '[ -z "$(log_file)" ]'
+check "Range1 holds 127.0.0.1" '[ "$(reg_value "$ZONES\ZoneMap\Ranges\Range1" :Range)" = "REG_SZ 127.0.0.1" ]'
+check "Range1 is in the trusted zone" '[ "$(reg_value "$ZONES\ZoneMap\Ranges\Range1" "*")" = "REG_DWORD 0x2" ]'
+check "trusted zone lists http sites" '[ "$(reg_value "$ZONES\Zones\2" Flags)" = "REG_DWORD 0x43" ]'
+check "only the trusted-site line is logged" '[ "$(log_text | grep -c "^[0-9]\{4\}/")" = 1 ] && log_text | grep -q "添加可信任站点:http://127.0.0.1:8080/x"'
+check "no start line" '! log_text | grep -q "Pylonix Start"'
+rm -f "$(log_file)"
 
 # A normal start fetches the component list and ends cleanly.
 run_client
