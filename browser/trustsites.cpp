@@ -128,7 +128,10 @@ bool AddTrustSites(std::string site, std::string rangesKey, std::string domainsK
     std::vector<std::string> pieces = SplitPieces(site, ':');
     site = AfterDoubleSlash(pieces.size() >= 2 ? pieces[1] : pieces[0]);
 
-    // COMPAT-LIST-PENDING
+    {
+        CompatibleList list;
+        list.AddSite(AnsiToWide(site));
+    }
 
     if (IsAddress(site.c_str())) return AddRangeEntry(site, rangesKey);
     return AddDomainEntry(site, domainsKey);

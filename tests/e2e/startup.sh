@@ -26,6 +26,7 @@ check "Range1 is in the trusted zone" '[ "$(reg_value "$ZONES\ZoneMap\Ranges\Ran
 check "trusted zone lists http sites" '[ "$(reg_value "$ZONES\Zones\2" Flags)" = "REG_DWORD 0x43" ]'
 check "only the trusted-site line is logged" '[ "$(log_text | grep -c "^[0-9]\{4\}/")" = 1 ] && log_text | grep -q "添加可信任站点:http://127.0.0.1:8080/x"'
 check "no start line" '! log_text | grep -q "Pylonix Start"'
+check "on the compatibility list" 'wine reg query "HKCU\\Software\\Microsoft\\Internet Explorer\\BrowserEmulation\\ClearableListData" /v UserFilter | grep -q "REG_BINARY.*3100320037002E0030002E0030002E003100"'
 rm -f "$(log_file)"
 
 # A normal start fetches the component list and ends cleanly.

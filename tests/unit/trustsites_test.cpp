@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 namespace {
+const char* const kCompatList = "Software\\Microsoft\\Internet Explorer\\BrowserEmulation\\ClearableListData";
 
 std::string Wide(const char* ascii)
 {
@@ -60,6 +61,11 @@ TEST_F(TrustSites, WorkedExamples)
     EXPECT_FALSE(AddTrustSites("10.1.2.3:8080", kZoneMapRanges, kZoneMapDomains));
     EXPECT_FALSE(KeyExists(user.real(), Range(3)));
 
+    // Every site that got this far was offered to the compatibility list.
+    std::string list = ReadRegValue(user.real(), kCompatList, L"UserFilter").bytes;
+    for (const char* site : {"10.1.2.3", "erp.corp.lan", "corp.lan", "127.0.0.1", "localhost", "8080"})
+        EXPECT_NE(std::string::npos, list.find(Wide(site))) << site;
+
     std::string log = ReadTodaysLog();
     for (const char* line : {"添加可信任站点:http://10.1.2.3:8080\r\n", "error: IsAddress invalid ip:erp.corp.lan\r\n",
                              "Wrong site:localhost\r\n", "Wrong site:8080\r\n"})
@@ -107,7 +113,7 @@ TEST(TrustSitesWithoutZone, NothingIsWritten)
     AppScope scope;
     EXPECT_FALSE(AddTrustSites("10.1.2.3", kZoneMapRanges, kZoneMapDomains));
     EXPECT_FALSE(KeyExists(user.real(), "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"));
-    EXPECT_FALSE(KeyExists(user.real(), "Software\\Microsoft\\Internet Explorer"));
+    EXPECT_FALSE(ReadRegValue(user.real(), kCompatList, L"UserFilter").present);
     EXPECT_NE(std::string::npos,
               ReadTodaysLog().find(std::string("AddTrustSites fail RegOpenKeyEx:") + kTrustedZoneKey + "\r\n"));
 }
