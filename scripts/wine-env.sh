@@ -91,7 +91,7 @@ _wine_template() {
     local arch="$1" ver
     ver="$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
     # Bump the profile number when _workstation_profile changes.
-    local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile2"
+    local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile3"
     if [ ! -f "$tpl/.ready" ]; then
         _wlog "creating the $arch template prefix (first time only)"
         rm -rf "$tpl"; mkdir -p "$tpl"
@@ -103,6 +103,8 @@ _wine_template() {
             wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /t REG_SZ /d 'WenQuanYi Zen Hei' /f >/dev/null 2>&1
             wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f >/dev/null 2>&1
             _workstation_profile
+            # A program that crashes under test ends instead of waiting behind a dialog.
+            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
             wineserver -w
             # Real folders instead of links into the (private) home.
             for d in "$WINEPREFIX"/drive_c/users/*/; do
