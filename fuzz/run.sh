@@ -9,8 +9,9 @@ ROOT="$(dirname "$HERE")"
 seconds="${1:-60}"
 out="${PYLONIX_FUZZ_DIR:-$ROOT/build/fuzz}"
 
+# Only the fuzz build needs clang (with its libFuzzer runtime): fetched on demand.
 if ! command -v clang++ >/dev/null 2>&1; then
-    "$ROOT/scripts/install-packages.sh"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends clang
 fi
 
 mkdir -p "$out/corpus"
