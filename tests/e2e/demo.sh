@@ -19,4 +19,9 @@ log_text
 SYS="$(system_folder)"
 echo "--- $SYS/local.inf ---"
 cat "$SYS/local.inf"
+# Until the main window exists, the client check runs on the console.
+echo "--- PylonixCheck.exe (row, title, state, description, optimal) ---"
+run_check
+cat "$WINEPREFIX/check.out"
+echo "PylonixCheck.exe exited with $CHECK_RC (0: every record passed)"
 exit "$CLIENT_RC"

@@ -17,6 +17,7 @@ start_demo_server() {
 demo_control() { curl -fsS "http://127.0.0.1:$DEMO_PORT$1" >/dev/null; }
 
 # new_prefix ARCH DIR BUILD -> a fresh prefix with C:\Pylonix\PylonixClient.exe
+# and PylonixCheck.exe
 new_prefix() {
     local arch="$1" dir="$2" build="$3"
     ensure_i386_exec
@@ -26,7 +27,7 @@ new_prefix() {
     ensure_display "$dir"
     APP_DIR="$dir/drive_c/Pylonix"
     mkdir -p "$APP_DIR"
-    cp "$build/bin/PylonixClient.exe" "$APP_DIR/"
+    cp "$build/bin/PylonixClient.exe" "$build/bin/PylonixCheck.exe" "$APP_DIR/"
 }
 
 write_local_ini() {
@@ -40,6 +41,15 @@ run_client() {
     timeout 300 wine 'C:\Pylonix\PylonixClient.exe' "$@" > "$WINEPREFIX/client.out" 2>&1
     CLIENT_RC=$?
     set -e
+}
+
+# run_check [--json] -> CHECK_RC, the output in $WINEPREFIX/check.out (UTF-8)
+run_check() {
+    set +e
+    timeout 600 wine 'C:\Pylonix\PylonixCheck.exe' "$@" > "$WINEPREFIX/check.raw" 2>"$WINEPREFIX/check.err"
+    CHECK_RC=$?
+    set -e
+    if [ "${1:-}" = --json ]; then tr -d '\r' < "$WINEPREFIX/check.raw"; else iconv -f GBK -t UTF-8 "$WINEPREFIX/check.raw" | tr -d '\r'; fi > "$WINEPREFIX/check.out"
 }
 
 log_file() { ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Pylonix/logs/Pylonix_*.log 2>/dev/null | head -1; }

@@ -1,0 +1,120 @@
+#include "testutil.h"
+
+#include "app/config.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "browser/shortcut.h"
+#include "browser/trustsites.h"
+#include "check/checkrun.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingReporter : public CheckReporter {
+public:
+    void OnCheckRow(CheckItem& item) override
+    {
+        EXPECT_EQ(0, done) << "row after the end";
+        rows.push_back(item);
+    }
+    void OnCheckDone() override { ++done; }
+
+    std::vector<CheckItem> rows;
+    int done = 0;
+};
+
+class CheckRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = g_serverSettings;
+        // A workstation profile: zones and browser keys, a browser of `version`.
+        for (const char* path : {kTrustedZoneKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3",
+                                 "Software\\Microsoft\\Internet Explorer\\International",
+                                 "Software\\Microsoft\\Internet Explorer\\New Windows"})
+            ASSERT_TRUE(MakeKey(user.real(), path));
+        ASSERT_TRUE(MakeKey(machine.real(), "SOFTWARE\\Microsoft\\Internet Explorer\\Main"));
+        std::string host = DemoHost();
+        ASSERT_FALSE(host.empty()) << "demo server not running";
+        g_serverSettings.serverAddr = g_serverSettings.serverIp = "127.0.0.1";
+        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        g_serverSettings.edition = g_serverSettings.editionName = "";
+        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+    }
+    void TearDown() override
+    {
+        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+        g_serverSettings = saved;
+    }
+    void SetBrowserVersion(const wchar_t* version)
+    {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(machine.real(), L"SOFTWARE\\Microsoft\\Internet Explorer", 0,
+                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>((wcslen(version) + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    std::vector<int> Kinds() const
+    {
+        std::vector<int> kinds;
+        for (const CheckItem& row : reporter.rows) kinds.push_back(row.kind);
+        return kinds;
+    }
+
+    ScratchRegistry machine{HKEY_LOCAL_MACHINE};
+    ScratchRegistry user;
+    AppScope scope;
+    ServerSettings saved;
+    RecordingReporter reporter;
+    CheckItem items[kCheckItemCount];
+};
+
+} // namespace
+
+TEST_F(CheckRun, UnreachableServerEndsAfterTheConnectivityRecord)
+{
+    g_serverSettings.serverPort = ClosedPort();
+    RunClientCheck(items, reporter);
+    EXPECT_EQ((std::vector<int>{kItemCpu, kItemConnectivity}), Kinds());
+    ASSERT_EQ(2u, reporter.rows.size());
+    EXPECT_EQ(11, reporter.rows[0].progress);
+    EXPECT_EQ(22, reporter.rows[1].progress);
+    EXPECT_EQ(1, reporter.rows[1].row);
+    EXPECT_EQ(kStateFailed, reporter.rows[1].state);
+    EXPECT_EQ(1, reporter.done);
+    // Nothing after the connectivity test ran.
+    EXPECT_FALSE(KeyExists(user.real(), kZoneMapRanges));
+}
+
+TEST_F(CheckRun, NineRecordsInTheirOrderWithTheTrustedSiteAndShortcut)
+{
+    SetBrowserVersion(L"8.0.6001.18702");
+    RunClientCheck(items, reporter);
+    EXPECT_EQ((std::vector<int>{kItemCpu, kItemConnectivity, kItemMemory, kItemOperatingSystem, kItemServicePack,
+                                kItemBrowserVersion, kItemBrowserSettings, kItemPatch, kItemComponents}),
+              Kinds());
+    for (size_t i = 0; i < reporter.rows.size(); ++i) {
+        EXPECT_EQ(static_cast<int>(i), reporter.rows[i].row);
+        EXPECT_EQ(i == 8 ? 100 : static_cast<int>(11 * (i + 1)), reporter.rows[i].progress);
+        EXPECT_EQ(reporter.rows[i].kind, items[i].kind) << "records are the run's table";
+    }
+    EXPECT_EQ(1, reporter.done);
+    EXPECT_TRUE(ReadRegValue(user.real(), std::string(kZoneMapRanges) + "\\Range1", L":Range").present);
+    EXPECT_TRUE(FileExists(LoginShortcutPath()));
+}
+
+TEST_F(CheckRun, OldBrowserLeavesOutItsSettingsAndPatch)
+{
+    SetBrowserVersion(L"7.0.5730.13");
+    RunClientCheck(items, reporter);
+    ASSERT_EQ(7u, reporter.rows.size());
+    const CheckItem& last = reporter.rows.back();
+    EXPECT_EQ(kItemComponents, last.kind);
+    EXPECT_EQ(6, last.row);
+    EXPECT_EQ(100, last.progress);
+    EXPECT_EQ(kStateFailed, reporter.rows[5].state);
+    EXPECT_EQ(1, reporter.done);
+}
