@@ -1,4 +1,275 @@
-// Placeholder until the component check lands: the record fails.
 #include "check/components.h"
 
-int CheckComponents(CheckItem& item, int) { item.kind = kItemComponents; item.state = kStateFailed; return 0; }
+#include "app/app.h"
+#include "app/log.h"
+#include "app/msgbox.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "check/checkrow.h"
+
+#include <objbase.h>
+#include <process.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <windows.h>
+
+#include <tuple>
+
+namespace {
+
+bool EnglishUI()
+{
+    return g_pApp && g_pApp->m_sysInfo.englishUI != 0;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    return folder + "\\" + name;
+}
+
+bool FlashPlayerInstalled()
+{
+    CLSID clsid;
+    return CLSIDFromProgID(L"ShockwaveFlash.ShockwaveFlash", &clsid) == S_OK;
+}
+
+// "r+" succeeds only for a file that exists and may be written.
+bool OpenableForUpdate(const std::string& path)
+{
+    FILE* file = fopen(path.c_str(), "r+");
+    if (!file) return false;
+    fclose(file);
+    return true;
+}
+
+bool OlderThanListed(const ModuleVersion& found, const ComponentInfo& listed)
+{
+    auto have = std::make_tuple(static_cast<long long>(found.major), static_cast<long long>(found.minor),
+                                static_cast<long long>(found.build), static_cast<long long>(found.revision));
+    auto want = std::make_tuple(static_cast<long long>(listed.major), static_cast<long long>(listed.minor),
+                                static_cast<long long>(listed.build), static_cast<long long>(listed.revision));
+    return have < want;
+}
+
+int CheckLibrary(const std::string& name, const std::string& path)
+{
+    auto listed = g_componentTable.find(name);
+    if (listed == g_componentTable.end()) return 0;
+    HMODULE module = LoadLibraryW(AnsiToWide(path).c_str());
+    if (!module) return 0;
+    int state = 0;
+    if (!OlderThanListed(ReadModuleVersion(path), listed->second)) {
+        state = 1;
+        using RegisterFn = HRESULT(__stdcall*)();
+        auto registerServer =
+            reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+        if (registerServer) registerServer();
+    }
+    FreeLibrary(module);
+    return state;
+}
+
+unsigned __stdcall ComponentDownloadThread(void* context)
+{
+    auto* job = static_cast<DownloadJob*>(context);
+    DownloadThread(job);
+    delete job;
+    return 0;
+}
+
+} // namespace
+
+bool IsUsableComponentName(const std::string& name)
+{
+    if (name.empty() || name == "." || name == "..") return false;
+    // Checked as UTF-16: a double-byte character's trail byte may look like
+    // a backslash or a bar in the narrow text.
+    for (wchar_t c : AnsiToWide(name)) {
+        if (c < 0x20 || c == 0x7f) return false;
+        if (wcschr(L"\\/:*?\"<>|&^%! \t", c)) return false;
+    }
+    return true;
+}
+
+ModuleVersion ReadModuleVersion(const std::string& path)
+{
+    ModuleVersion version;
+    std::wstring wide = AnsiToWide(path);
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeW(wide.c_str(), &handle);
+    if (size == 0) return version;
+    std::vector<BYTE> data(size);
+    if (!GetFileVersionInfoW(wide.c_str(), 0, size, data.data())) return version;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+        length < sizeof(VS_FIXEDFILEINFO))
+        return version;
+    if (info->dwFileType != VFT_DLL && info->dwFileType != VFT_STATIC_LIB) return version;
+    if (info->dwFileOS != VOS__WINDOWS32 && info->dwFileOS != VOS_NT && info->dwFileOS != VOS_NT_WINDOWS32)
+        return version;
+    version.major = HIWORD(info->dwFileVersionMS);
+    version.minor = LOWORD(info->dwFileVersionMS);
+    version.build = HIWORD(info->dwFileVersionLS);
+    version.revision = LOWORD(info->dwFileVersionLS);
+    return version;
+}
+
+void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
+{
+    const std::string& name = entry.text;
+    if (name.find("flashplayer") != std::string::npos) {
+        entry.state = FlashPlayerInstalled() ? 1 : 0;
+        return;
+    }
+    if (!IsUsableComponentName(name)) {
+        WriteLog("CheckComponentFile refused name:%s\r\n", name.c_str());
+        entry.state = 0;
+        return;
+    }
+    std::string path = JoinPath(systemFolder, name);
+    if (path.find(".inf") != std::string::npos) {
+        entry.state = OpenableForUpdate(path) ? 1 : 0;
+        return;
+    }
+    entry.state = CheckLibrary(name, path);
+}
+
+ComponentList BuildComponentList()
+{
+    ComponentList list;
+    list.systemFolder = SystemFolder();
+    for (const auto& component : g_componentTable) {
+        ComponentInfo entry;
+        entry.text = component.first;
+        entry.state = 0;
+        list.entries.push_back(entry);
+    }
+    for (ComponentInfo& entry : list.entries) CheckComponentFile(entry, list.systemFolder);
+    return list;
+}
+
+int CheckComponents(CheckItem& item, int profile)
+{
+    bool english = EnglishUI();
+    item.kind = kItemComponents;
+    item.title = CheckItemTitle(kItemComponents, english);
+    item.description = CheckItemDescription(kItemComponents, english);
+    item.optimal = OptimalText(kItemComponents, profile, english);
+
+    ComponentList list = BuildComponentList();
+    for (const ComponentInfo& entry : list.entries) {
+        if (entry.state == 0) {
+            item.state = kStateFailed;
+            return 0;
+        }
+    }
+    item.state = kStatePassed;
+    item.installed = 1;
+    return 1;
+}
+
+int ComponentRepair::OnDownAndRegThirdParty(int row)
+{
+    if (row < 0 || row >= m_view.RowCount()) return 0;
+    m_componentsOk = 1;
+    ComponentList list = BuildComponentList();
+
+    m_view.ShowRowControl(kItemComponents, row, 5, false);
+    m_view.ShowCheckingAnimation();
+    m_view.Redraw();
+
+    std::string downloads = DownloadFolder();
+    for (const ComponentInfo& entry : list.entries) {
+        if (entry.state != 0 || entry.text.empty()) continue;
+        const std::string& name = entry.text;
+        if (!IsUsableComponentName(name)) {
+            // It can never be installed: the repair cannot end well.
+            WriteLog("OnDownAndRegThirdParty refused file name:%s\r\n", name.c_str());
+            m_componentsOk = 0;
+            continue;
+        }
+        std::string url = ServerFileUrl(g_serverSettings, kComponentFolder, name.c_str());
+        std::string local = JoinPath(downloads, name);
+        WriteLog("OnDownAndRegThirdParty need download file:%s\r\n", url.c_str());
+        if (m_pending.count(local)) continue;
+        m_pending[local] = name;
+        ++m_view.busyCount;
+
+        auto* job = new DownloadJob;
+        job->window = m_view.Window();
+        job->kind = kTransferComponent;
+        job->row = row;
+        job->url = url;
+        job->path = local;
+        uintptr_t thread = _beginthreadex(nullptr, 0, ComponentDownloadThread, job, 0, nullptr);
+        if (thread) {
+            CloseHandle(reinterpret_cast<HANDLE>(thread));
+            continue;
+        }
+        // No worker: report the download as failed through the usual path.
+        WriteLog("OnDownAndRegThirdParty cannot start download:%s\r\n", url.c_str());
+        delete job;
+        auto* failed = new DownloadProgress;
+        failed->kind = kTransferComponent;
+        failed->row = row;
+        failed->done = 1;
+        failed->success = 0;
+        failed->path = local;
+        if (!PostMessageW(m_view.Window(), WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(failed), 0)) {
+            delete failed;
+            m_pending.erase(local);
+            --m_view.busyCount;
+            m_componentsOk = 0;
+        }
+    }
+    return 0;
+}
+
+void ComponentRepair::InstallDownloaded(const std::string& localPath)
+{
+    size_t slash = localPath.rfind('\\');
+    std::string fileName = slash == std::string::npos ? localPath : localPath.substr(slash + 1);
+    std::string systemFolder = SystemFolder();
+    std::string destination = JoinPath(systemFolder, fileName);
+    if (!MoveFileExW(AnsiToWide(localPath).c_str(), AnsiToWide(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING)) {
+        WriteLog("Move %s to %s fail:%lu\r\n", localPath.c_str(), destination.c_str(), GetLastError());
+        if (EnglishUI())
+            ShowMessageBox(nullptr, "File is occupying.Please close the browser and retry!", "Mention", MB_OK);
+        else
+            ShowMessageBox(nullptr, "文件被占用,无法更新,请关闭浏览器重新检测修复！", "注意", MB_OK);
+        m_componentsOk = 0;
+    }
+    // Registered either way: a file that could not be replaced is the old
+    // one, still in use, and registering it again does no harm.
+    if (fileName.find(".ocx") != std::string::npos || fileName.find(".dll") != std::string::npos) {
+        std::string command = systemFolder + "\\Regsvr32  /s " + fileName;
+        system(command.c_str());
+    }
+}
+
+void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
+{
+    if (record.kind != kTransferComponent || !record.done) return;
+    m_view.ShowRowControl(kItemComponents, record.row, 6, false);
+    WriteLog("Download third party:%s finish\r\n", record.path.c_str());
+
+    auto pending = m_pending.find(record.path);
+    // Only a file this repair is waiting for may be installed; a stray
+    // record must neither move a file nor end the repair a second time.
+    if (pending == m_pending.end()) return;
+
+    if (record.success)
+        InstallDownloaded(record.path);
+    else
+        m_componentsOk = 0;
+
+    --m_view.busyCount;
+    m_pending.erase(pending);
+    if (!m_pending.empty()) return;
+
+    WriteLog("----------------Third party all download finish----------------\r\n");
+    m_view.SetRowText(kItemComponents, record.row, 7, m_componentsOk ? "下载完成" : "下载失败");
+    m_view.SetRowResult(m_componentsOk ? kRowSuccess : kRowDownloadFailed, kItemComponents, record.row);
+}

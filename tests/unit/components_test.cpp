@@ -1,0 +1,408 @@
+// The component check and repair against the prefix's real system folder,
+// with test libraries built by the project and served by the demo server.
+#include "testutil.h"
+
+#include "app/config.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "check/components.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+const char* const kMarkRoot = "Software\\PylonixTests\\Registered";
+const char* const kInstalled[] = {"PylonixPrint.ocx", "PylonixReport.dll", "PylonixCharts.ocx",
+                                  "PylonixNoVersion.dll", "PylonixAppType.dll", "PylonixTest.inf"};
+
+std::string FixturePath(const char* file)
+{
+    std::string path = std::string("Z:") + COMPONENT_FIXTURE_DIR + "/" + file;
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+void ClearMarks()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, AnsiToWide(kMarkRoot).c_str());
+}
+
+// The version a test library wrote when it was registered, "" when none.
+std::string MarkVersion(const std::string& name)
+{
+    RegValue value = ReadRegValue(HKEY_CURRENT_USER, std::string(kMarkRoot) + "\\" + name, L"Version");
+    if (!value.present) return std::string();
+    std::wstring text(reinterpret_cast<const wchar_t*>(value.bytes.data()), value.bytes.size() / 2);
+    while (!text.empty() && text.back() == 0) text.pop_back();
+    return WideToAnsi(text);
+}
+
+class RecordingView : public ComponentRepairView {
+public:
+    HWND Window() override { return sink.window(); }
+    int RowCount() override { return 9; }
+    void ShowRowControl(int kind, int row, int slot, bool visible) override
+    {
+        shown.emplace_back(kind, row, slot, visible);
+    }
+    void SetRowProgress(int, int, int) override {}
+    void SetRowText(int kind, int row, int slot, const std::string& text) override
+    {
+        texts.push_back(text);
+    }
+    int SetRowResult(int result, int kind, int row) override
+    {
+        results.emplace_back(result, kind, row);
+        return 1;
+    }
+    void Redraw() override {}
+    void ShowCheckingAnimation() override { ++animations; }
+
+    RecordSink sink;
+    std::vector<std::tuple<int, int, int, bool>> shown;
+    std::vector<std::string> texts;
+    std::vector<std::tuple<int, int, int>> results;
+    int animations = 0;
+};
+
+class ComponentsBase : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        BOOL wow64 = FALSE;
+        IsWow64Process(GetCurrentProcess(), &wow64);
+        strcpy(scope.app().m_sysInfo.architecture, wow64 ? "X64" : "X86");
+        system = SystemFolder();
+        savedTable = g_componentTable;
+        savedSettings = g_serverSettings;
+        g_componentTable.clear();
+        RemoveInstalled();
+        ClearMarks();
+    }
+    void TearDown() override
+    {
+        RemoveInstalled();
+        ClearMarks();
+        g_componentTable = savedTable;
+        g_serverSettings = savedSettings;
+    }
+    void RemoveInstalled()
+    {
+        for (const char* name : kInstalled) {
+            std::wstring path = AnsiToWide(system + "\\" + name);
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    }
+    void Install(const char* fixture, const char* as)
+    {
+        ASSERT_TRUE(CopyFileW(AnsiToWide(FixturePath(fixture)).c_str(),
+                              AnsiToWide(system + "\\" + as).c_str(), FALSE))
+            << fixture << " " << GetLastError();
+    }
+    void List(const char* name, int a, int b, int c, int d)
+    {
+        ComponentInfo& info = g_componentTable[name];
+        info.major = a, info.minor = b, info.build = c, info.revision = d;
+    }
+    ModuleVersion InstalledVersion(const char* name) { return ReadModuleVersion(system + "\\" + name); }
+
+    AppScope scope;
+    std::string system;
+    ComponentTable savedTable;
+    ServerSettings savedSettings;
+};
+
+class Components : public ComponentsBase {};
+
+TEST_F(Components, VersionDecidesAndOnlyLibrariesNewEnoughAreRegistered)
+{
+    Install("PylonixPrintOld.ocx", "PylonixPrint.ocx");  // 2.4.9.9
+    Install("PylonixReport.dll", "PylonixReport.dll");   // 3.2.0.0
+    Install("PylonixCharts.ocx", "PylonixCharts.ocx");   // 1.0.0.1
+    Install("PylonixNoVersion.dll", "PylonixNoVersion.dll");
+    Install("PylonixAppType.dll", "PylonixAppType.dll");  // 9.9.9.9, but not a DLL resource
+    List("PylonixPrint.ocx", 2, 5, 0, 0);
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    List("PylonixCharts.ocx", 1, 0, 0, 1);
+    List("PylonixNoVersion.dll", 0, 0, 0, 1);
+    List("PylonixAppType.dll", 1, 0, 0, 0);
+    List("PylonixMissing.dll", 0, 0, 0, 0);
+
+    ModuleVersion report = InstalledVersion("PylonixReport.dll");
+    EXPECT_EQ(std::make_tuple(3u, 2u, 0u, 0u), std::make_tuple(report.major, report.minor, report.build, report.revision));
+    EXPECT_EQ(0u, InstalledVersion("PylonixNoVersion.dll").major);
+    EXPECT_EQ(0u, InstalledVersion("PylonixAppType.dll").major);
+
+    ComponentList list = BuildComponentList();
+    EXPECT_EQ(system, list.systemFolder);
+    std::map<std::string, int> states;
+    std::vector<std::string> order;
+    for (const ComponentInfo& entry : list.entries) {
+        states[entry.text] = entry.state;
+        order.push_back(entry.text);
+    }
+    EXPECT_EQ(std::vector<std::string>({"PylonixAppType.dll", "PylonixCharts.ocx", "PylonixMissing.dll",
+                                        "PylonixNoVersion.dll", "PylonixPrint.ocx", "PylonixReport.dll"}),
+              order);
+    EXPECT_EQ(0, states["PylonixPrint.ocx"]);
+    EXPECT_EQ(1, states["PylonixReport.dll"]);
+    EXPECT_EQ(1, states["PylonixCharts.ocx"]);
+    EXPECT_EQ(0, states["PylonixNoVersion.dll"]);
+    EXPECT_EQ(0, states["PylonixAppType.dll"]);
+    EXPECT_EQ(0, states["PylonixMissing.dll"]);
+    EXPECT_EQ("", MarkVersion("PylonixPrint.ocx"));
+    EXPECT_EQ("3.2.0.0", MarkVersion("PylonixReport.dll"));
+    EXPECT_EQ("1.0.0.1", MarkVersion("PylonixCharts.ocx"));
+
+    // Without a version resource a file only passes a list that asks for 0.0.0.0.
+    ComponentInfo noVersion;
+    noVersion.text = "PylonixNoVersion.dll";
+    List("PylonixNoVersion.dll", 0, 0, 0, 0);
+    CheckComponentFile(noVersion, system);
+    EXPECT_EQ(1, noVersion.state);
+}
+
+TEST_F(Components, OnX64EveryPathUsesSysWow64)
+{
+    strcpy(scope.app().m_sysInfo.architecture, "X64");
+    EXPECT_NE(std::string::npos, BuildComponentList().systemFolder.find("\\SysWOW64"));
+}
+
+TEST_F(Components, InfFilesMustBeWritableAndFlashNeedsItsProgId)
+{
+    ComponentInfo inf;
+    inf.text = "PylonixTest.inf";
+    CheckComponentFile(inf, system);
+    EXPECT_EQ(0, inf.state);
+    std::string path = system + "\\PylonixTest.inf";
+    ASSERT_TRUE(WriteFileBytes(path, "[x]\r\n"));
+    CheckComponentFile(inf, system);
+    EXPECT_EQ(1, inf.state);
+    // Held without write sharing (a read-only attribute would not do:
+    // the tests may run as root, and Wine's read-only is the file mode).
+    HANDLE held = CreateFileW(AnsiToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    CheckComponentFile(inf, system);
+    CloseHandle(held);
+    EXPECT_EQ(0, inf.state);
+
+    ComponentInfo flash;
+    flash.text = "flashplayer.ocx";
+    CheckComponentFile(flash, system);
+    EXPECT_EQ(0, flash.state);
+    const wchar_t* key = L"Software\\Classes\\ShockwaveFlash.ShockwaveFlash\\CLSID";
+    HKEY handle;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                             &handle, nullptr));
+    const wchar_t clsid[] = L"{D27CDB6E-AE6D-11CF-96B8-444553540000}";
+    RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid), sizeof clsid);
+    RegCloseKey(handle);
+    CheckComponentFile(flash, system);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ShockwaveFlash.ShockwaveFlash");
+    EXPECT_EQ(1, flash.state);
+}
+
+TEST_F(Components, ItemPassesOnlyWhenEveryComponentIsPresent)
+{
+    CheckItem item;
+    EXPECT_EQ(1, CheckComponents(item, 1));  // empty list
+    EXPECT_EQ(kItemComponents, item.kind);
+    EXPECT_EQ(kStatePassed, item.state);
+    EXPECT_EQ(1, item.installed);
+    EXPECT_EQ("第三方组件检测", item.description);
+    EXPECT_EQ("", item.optimal);
+
+    Install("PylonixCharts.ocx", "PylonixCharts.ocx");
+    List("PylonixCharts.ocx", 1, 0, 0, 1);
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    scope.app().m_sysInfo.englishUI = 1;
+    CheckItem failed;
+    EXPECT_EQ(0, CheckComponents(failed, 1));
+    EXPECT_EQ(kStateFailed, failed.state);
+    EXPECT_EQ(0, failed.installed);
+    EXPECT_EQ("Third Party", failed.title);
+    EXPECT_EQ("Third Party Tools", failed.description);
+}
+
+TEST_F(Components, NamesThatLeaveTheFolderOrReachTheShellAreRefused)
+{
+    EXPECT_TRUE(IsUsableComponentName("PylonixPrint.ocx"));
+    EXPECT_TRUE(IsUsableComponentName("打印控件.ocx"));
+    for (const char* name : {"", "..", "..\\PylonixCharts.ocx", "a/b.dll", "C:x.dll", "a.dll & calc", "a b.dll",
+                             "a|b.dll", "%PATH%.dll"})
+        EXPECT_FALSE(IsUsableComponentName(name)) << name;
+
+    // The file exists one folder up; it must not be loaded from there.
+    Install("PylonixCharts.ocx", "PylonixCharts.ocx");
+    ComponentInfo escaping;
+    escaping.text = "..\\" + std::string(SystemFolderName()) + "\\PylonixCharts.ocx";
+    List(escaping.text.c_str(), 0, 0, 0, 0);
+    CheckComponentFile(escaping, system);
+    EXPECT_EQ(0, escaping.state);
+    EXPECT_EQ("", MarkVersion("PylonixCharts.ocx"));
+}
+
+class RepairBase : public ComponentsBase {
+protected:
+    void SetUp() override
+    {
+        ComponentsBase::SetUp();
+        ASSERT_TRUE(DemoReset());
+        std::string host = DemoHost();
+        ASSERT_FALSE(host.empty());
+        g_serverSettings.serverAddr = host.substr(0, host.find(':'));
+        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.c_str() + host.find(':') + 1));
+        g_serverSettings.serverWebsite = "/norvik/login.htm";
+    }
+    void TearDown() override
+    {
+        DemoReset();
+        ComponentsBase::TearDown();
+    }
+    // Hands every done record to the repair until nothing is pending; for
+    // each, how many row results there were right after it.
+    std::vector<size_t> Pump(DWORD ms)
+    {
+        std::vector<size_t> resultsAfter;
+        DWORD start = GetTickCount();
+        while (!repair.pending().empty() && GetTickCount() - start < ms) {
+            view.sink.PumpUntilDone(ms, [&](DownloadProgress* record) {
+                repair.OnComponentDownloadDone(*record);
+                if (record->done) resultsAfter.push_back(view.results.size());
+                delete record;
+            });
+        }
+        return resultsAfter;
+    }
+
+    RecordingView view;
+    ::ComponentRepair repair{view};
+};
+
+// The suite is named after the class it tests; inside it that class is
+// spelt ::ComponentRepair.
+class ComponentRepair : public RepairBase {};
+
+TEST_F(ComponentRepair, MissingAndOutdatedFilesAreFetchedMovedAndRegistered)
+{
+    Install("PylonixPrintOld.ocx", "PylonixPrint.ocx");
+    Install("PylonixCharts.ocx", "PylonixCharts.ocx");
+    List("PylonixPrint.ocx", 2, 5, 0, 0);
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    List("PylonixCharts.ocx", 1, 0, 0, 1);
+
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(8));
+    EXPECT_EQ(2, view.busyCount);
+    // A second start while the files are on their way adds nothing.
+    repair.OnDownAndRegThirdParty(8);
+    EXPECT_EQ(2, view.busyCount);
+    EXPECT_EQ(2u, repair.pending().size());
+    EXPECT_EQ(std::make_tuple(8, 8, 5, false), view.shown.at(0));
+    EXPECT_EQ(2, view.animations);
+
+    std::vector<size_t> resultsAfter = Pump(120000);
+    ASSERT_EQ(std::vector<size_t>({0, 1}), resultsAfter) << "one result, after the last file";
+    EXPECT_EQ(0, view.busyCount);
+    EXPECT_EQ(std::make_tuple(int(kRowSuccess), 8, 8), view.results.at(0));
+    EXPECT_EQ(std::vector<std::string>({"下载完成"}), view.texts);
+
+    ModuleVersion print = InstalledVersion("PylonixPrint.ocx");
+    EXPECT_EQ(std::make_tuple(2u, 5u), std::make_tuple(print.major, print.minor));
+    EXPECT_EQ(3u, InstalledVersion("PylonixReport.dll").major);
+    EXPECT_EQ("2.5.0.0", MarkVersion("PylonixPrint.ocx"));  // by regsvr32, in its own process
+    EXPECT_EQ("3.2.0.0", MarkVersion("PylonixReport.dll"));
+    EXPECT_FALSE(FileExists(DownloadFolder() + "\\PylonixPrint.ocx"));
+
+    std::string log = ReadTodaysLog();
+    EXPECT_NE(std::string::npos, log.find("OnDownAndRegThirdParty need download file:" + DemoBaseUrl() +
+                                          "/norvik/DownLoad/ThirdParty/PylonixReport.dll"));
+    EXPECT_EQ(std::string::npos, log.find("ThirdParty/PylonixCharts.ocx"));
+    EXPECT_NE(std::string::npos, log.find("Third party all download finish"));
+    CheckItem item;
+    EXPECT_EQ(1, CheckComponents(item, 1));
+}
+
+TEST_F(ComponentRepair, FileHeldOpenFailsTheMoveWithOneMessage)
+{
+    Install("PylonixPrintOld.ocx", "PylonixPrint.ocx");
+    List("PylonixPrint.ocx", 2, 5, 0, 0);
+    HANDLE held = CreateFileW(AnsiToWide(system + "\\PylonixPrint.ocx").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    repair.OnDownAndRegThirdParty(3);
+    Pump(120000);
+    CloseHandle(held);
+
+    ASSERT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ(nullptr, scope.boxes[0].owner);
+    EXPECT_EQ("文件被占用,无法更新,请关闭浏览器重新检测修复！", scope.boxes[0].text);
+    EXPECT_EQ("注意", scope.boxes[0].caption);
+    EXPECT_EQ(0, repair.componentsOk());
+    EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(std::make_tuple(int(kRowDownloadFailed), 8, 3), view.results[0]);
+    EXPECT_EQ(4u, InstalledVersion("PylonixPrint.ocx").minor);  // the old file stays
+}
+
+TEST_F(ComponentRepair, FailedOrRefusedFilesEndTheRowFailed)
+{
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    ASSERT_TRUE(DemoFault("/norvik/DownLoad/ThirdParty/PylonixReport.dll", "404"));
+    repair.OnDownAndRegThirdParty(8);
+    Pump(60000);
+    EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
+    EXPECT_FALSE(FileExists(system + "\\PylonixReport.dll"));
+
+    // A name that would leave the download folder is never fetched, and
+    // the rest succeeding does not make the row pass.
+    g_componentTable.clear();
+    List("PylonixCharts.ocx", 1, 0, 0, 1);
+    List("..\\PylonixCharts.ocx", 1, 0, 0, 1);
+    RecordingView second;
+    ::ComponentRepair other(second);
+    other.OnDownAndRegThirdParty(8);
+    EXPECT_EQ(1u, other.pending().size());
+    DWORD start = GetTickCount();
+    while (!other.pending().empty() && GetTickCount() - start < 60000)
+        second.sink.PumpUntilDone(60000, [&](DownloadProgress* record) {
+            other.OnComponentDownloadDone(*record);
+            delete record;
+        });
+    EXPECT_EQ(1u, InstalledVersion("PylonixCharts.ocx").major);
+    EXPECT_EQ(std::vector<std::string>({"下载失败"}), second.texts);
+}
+
+TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
+{
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(9));
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(-1));
+    EXPECT_TRUE(view.shown.empty());
+    EXPECT_EQ(0, view.busyCount);
+
+    DownloadProgress stray;
+    stray.kind = kTransferComponent;
+    stray.done = 1;
+    stray.path = DownloadFolder() + "\\PylonixReport.dll";
+    repair.OnComponentDownloadDone(stray);
+    EXPECT_TRUE(view.results.empty());
+
+    // Nothing to fetch: the button goes, and the row waits as it is.
+    g_componentTable.clear();
+    repair.OnDownAndRegThirdParty(8);
+    EXPECT_EQ(1, view.animations);
+    EXPECT_TRUE(repair.pending().empty());
+    EXPECT_TRUE(view.results.empty());
+}
+
+}  // namespace
