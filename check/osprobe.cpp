@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 #include "app/textconv.h"
+#include "check/checkrow.h"
 
 #include <string.h>
 
@@ -148,13 +149,13 @@ bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     SYSTEM_INFO system = {};
     typedef void(WINAPI * NativeInfoFn)(LPSYSTEM_INFO);
-    auto nativeInfo = reinterpret_cast<NativeInfoFn>(GetProcAddress(kernel, "GetNativeSystemInfo"));
+    auto nativeInfo = reinterpret_cast<NativeInfoFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")));
     if (nativeInfo) nativeInfo(&system);
     else GetSystemInfo(&system);
     facts.architecture = system.wProcessorArchitecture;
 
     typedef BOOL(WINAPI * ProductInfoFn)(DWORD, DWORD, DWORD, DWORD, PDWORD);
-    auto productInfo = reinterpret_cast<ProductInfoFn>(GetProcAddress(kernel, "GetProductInfo"));
+    auto productInfo = reinterpret_cast<ProductInfoFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")));
     if (productInfo && facts.version.dwMajorVersion == 6) {
         facts.haveProductInfo = true;
         productInfo(facts.version.dwMajorVersion, facts.version.dwMinorVersion, 0, 0,
@@ -193,9 +194,11 @@ int CheckOperatingSystem(OSProbe& probe, CheckItem& item)
     item.kind = kItemOperatingSystem;
     item.installed = 1;
     item.title = CheckItemTitle(kItemOperatingSystem, info->englishUI != 0);
-    item.optimal = "";
+    item.optimal = OptimalText(kItemOperatingSystem, probe.profile, info->englishUI != 0);
 
-    static wchar_t name[kOSNameSize];
+    // On the stack: the start-up probe and a check run's thread each get
+    // their own.
+    wchar_t name[kOSNameSize];
     wmemset(name, 0, kOSNameSize);
     if (!GetOSDisplayName(probe, name)) return 0;
 
