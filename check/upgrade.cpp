@@ -1,6 +1,229 @@
-// Placeholder until the browser upgrade lands.
 #include "check/upgrade.h"
 
-std::string BrowserInstallerName() { return std::string(); }
-std::string BrowserInstallerUrl() { return std::string(); }
-DWORD RunInstaller(const std::string&) { return ERROR_FILE_NOT_FOUND; }
+#include "app/app.h"
+#include "app/config.h"
+#include "app/log.h"
+#include "app/msgbox.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "check/checkitem.h"
+
+#include <process.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <string.h>
+
+
+namespace {
+
+// Row slots of the browser-version row.
+const int kSlotButton = 5;
+const int kSlotProgress = 6;
+const int kSlotStatus = 7;
+
+const char* const kInstallerFolder = "Download/IE";
+
+SystemInfo CurrentSystem()
+{
+    SystemInfo info = {};
+    if (g_pApp) info = g_pApp->m_sysInfo;
+    return info;
+}
+
+PageOpener g_pageOpener;
+
+void OpenPage(const wchar_t* verb, const wchar_t* file, int show)
+{
+    if (g_pageOpener) {
+        g_pageOpener(verb, file, show);
+        return;
+    }
+    ShellExecuteW(nullptr, verb, file, nullptr, nullptr, show);
+}
+
+}  // namespace
+
+std::string BrowserInstallerName()
+{
+    SystemInfo info = CurrentSystem();
+    // 64-bit systems get the Chinese 32-bit package whatever the language.
+    bool english = strcmp(info.architecture, "X86") == 0 && info.englishUI;
+    if (info.server2003)
+        return english ? "IE8-WindowsServer2003-x86-ENU.exe" : "IE8-WindowsServer2003-x86-CHS.exe";
+    if (info.windowsXP)
+        return english ? "IE8-WindowsXP-x86-ENU.exe" : "IE8-WindowsXP-x86-CHS.exe";
+    // There is no English Vista package on the server; the Server 2003 one
+    // installs there.
+    if (info.windowsVista || info.server2008)
+        return english ? "IE8-WindowsServer2003-x86-ENU.exe" : "IE8-WindowsVista-x86-CHS.exe";
+    return std::string();
+}
+
+std::string BrowserInstallerUrl()
+{
+    std::string name = BrowserInstallerName();
+    if (name.empty()) return std::string();
+    return ServerFileUrl(g_serverSettings, kInstallerFolder, name.c_str());
+}
+
+DWORD RunInstaller(const std::string& path)
+{
+    // The path is quoted: with no application name, an unquoted path with
+    // blanks (as under "Documents and Settings") would let CreateProcess try
+    // "C:\Documents.exe" and the like first.
+    wchar_t commandLine[kInstallerCommandLineSize];
+    std::wstring wide = L"\"" + AnsiToWide(path) + L"\" " + AnsiToWide(kInstallerArguments);
+    if (path.empty() || wide.size() >= kInstallerCommandLineSize) {
+        // A cut command line would start some other file, or the installer
+        // without its silent switches.
+        printf("here\r\n");
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    wcsncpy(commandLine, wide.c_str(), kInstallerCommandLineSize - 1);
+    commandLine[kInstallerCommandLineSize - 1] = L'\0';
+    printf("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
+    fflush(stdout);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                        nullptr, &startup, &process)) {
+        DWORD error = GetLastError();
+        printf("here\r\n");
+        return error ? error : ERROR_GEN_FAILURE;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    // An unreadable exit code is no proof of a good installation.
+    if (!GetExitCodeProcess(process.hProcess, &exitCode)) {
+        exitCode = GetLastError();
+        if (!exitCode) exitCode = ERROR_GEN_FAILURE;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+BrowserUpgrade::BrowserUpgrade(RepairView& view, std::function<void()> showAnimation)
+    : m_view(view), m_showAnimation(std::move(showAnimation))
+{
+}
+
+BrowserUpgrade::~BrowserUpgrade()
+{
+    // A download still running keeps using its job until it posts the done
+    // record, which nobody will read now: the job is left to it.
+    m_job = nullptr;
+}
+
+int BrowserUpgrade::UpgradeBrowser(int row)
+{
+    if (m_job) return -1;
+    if (row < 0 || row >= m_view.RowCount()) return -1;
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotButton, false);
+
+    std::string url = BrowserInstallerUrl();
+    // Backslash: the download creates the folder named before the last one.
+    std::string path = DownloadFolder() + "\\" + BrowserInstallerName();
+    WriteLog("Download ie :%s\r\n", url.c_str());
+    if (url.empty()) {
+        m_view.SetRowResult(kRowDownloadFailed, kItemBrowserVersion, row);
+        return -1;
+    }
+
+    m_job = new DownloadJob;
+    m_job->window = m_view.Window();
+    m_job->kind = kTransferBrowserInstaller;
+    m_job->row = row;
+    m_job->url = url;
+    m_job->path = path;
+    m_installerDownloadOk = 1;
+
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, true);
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotButton, false);
+    m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载中...");
+    m_view.Redraw();
+
+    ++m_view.busyCount;
+    if (m_showAnimation) m_showAnimation();
+    m_view.Redraw();
+
+    uintptr_t thread = _beginthreadex(nullptr, 0, DownloadThread, m_job, 0, nullptr);
+    if (!thread) {
+        // No thread, no done record: end the repair here instead of leaving
+        // the row downloading for ever.
+        WriteLog("Download ie: no thread, error %lu\r\n", GetLastError());
+        delete m_job;
+        m_job = nullptr;
+        m_installerDownloadOk = 0;
+        --m_view.busyCount;
+        m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, false);
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+        m_view.SetRowResult(kRowDownloadFailed, kItemBrowserVersion, row);
+        return -1;
+    }
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return 0;
+}
+
+bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
+{
+    if (record.kind != kTransferBrowserInstaller) return false;
+    int row = record.row;
+    if (!record.done) {
+        m_view.SetRowProgress(kItemBrowserVersion, row, static_cast<int>(record.percent));
+        m_view.Redraw();
+        return true;
+    }
+
+    // The thread is past its last use of the job once the done record is out.
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, false);
+    delete m_job;
+    m_job = nullptr;
+
+    DWORD installerResult = 0;
+    if (record.success) {
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载完成");
+        m_view.Redraw();
+        installerResult = RunInstaller(record.path);
+    } else {
+        m_installerDownloadOk = 0;
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+    }
+
+    int result;
+    if (!m_installerDownloadOk) {
+        result = kRowDownloadFailed;
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+    } else if (installerResult != 0) {
+        result = kRowInstallFailed;
+        WriteLog("install ie %s: exit %lu\r\n", record.path.c_str(), installerResult);
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "安装失败");
+    } else {
+        result = kRowSuccess;
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "安装成功");
+    }
+    --m_view.busyCount;
+    m_view.SetRowResult(result, kItemBrowserVersion, row);
+    return true;
+}
+
+const char* const kPatchPageUrl =
+    "https://www.microsoft.com/zh-cn/search/DownloadsDrillInResults.aspx?q=KB2416400&cateorder=2_5_1&site=";
+
+void ShowPatchNotice()
+{
+    bool english = CurrentSystem().englishUI != 0;
+    char text[256];
+    snprintf(text, sizeof text, "%s%s", english ? "No IE Patch:" : "缺少补丁:", "KB2416400-IE8");
+    ShowMessageBox(nullptr, text, english ? "Mention" : "注意", MB_OK);
+    OpenPage(L"open", AnsiToWide(kPatchPageUrl).c_str(), SW_SHOWMAXIMIZED);
+}
+
+void SetPatchPageOpener(PageOpener opener)
+{
+    g_pageOpener = std::move(opener);
+}

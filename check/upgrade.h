@@ -1,10 +1,59 @@
 #pragma once
-// The browser installer the workstation needs, and running it.
+// The browser installer the workstation needs: download, silent install,
+// and the notice about the missing browser patch.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
+#include "check/repair.h"
+#include "net/download.h"
+
+// The installer's file name for this system ("" when there is none).
 std::string BrowserInstallerName();
+// Its URL on the company server ("" when there is no installer).
 std::string BrowserInstallerUrl();
+
+const char* const kInstallerArguments = "/passive /update-no /norestart ";
+// Longest command line RunInstaller starts, terminating zero included.
+const size_t kInstallerCommandLineSize = 4096;
+
 // The installer's exit code, or the system error when it cannot start.
 DWORD RunInstaller(const std::string& path);
+
+// The browser-version row's repair. The main window owns one; it keeps the
+// installer download in flight and the outcome of the last download.
+class BrowserUpgrade {
+public:
+    // `showAnimation` shows the check tab's busy animation (control 1140)
+    // when a download starts; the view's SetRowResult hides it again.
+    explicit BrowserUpgrade(RepairView& view, std::function<void()> showAnimation = {});
+    ~BrowserUpgrade();
+    BrowserUpgrade(const BrowserUpgrade&) = delete;
+    BrowserUpgrade& operator=(const BrowserUpgrade&) = delete;
+
+    // 0 when a download was started, -1 otherwise.
+    int UpgradeBrowser(int row);
+    // A kind-5 WM_DOWNLOAD_PROGRESS record; the caller still owns it.
+    // False for records of other kinds.
+    bool OnInstallerDownloadProgress(const DownloadProgress& record);
+
+    bool Downloading() const { return m_job != nullptr; }
+    int InstallerDownloadOk() const { return m_installerDownloadOk; }
+
+private:
+    RepairView& m_view;
+    std::function<void()> m_showAnimation;
+    DownloadJob* m_job = nullptr;
+    int m_installerDownloadOk = 0;
+};
+
+// The patch row's watch button: names the missing patch, then opens the
+// vendor's download search for it.
+void ShowPatchNotice();
+extern const char* const kPatchPageUrl;
+
+// How ShowPatchNotice opens the page: the verb, file and show command of
+// ShellExecuteW. Tests record it; an empty function restores ShellExecuteW.
+using PageOpener = std::function<void(const wchar_t* verb, const wchar_t* file, int show)>;
+void SetPatchPageOpener(PageOpener opener);

@@ -1,0 +1,304 @@
+#include "testutil.h"
+
+#include "app/config.h"
+#include "app/paths.h"
+#include "app/textconv.h"
+#include "check/upgrade.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <map>
+
+namespace {
+
+const char* const kXpChinese = "IE8-WindowsXP-x86-CHS.exe";
+
+// Records what the repair does to the rows.
+class RecordingView : public RepairView {
+public:
+    explicit RecordingView(HWND window) : m_window(window) {}
+    HWND Window() override { return m_window; }
+    int RowCount() override { return 9; }
+    void ShowRowControl(int kind, int row, int slot, bool visible) override
+    {
+        EXPECT_EQ(5, kind);
+        shown[slot] = visible;
+    }
+    void SetRowProgress(int kind, int row, int percent) override { percents.push_back(percent); }
+    void SetRowText(int kind, int row, int slot, const std::string& text) override
+    {
+        EXPECT_EQ(7, slot);
+        texts.push_back(text);
+    }
+    int SetRowResult(int result, int kind, int row) override
+    {
+        results.push_back({result, kind, row, busyCount});
+        return 1;
+    }
+    void Redraw() override {}
+
+    struct Result {
+        int result, kind, row, busy;
+    };
+    std::map<int, bool> shown;  // slot -> last visibility
+    std::vector<int> percents;
+    std::vector<std::string> texts;
+    std::vector<Result> results;
+
+private:
+    HWND m_window;
+};
+
+void SetSystem(SystemInfo& info, int SystemInfo::*os, const char* arch, bool english)
+{
+    info = SystemInfo();
+    if (os) info.*os = 1;
+    strcpy(info.architecture, arch);
+    info.englishUI = english;
+    info.simplifiedChineseUI = !english;
+}
+
+std::string StubPath() { return ExeDirectory() + "\\installer-stub.exe"; }
+
+// The command line the stub recorded beside itself.
+std::string RecordedCommandLine(const std::string& exe)
+{
+    std::string bytes = ReadFileBytes(exe + ".cmdline");
+    return WideToAnsi(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
+}
+
+TEST(BrowserUpgrade, InstallerNameFollowsSystemLanguageAndArchitecture)
+{
+    AppScope scope;
+    struct Case {
+        int SystemInfo::*os;
+        const char* arch;
+        bool english;
+        const char* name;
+    } cases[] = {
+        {&SystemInfo::server2003, "X86", true, "IE8-WindowsServer2003-x86-ENU.exe"},
+        {&SystemInfo::server2003, "X86", false, "IE8-WindowsServer2003-x86-CHS.exe"},
+        {&SystemInfo::server2003, "X64", true, "IE8-WindowsServer2003-x86-CHS.exe"},
+        {&SystemInfo::windowsXP, "X86", true, "IE8-WindowsXP-x86-ENU.exe"},
+        {&SystemInfo::windowsXP, "X86", false, "IE8-WindowsXP-x86-CHS.exe"},
+        {&SystemInfo::windowsXP, "X64", true, "IE8-WindowsXP-x86-CHS.exe"},
+        {&SystemInfo::windowsVista, "X86", true, "IE8-WindowsServer2003-x86-ENU.exe"},
+        {&SystemInfo::windowsVista, "X86", false, "IE8-WindowsVista-x86-CHS.exe"},
+        {&SystemInfo::windowsVista, "X64", true, "IE8-WindowsVista-x86-CHS.exe"},
+        {&SystemInfo::server2008, "X86", true, "IE8-WindowsServer2003-x86-ENU.exe"},
+        {&SystemInfo::server2008, "X64", false, "IE8-WindowsVista-x86-CHS.exe"},
+        {&SystemInfo::windows7, "X86", false, ""},
+        {&SystemInfo::windows8, "X64", true, ""},
+        {&SystemInfo::windows2000, "X86", true, ""},
+        {&SystemInfo::server2012, "X64", false, ""},
+        {&SystemInfo::unknownOS, "X86", false, ""},
+        {nullptr, "X86", true, ""},
+    };
+    for (const Case& c : cases) {
+        SetSystem(scope.app().m_sysInfo, c.os, c.arch, c.english);
+        EXPECT_EQ(c.name, BrowserInstallerName()) << c.arch << " english=" << c.english;
+    }
+    // The first matching system flag decides.
+    SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
+    scope.app().m_sysInfo.server2003 = 1;
+    EXPECT_EQ("IE8-WindowsServer2003-x86-CHS.exe", BrowserInstallerName());
+}
+
+TEST(BrowserUpgrade, InstallerUrlOnTheServer)
+{
+    AppScope scope;
+    ServerSettings saved = g_serverSettings;
+    g_serverSettings.serverAddr = "10.1.2.3";
+    g_serverSettings.serverPort = 8080;
+    g_serverSettings.serverWebsite = "/norvik/login.htm";
+    SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
+    EXPECT_EQ("http://10.1.2.3:8080/norvik/Download/IE/IE8-WindowsXP-x86-CHS.exe", BrowserInstallerUrl());
+    g_serverSettings.serverWebsite = "/norvik/";
+    EXPECT_EQ("http://10.1.2.3:8080/Download/IE/IE8-WindowsXP-x86-CHS.exe", BrowserInstallerUrl());
+    SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X86", false);
+    EXPECT_EQ("", BrowserInstallerUrl());
+    g_serverSettings = saved;
+}
+
+TEST(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
+{
+    // A folder with blanks: the path must reach the installer as one word.
+    std::string folder = MakeScratchFolder("installer") + "\\with blank";
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::string exe = folder + "\\setup stub.exe";
+    ASSERT_TRUE(CopyFileA(StubPath().c_str(), exe.c_str(), FALSE)) << StubPath();
+
+    EXPECT_EQ(0u, RunInstaller(exe));
+    EXPECT_EQ("\"" + exe + "\" /passive /update-no /norestart ", RecordedCommandLine(exe));
+
+    ASSERT_TRUE(WriteFileBytes(exe + ".exit", "3"));
+    EXPECT_EQ(3u, RunInstaller(exe));
+
+    DWORD missing = RunInstaller(folder + "\\absent.exe");
+    EXPECT_TRUE(missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) << missing;
+
+    // Too long for the command line: refused, not cut to some other file.
+    std::string longPath = folder + "\\" + std::string(4090, 'a') + ".exe";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RunInstaller(longPath));
+}
+
+class BrowserUpgradeRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = g_serverSettings;
+        std::string host = DemoHost();
+        ASSERT_FALSE(host.empty()) << "demo server not running";
+        g_serverSettings.serverAddr = "127.0.0.1";
+        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
+        installer = DownloadFolder() + "\\" + kXpChinese;
+    }
+    void TearDown() override
+    {
+        DemoReset();
+        g_serverSettings = saved;
+    }
+
+    // Feeds the posted records to the repair until the done record.
+    bool Pump()
+    {
+        return sink.PumpUntilDone(60000, [this](DownloadProgress* record) {
+            EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(*record));
+            delete record;
+        });
+    }
+
+    AppScope scope;
+    ServerSettings saved;
+    RecordSink sink;
+    RecordingView view{sink.window()};
+    int animations = 0;
+    BrowserUpgrade upgrade{view, [this] { ++animations; }};
+    std::string installer;
+};
+
+TEST_F(BrowserUpgradeRun, DownloadsAndInstallsIntoTheRow)
+{
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    EXPECT_TRUE(upgrade.Downloading());
+    EXPECT_EQ(1, upgrade.InstallerDownloadOk());
+    EXPECT_EQ(1, view.busyCount);
+    EXPECT_EQ(1, animations);
+    EXPECT_TRUE(view.shown[6]);
+    EXPECT_FALSE(view.shown[5]);
+    ASSERT_EQ(1u, view.texts.size());
+    EXPECT_EQ("下载中...", view.texts[0]);
+    // A second click while the download runs does nothing.
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(5));
+    EXPECT_EQ(1, view.busyCount);
+
+    ASSERT_TRUE(Pump());
+    EXPECT_FALSE(upgrade.Downloading());
+    EXPECT_FALSE(view.shown[6]);
+    for (int percent : view.percents) EXPECT_TRUE(percent >= 0 && percent <= 100) << percent;
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(0, view.results[0].result);
+    EXPECT_EQ(5, view.results[0].kind);
+    EXPECT_EQ(5, view.results[0].row);
+    EXPECT_EQ(0, view.results[0].busy);
+    EXPECT_EQ((std::vector<std::string>{"下载中...", "下载完成", "安装成功"}), view.texts);
+    // The downloaded installer itself ran, silently.
+    EXPECT_EQ("\"" + installer + "\" /passive /update-no /norestart ", RecordedCommandLine(installer));
+    EXPECT_NE(std::string::npos,
+              ReadTodaysLog().find("Download ie :" + DemoBaseUrl() + "/norvik/Download/IE/" + kXpChinese));
+}
+
+TEST_F(BrowserUpgradeRun, FailedDownloadThenFailingInstallerThenSuccess)
+{
+    ASSERT_TRUE(DemoFault(std::string("/norvik/Download/IE/") + kXpChinese, "404"));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_TRUE(Pump());
+    EXPECT_EQ(0, upgrade.InstallerDownloadOk());
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(1, view.results[0].result);
+    EXPECT_EQ("下载失败", view.texts.back());
+    EXPECT_FALSE(FileExists(installer + ".cmdline"));
+
+    ASSERT_TRUE(DemoReset());
+    ASSERT_TRUE(CreateDirectoryA(DownloadFolder().c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(WriteFileBytes(installer + ".exit", "3"));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_TRUE(Pump());
+    ASSERT_EQ(2u, view.results.size());
+    EXPECT_EQ(3, view.results[1].result);
+    EXPECT_EQ("安装失败", view.texts.back());
+
+    ASSERT_TRUE(WriteFileBytes(installer + ".exit", "0"));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_TRUE(Pump());
+    ASSERT_EQ(3u, view.results.size());
+    EXPECT_EQ(0, view.results[2].result);
+    EXPECT_EQ(1, upgrade.InstallerDownloadOk());
+    EXPECT_EQ("安装成功", view.texts.back());
+    EXPECT_EQ(0, view.busyCount);
+}
+
+TEST_F(BrowserUpgradeRun, NoInstallerForTheSystemFailsAtOnce)
+{
+    SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X64", false);
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(5));
+    EXPECT_FALSE(upgrade.Downloading());
+    EXPECT_EQ(0, view.busyCount);
+    EXPECT_EQ(0, animations);
+    EXPECT_FALSE(view.shown[5]);
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(1, view.results[0].result);
+    EXPECT_EQ(5, view.results[0].row);
+
+    // Rows that do not exist are left alone.
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(9));
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(-1));
+    EXPECT_EQ(1u, view.results.size());
+}
+
+class PatchNotice : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetPatchPageOpener([this](const wchar_t* verb, const wchar_t* file, int show) {
+            opened.push_back({WideToAnsi(verb), WideToAnsi(file), show, scope.boxes.size()});
+        });
+    }
+    void TearDown() override { SetPatchPageOpener(nullptr); }
+
+    struct Opened {
+        std::string verb, file;
+        int show;
+        size_t boxesBefore;
+    };
+    AppScope scope;
+    std::vector<Opened> opened;
+};
+
+TEST_F(PatchNotice, NamesThePatchThenOpensItsPage)
+{
+    for (bool english : {false, true}) {
+        scope.boxes.clear();
+        opened.clear();
+        scope.app().m_sysInfo.englishUI = english;
+        ShowPatchNotice();
+        ASSERT_EQ(1u, scope.boxes.size());
+        EXPECT_EQ(nullptr, scope.boxes[0].owner);
+        EXPECT_EQ(english ? "No IE Patch:KB2416400-IE8" : "缺少补丁:KB2416400-IE8", scope.boxes[0].text);
+        EXPECT_EQ(english ? "Mention" : "注意", scope.boxes[0].caption);
+        ASSERT_EQ(1u, opened.size());
+        EXPECT_EQ(1u, opened[0].boxesBefore) << "page opened before the message was closed";
+        EXPECT_EQ("open", opened[0].verb);
+        EXPECT_EQ(SW_SHOWMAXIMIZED, opened[0].show);
+        std::string file = opened[0].file;
+        EXPECT_EQ(0u, file.find("https://"));
+        EXPECT_NE(std::string::npos,
+                  file.find("/zh-cn/search/DownloadsDrillInResults.aspx?q=KB2416400&cateorder=2_5_1&site="));
+    }
+}
+
+}  // namespace
