@@ -1,4 +1,5 @@
 #include "check/checkitem.h"
+#include "check/checkrow.h"
 
 namespace {
 struct ItemTitle {
@@ -23,6 +24,29 @@ const ItemTitle kTitles[] = {
     {kItemComponents, "第三方组件检测", "Third Party", "第三方组件检测", "Third Party Tools"},
     {kItemPatch, "系统/IE补丁检测", "System/IE Patch", "", ""},
 };
+
+struct ItemOptimal {
+    int kind;
+    // Indexed by requirement profile - 1.
+    const char* chinese[5];
+    const char* english[5];
+};
+
+// Only the processor, memory and browser-version items recommend a value.
+const ItemOptimal kOptimals[] = {
+    {kItemCpu,
+     {"两路双核cpu 2.0以上", "两路双核cpu 2.0以上", "两路双核cpu 2.0以上", "两路双核cpu 2.0以上",
+      "两路双核cpu 2.0以上"},
+     {"Two dual core CPU 2", "Two dual core CPU 2", "Two dual core CPU 2", "Two dual core CPU 2",
+      "Two dual core CPU 2"}},
+    {kItemMemory,
+     {"2G以上", "8G以上", "4G以上", "4G以上", "4G以上"},
+     {"2G Upper", "8G Upper", "4G Upper", "4G Upper", "4G Upper"}},
+    {kItemBrowserVersion,
+     {"IE 8以上(32位)", "IE 8以上(32位)", "IE 8以上(32位)", "IE 8以上(32位)", "IE 8以上(32位)"},
+     {"IE 8 or later(32bit)", "IE 8 or later(32bit)", "IE 8 or later(32bit)", "IE 8 or later(32bit)",
+      "IE 8 or later(32bit)"}},
+};
 } // namespace
 
 const char* CheckItemTitle(int kind, bool english)
@@ -36,5 +60,13 @@ const char* CheckItemDescription(int kind, bool english)
 {
     for (const ItemTitle& title : kTitles)
         if (title.kind == kind) return english ? title.englishDescription : title.chineseDescription;
+    return "";
+}
+
+const char* OptimalText(int kind, int profile, bool english)
+{
+    if (profile < 1 || profile > 5) return "";
+    for (const ItemOptimal& optimal : kOptimals)
+        if (optimal.kind == kind) return english ? optimal.english[profile - 1] : optimal.chinese[profile - 1];
     return "";
 }
