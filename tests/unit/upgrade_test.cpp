@@ -69,9 +69,46 @@ std::string RecordedCommandLine(const std::string& exe)
     return WideToAnsi(std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2));
 }
 
-TEST(BrowserUpgrade, InstallerNameFollowsSystemLanguageAndArchitecture)
-{
+// The repair against the demo server, with the window's side recorded.
+class BrowserUpgrade : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = g_serverSettings;
+        std::string host = DemoHost();
+        ASSERT_FALSE(host.empty()) << "demo server not running";
+        g_serverSettings.serverAddr = "127.0.0.1";
+        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
+        installer = DownloadFolder() + "\\" + kXpChinese;
+    }
+    void TearDown() override
+    {
+        DemoReset();
+        g_serverSettings = saved;
+    }
+
+    // Feeds the posted records to the repair until the done record.
+    bool Pump()
+    {
+        return sink.PumpUntilDone(60000, [this](DownloadProgress* record) {
+            EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(*record));
+            delete record;
+        });
+    }
+
     AppScope scope;
+    ServerSettings saved;
+    RecordSink sink;
+    RecordingView view{sink.window()};
+    int animations = 0;
+    ::BrowserUpgrade upgrade{view, [this] { ++animations; }};
+    std::string installer;
+};
+
+TEST_F(BrowserUpgrade, InstallerNameFollowsSystemLanguageAndArchitecture)
+{
     struct Case {
         int SystemInfo::*os;
         const char* arch;
@@ -106,10 +143,8 @@ TEST(BrowserUpgrade, InstallerNameFollowsSystemLanguageAndArchitecture)
     EXPECT_EQ("IE8-WindowsServer2003-x86-CHS.exe", BrowserInstallerName());
 }
 
-TEST(BrowserUpgrade, InstallerUrlOnTheServer)
+TEST_F(BrowserUpgrade, InstallerUrlOnTheServer)
 {
-    AppScope scope;
-    ServerSettings saved = g_serverSettings;
     g_serverSettings.serverAddr = "10.1.2.3";
     g_serverSettings.serverPort = 8080;
     g_serverSettings.serverWebsite = "/norvik/login.htm";
@@ -119,10 +154,9 @@ TEST(BrowserUpgrade, InstallerUrlOnTheServer)
     EXPECT_EQ("http://10.1.2.3:8080/Download/IE/IE8-WindowsXP-x86-CHS.exe", BrowserInstallerUrl());
     SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X86", false);
     EXPECT_EQ("", BrowserInstallerUrl());
-    g_serverSettings = saved;
 }
 
-TEST(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
+TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
 {
     // A folder with blanks: the path must reach the installer as one word.
     std::string folder = MakeScratchFolder("installer") + "\\with blank";
@@ -144,44 +178,7 @@ TEST(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RunInstaller(longPath));
 }
 
-class BrowserUpgradeRun : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        saved = g_serverSettings;
-        std::string host = DemoHost();
-        ASSERT_FALSE(host.empty()) << "demo server not running";
-        g_serverSettings.serverAddr = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
-        SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
-        installer = DownloadFolder() + "\\" + kXpChinese;
-    }
-    void TearDown() override
-    {
-        DemoReset();
-        g_serverSettings = saved;
-    }
-
-    // Feeds the posted records to the repair until the done record.
-    bool Pump()
-    {
-        return sink.PumpUntilDone(60000, [this](DownloadProgress* record) {
-            EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(*record));
-            delete record;
-        });
-    }
-
-    AppScope scope;
-    ServerSettings saved;
-    RecordSink sink;
-    RecordingView view{sink.window()};
-    int animations = 0;
-    BrowserUpgrade upgrade{view, [this] { ++animations; }};
-    std::string installer;
-};
-
-TEST_F(BrowserUpgradeRun, DownloadsAndInstallsIntoTheRow)
+TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
 {
     ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
     EXPECT_TRUE(upgrade.Downloading());
@@ -212,7 +209,7 @@ TEST_F(BrowserUpgradeRun, DownloadsAndInstallsIntoTheRow)
               ReadTodaysLog().find("Download ie :" + DemoBaseUrl() + "/norvik/Download/IE/" + kXpChinese));
 }
 
-TEST_F(BrowserUpgradeRun, FailedDownloadThenFailingInstallerThenSuccess)
+TEST_F(BrowserUpgrade, FailedDownloadThenFailingInstallerThenSuccess)
 {
     ASSERT_TRUE(DemoFault(std::string("/norvik/Download/IE/") + kXpChinese, "404"));
     ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
@@ -242,7 +239,7 @@ TEST_F(BrowserUpgradeRun, FailedDownloadThenFailingInstallerThenSuccess)
     EXPECT_EQ(0, view.busyCount);
 }
 
-TEST_F(BrowserUpgradeRun, NoInstallerForTheSystemFailsAtOnce)
+TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
 {
     SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X64", false);
     EXPECT_EQ(-1, upgrade.UpgradeBrowser(5));
