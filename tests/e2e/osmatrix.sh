@@ -9,7 +9,15 @@ BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/osmatrix"
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# Ends this run's wineservers and the X server it started (if it started one).
+cleanup() {
+    local dir pid
+    for dir in "$WORK/en" "$WORK/zh"; do
+        [ -f "$dir/system.reg" ] && { WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; }
+        if [ -f "$dir/display" ]; then read -r _ pid < "$dir/display"; kill "$pid" 2>/dev/null || true; fi
+    done
+}
+trap cleanup EXIT
 
 # field NAME -> the value osreport printed for it
 field() { sed -n "s/^$1=//p" "$WINEPREFIX/osreport.out"; }
