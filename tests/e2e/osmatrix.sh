@@ -60,7 +60,8 @@ texts() {
     check "$LANG_TAG: language logged" 'log_text | grep -q "$logline"'
 }
 
-# English Windows, 64-bit: XP is its x64 edition there.
+# English Windows, 64-bit. winecfg there offers XP only as its x64 edition
+# ("winxp" is refused).
 LANG_TAG="en 64-bit"
 PYLONIX_LANG=en_US.UTF-8 new_prefix win64 "$WORK/en" "$BUILD"
 cp "$BUILD/bin/osreport.exe" "$APP_DIR/"
