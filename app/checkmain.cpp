@@ -5,6 +5,7 @@
 #include "app/app.h"
 #include "app/config.h"
 #include "app/log.h"
+#include "app/msgbox.h"
 #include "app/paths.h"
 #include "app/textconv.h"
 #include "check/checkrun.h"
@@ -98,6 +99,11 @@ int wmain(int argc, wchar_t** argv)
 
     CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
     g_pApp = &app;
+    // A console tool must never wait behind a dialog: messages go to stderr.
+    SetMessageBoxRecorder([](const MessageBoxCall& call) {
+        fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
+        return IDOK;
+    });
     CoInitialize(nullptr);
     MakeDirectories(DownloadFolder().c_str());
     WriteLog("---------------------------Pylonix Check----------------------\r\n");

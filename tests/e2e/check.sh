@@ -1,0 +1,57 @@
+#!/bin/bash
+# End to end: PylonixCheck.exe in a fresh prefix against the demo server.
+#   check.sh BUILD_DIR win64|win32
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+BUILD="$(cd "$1" && pwd)" ARCH="$2"
+WORK="$BUILD/e2e/check-$ARCH"
+failures=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
+
+start_demo_server "$BUILD" "$WORK/server"
+trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
+write_local_ini 127.0.0.1 "$DEMO_PORT"
+
+# The records as JSON: the fixed order, progress, the keys, and an exit code
+# that says whether every record passed.
+run_check --json
+JSON="$WINEPREFIX/check.out"
+verdict="$(python3 - "$JSON" "$CHECK_RC" <<'PY'
+import json, sys
+records = json.load(open(sys.argv[1], encoding="utf-8"))
+rc = int(sys.argv[2])
+keys = ["kind", "title", "description", "installed", "optimal", "progress", "state", "row"]
+assert all(list(r.keys()) == keys for r in records), "keys"
+kinds = [r["kind"] for r in records]
+full = [1, 7, 2, 3, 4, 5, 6, 10, 8]
+short = [1, 7, 2, 3, 4, 5, 8]
+assert kinds in (full, short), kinds
+assert [r["row"] for r in records] == list(range(len(records))), "rows"
+expected = [11, 22, 33, 44, 55, 66, 77, 88][:len(records) - 1] + [100]
+assert [r["progress"] for r in records] == expected, [r["progress"] for r in records]
+assert records[1]["state"] == 1, "server reachable"
+assert records[0]["title"] == "CPU检测", records[0]["title"]
+assert rc == (0 if all(r["state"] == 1 for r in records) else 1), rc
+print(len(records))
+PY
+)" || verdict=""
+check "JSON records in order, exit code matches" '[ -n "$verdict" ]'
+
+# The same run as lines: one per record, five tab-separated fields.
+run_check
+check "one line per record" '[ "$(grep -c . "$WINEPREFIX/check.out")" = "$verdict" ]'
+check "five fields a line" '! awk -F"\t" "NF != 5" "$WINEPREFIX/check.out" | grep -q .'
+check "connectivity line" 'grep -q "^1	服务器端连通性	passed	" "$WINEPREFIX/check.out"'
+
+# An unreachable server: two records and exit 1.
+write_local_ini 127.0.0.1 1
+run_check --json
+check "messages go to stderr, no dialog" 'iconv -f GBK -t UTF-8 "$WINEPREFIX/check.err" | grep -q "^警告: 请检查资源是否有效:http://127.0.0.1:1/"'
+check "unreachable: two records, exit 1" '[ "$CHECK_RC" = 1 ] && python3 -c "import json,sys; r=json.load(open(sys.argv[1])); assert [x[\"kind\"] for x in r]==[1,7] and r[1][\"state\"]==2" "$WINEPREFIX/check.out"'
+
+if [ "$failures" -gt 0 ]; then
+    echo "--- output ---"; cat "$WINEPREFIX/check.out"; cat "$WINEPREFIX/check.err"
+    echo "--- log ---"; log_text || true
+fi
+exit $((failures > 0))
