@@ -73,7 +73,11 @@ DWORD RunInstaller(const std::string& path)
     // "C:\Documents.exe" and the like first.
     wchar_t commandLine[kInstallerCommandLineSize];
     std::wstring wide = L"\"" + AnsiToWide(path) + L"\" " + AnsiToWide(kInstallerArguments);
-    if (path.empty() || wide.size() >= kInstallerCommandLineSize) {
+    if (path.empty()) {
+        printf("here\r\n");
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (wide.size() >= kInstallerCommandLineSize) {
         // A cut command line would start some other file, or the installer
         // without its silent switches.
         printf("here\r\n");
