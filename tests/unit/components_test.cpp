@@ -106,8 +106,8 @@ protected:
     }
     void Install(const char* fixture, const char* as)
     {
-        ASSERT_TRUE(CopyFileW(AnsiToWide(FixturePath(fixture)).c_str(), AnsiToWide(system + "\\" + as).c_str(), FALSE))
-            << fixture << " " << GetLastError();
+        std::wstring target = AnsiToWide(system + "\\" + as);
+        ASSERT_TRUE(CopyFileW(AnsiToWide(FixturePath(fixture)).c_str(), target.c_str(), FALSE)) << fixture;
     }
     void List(const char* name, int a, int b, int c, int d)
     {
@@ -123,7 +123,6 @@ protected:
     RecordingView view;
     ::ComponentRepair repair{view};
 };
-
 
 TEST_F(Components, VersionDecidesAndOnlyLibrariesNewEnoughAreRegistered)
 {
@@ -142,7 +141,8 @@ TEST_F(Components, VersionDecidesAndOnlyLibrariesNewEnoughAreRegistered)
     ComponentList list = BuildComponentList();
     EXPECT_EQ(system, list.systemFolder);
     std::string states;  // table order: by name
-    for (const ComponentInfo& entry : list.entries) states += entry.text.substr(7, 3) + "=" + std::to_string(entry.state) + " ";
+    for (const ComponentInfo& entry : list.entries)
+        states += entry.text.substr(7, 3) + "=" + std::to_string(entry.state) + " ";
     EXPECT_EQ("App=0 Cha=1 Mis=0 NoV=0 Pri=0 Rep=1 ", states);
     EXPECT_EQ("", MarkVersion("PylonixPrint.ocx"));
     EXPECT_EQ("3.2.0.0", MarkVersion("PylonixReport.dll"));
@@ -195,7 +195,8 @@ TEST_F(Components, ItemPassesOnlyWhenEveryComponentIsPresent)
 {
     CheckItem item;
     EXPECT_EQ(1, CheckComponents(item, 1));  // empty list
-    EXPECT_EQ(std::make_tuple(int(kItemComponents), int(kStatePassed), 1), std::make_tuple(item.kind, item.state, item.installed));
+    EXPECT_EQ(std::make_tuple(int(kItemComponents), int(kStatePassed), 1),
+              std::make_tuple(item.kind, item.state, item.installed));
     EXPECT_EQ("第三方组件检测", item.description);
 
     Install("PylonixCharts.ocx", "PylonixCharts.ocx");
