@@ -1,0 +1,2 @@
+#pragma once
+// Value syntaxes of the layout and skin documents. Free of <windows.h>.

@@ -1,0 +1,2 @@
+#pragma once
+// The engine's resource pools: strings, styles, object defaults, skins.

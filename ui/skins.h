@@ -1,0 +1,2 @@
+#pragma once
+// Skins: how images, frames, colour buttons and gradients are drawn.
