@@ -143,22 +143,20 @@ TEST(SkinFormat, TextModesAlignmentsAndCursors)
                  {"425", 0x25}, {"0x05", 0x05}, {"", 0}, {"zz", 0}};
     for (const Mode& m : modes) EXPECT_EQ(m.want, ParseTextMode(m.text)) << m.text;
 
-    unsigned value = 77;
-    EXPECT_TRUE(ParseAlign("center", value));
-    EXPECT_EQ(0x100u, value);
-    EXPECT_TRUE(ParseAlign("right", value));
-    EXPECT_EQ(0x200u, value);
-    EXPECT_TRUE(ParseVAlign("middle", value));
-    EXPECT_EQ(0x1000u, value);
-    EXPECT_TRUE(ParseVAlign("bottom", value));
-    EXPECT_EQ(0x2000u, value);
-    EXPECT_TRUE(ParseVAlign("top", value));
-    EXPECT_EQ(0u, value);
-    value = 77;
-    EXPECT_FALSE(ParseAlign("middle", value));
-    EXPECT_FALSE(ParseVAlign("center", value));
-    EXPECT_FALSE(ParseAlign("Left", value));
-    EXPECT_EQ(77u, value);
+    struct Align {
+        bool (*parse)(std::string_view, unsigned&);
+        const char* text;
+        bool ok;
+        unsigned want;
+    } aligns[] = {{ParseAlign, "center", true, 0x100},   {ParseAlign, "right", true, 0x200},
+                  {ParseVAlign, "middle", true, 0x1000}, {ParseVAlign, "bottom", true, 0x2000},
+                  {ParseVAlign, "top", true, 0},         {ParseAlign, "middle", false, 77},
+                  {ParseVAlign, "center", false, 77},    {ParseAlign, "Left", false, 77}};
+    for (const Align& a : aligns) {
+        unsigned value = 77;
+        EXPECT_EQ(a.ok, a.parse(a.text, value)) << a.text;
+        EXPECT_EQ(a.want, value) << a.text;
+    }
 
     EXPECT_EQ(SkinCursor::kHand, ParseCursor("hand"));
     EXPECT_EQ(SkinCursor::kArrow, ParseCursor("arrow"));
