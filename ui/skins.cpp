@@ -1,1 +1,486 @@
+// Skins: how images, frames, colour buttons and gradients are drawn.
 #include "ui/skins.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace SkinEngine {
+
+namespace {
+
+// Attributes are one table row each: name and setter side by side.
+template <class T>
+struct AttrSetter {
+    const char* name;
+    void (*set)(T& skin, const std::string& value);
+};
+
+template <class T, size_t N>
+bool ApplyAttribute(const AttrSetter<T> (&table)[N], T& skin, const std::string& name,
+                    const std::string& value)
+{
+    for (const AttrSetter<T>& row : table) {
+        if (name == row.name) {
+            row.set(skin, value);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Decimal integer; anything unreadable is 0, and the range is kept far from
+// overflow in the rectangle arithmetic.
+int ToInt(const std::string& value)
+{
+    long n = std::strtol(value.c_str(), nullptr, 10);
+    return static_cast<int>(std::max(-100000L, std::min(100000L, n)));
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+// One image blit; `tile` repeats the source at its natural size from the
+// top-left corner, cutting the last row and column at the destination's edge.
+void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE opacity)
+{
+    const int dw = Width(to), dh = Height(to), sw = Width(from), sh = Height(from);
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || opacity == 0) return;
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, opacity, AC_SRC_ALPHA};
+    if (!tile) {
+        AlphaBlend(dst, to.left, to.top, dw, dh, src, from.left, from.top, sw, sh, blend);
+        return;
+    }
+    for (int y = to.top; y < to.bottom; y += sh) {
+        const int h = std::min(sh, static_cast<int>(to.bottom) - y);
+        for (int x = to.left; x < to.right; x += sw) {
+            const int w = std::min(sw, static_cast<int>(to.right) - x);
+            AlphaBlend(dst, x, y, w, h, src, from.left, from.top, w, h, blend);
+        }
+    }
+}
+
+// A memory DC holding the image for the duration of one Draw.
+class SourceDC {
+public:
+    SourceDC(HDC target, HBITMAP bitmap)
+        : m_dc(CreateCompatibleDC(target)), m_old(m_dc ? SelectObject(m_dc, bitmap) : nullptr) {}
+    ~SourceDC()
+    {
+        if (!m_dc) return;
+        SelectObject(m_dc, m_old);
+        DeleteDC(m_dc);
+    }
+    HDC get() const { return m_dc; }
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+void FillColour(HDC hdc, const RECT& rect, COLORREF colour)
+{
+    if (Width(rect) <= 0 || Height(rect) <= 0) return;
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(hdc, &rect, brush);
+    DeleteObject(brush);
+}
+
+}  // namespace
+
+// ---- GDI+ and images ----
+
+CGdiplusSession::CGdiplusSession()
+{
+    Gdiplus::GdiplusStartupInput input;
+    if (Gdiplus::GdiplusStartup(&m_token, &input, nullptr) != Gdiplus::Ok) m_token = 0;
+}
+
+CGdiplusSession::~CGdiplusSession()
+{
+    if (m_token) Gdiplus::GdiplusShutdown(m_token);
+}
+
+CSkinImage::~CSkinImage()
+{
+    if (m_bitmap) DeleteObject(m_bitmap);
+}
+
+std::shared_ptr<CSkinImage> CSkinImage::Create(int width, int height, uint32_t** bits)
+{
+    // Bounded so the pixel count cannot overflow a 32-bit size.
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 ||
+        static_cast<long long>(width) * height > 64LL * 1024 * 1024)
+        return nullptr;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (!bitmap || !pixels) {
+        if (bitmap) DeleteObject(bitmap);
+        return nullptr;
+    }
+    *bits = static_cast<uint32_t*>(pixels);
+    return std::shared_ptr<CSkinImage>(new CSkinImage(bitmap, width, height));
+}
+
+std::shared_ptr<CSkinImage> CSkinImage::FromPixels(int width, int height, const uint32_t* argb)
+{
+    uint32_t* bits = nullptr;
+    std::shared_ptr<CSkinImage> image = argb ? Create(width, height, &bits) : nullptr;
+    if (!image) return nullptr;
+    const size_t count = static_cast<size_t>(width) * height;
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t p = argb[i], a = p >> 24;
+        auto pre = [a](uint32_t c) { return (c * a + 127) / 255; };
+        bits[i] = (a << 24) | (pre((p >> 16) & 0xFF) << 16) | (pre((p >> 8) & 0xFF) << 8) |
+                  pre(p & 0xFF);
+    }
+    GdiFlush();
+    return image;
+}
+
+namespace {
+
+std::shared_ptr<CSkinImage> FromGdiplusBitmap(Gdiplus::Bitmap& bitmap)
+{
+    if (bitmap.GetLastStatus() != Gdiplus::Ok) return nullptr;
+    const int width = static_cast<int>(bitmap.GetWidth());
+    const int height = static_cast<int>(bitmap.GetHeight());
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return nullptr;
+    Gdiplus::Rect all(0, 0, width, height);
+    Gdiplus::BitmapData data;
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) !=
+        Gdiplus::Ok)
+        return nullptr;
+    std::vector<uint32_t> argb(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* row = static_cast<const BYTE*>(data.Scan0) + y * data.Stride;
+        std::memcpy(&argb[static_cast<size_t>(y) * width], row, width * 4u);
+    }
+    bitmap.UnlockBits(&data);
+    return CSkinImage::FromPixels(width, height, argb.data());
+}
+
+}  // namespace
+
+std::shared_ptr<CSkinImage> CSkinImage::FromBytes(const void* data, size_t size)
+{
+    if (!data || size == 0 || size > UINT_MAX) return nullptr;
+    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size));
+    if (!stream) return nullptr;
+    std::shared_ptr<CSkinImage> image;
+    {
+        Gdiplus::Bitmap bitmap(stream);
+        image = FromGdiplusBitmap(bitmap);
+    }
+    stream->Release();
+    return image;
+}
+
+std::shared_ptr<CSkinImage> CSkinImage::FromFile(const std::wstring& path)
+{
+    Gdiplus::Bitmap bitmap(path.c_str());
+    return FromGdiplusBitmap(bitmap);
+}
+
+// ---- values ----
+
+ImageRef ParseImageRef(const std::string& value)
+{
+    ImageRef ref;
+    const size_t colon = value.find(':');
+    ref.id = static_cast<unsigned>(std::strtoul(value.substr(0, colon).c_str(), nullptr, 10));
+    if (colon != std::string::npos && colon + 1 < value.size()) ref.type = value.substr(colon + 1);
+    return ref;
+}
+
+COLORREF ParseSkinColour(const std::string& value)
+{
+    int c[3] = {0, 0, 0};
+    for (int i = 0; i < 3; ++i) {
+        if (value.size() < static_cast<size_t>(2 * i + 2)) break;
+        const int hi = HexDigit(value[2 * i]), lo = HexDigit(value[2 * i + 1]);
+        c[i] = (hi < 0 || lo < 0) ? 0 : hi * 16 + lo;
+    }
+    return RGB(c[0], c[1], c[2]);
+}
+
+unsigned ParsePart(const std::string& value)
+{
+    static const struct { const char* name; unsigned bits; } kParts[] = {
+        {"all", 0x2F},  {"top", 0x2B},    {"middle", 0x2A}, {"bottom", 0x2E},
+        {"left", 0x0F}, {"center", 0x07}, {"right", 0x27},
+    };
+    for (const auto& p : kParts)
+        if (value == p.name) return p.bits;
+    return kPartAll;
+}
+
+void FillGradient(HDC hdc, const RECT& rect, COLORREF from, COLORREF to, bool vertical)
+{
+    if (Width(rect) <= 0 || Height(rect) <= 0) return;
+    auto vertex = [](LONG x, LONG y, COLORREF c) {
+        TRIVERTEX v;
+        v.x = x;
+        v.y = y;
+        v.Red = static_cast<COLOR16>(GetRValue(c) << 8);
+        v.Green = static_cast<COLOR16>(GetGValue(c) << 8);
+        v.Blue = static_cast<COLOR16>(GetBValue(c) << 8);
+        v.Alpha = 0xFF00;
+        return v;
+    };
+    TRIVERTEX v[2] = {vertex(rect.left, rect.top, from), vertex(rect.right, rect.bottom, to)};
+    GRADIENT_RECT g = {0, 1};
+    GradientFill(hdc, v, 2, &g, 1, vertical ? GRADIENT_FILL_RECT_V : GRADIENT_FILL_RECT_H);
+}
+
+// ---- skins ----
+
+bool CSkinBase::SetAttribute(const std::string& name, const std::string& value)
+{
+    static const AttrSetter<CSkinBase> kAttrs[] = {
+        {"name", [](CSkinBase& s, const std::string& v) { s.name = v; }},
+        {"owner", [](CSkinBase& s, const std::string& v) { s.owner = v; }},
+    };
+    return ApplyAttribute(kAttrs, *this, name, value);
+}
+
+bool CSkinImageList::SetAttribute(const std::string& name, const std::string& value)
+{
+    static const AttrSetter<CSkinImageList> kAttrs[] = {
+        {"src", [](CSkinImageList& s, const std::string& v) { s.imageRef = ParseImageRef(v); }},
+        {"subwidth", [](CSkinImageList& s, const std::string& v) { s.subwidth = ToInt(v); }},
+        {"states", [](CSkinImageList& s, const std::string& v) { s.states = ToInt(v); }},
+        {"tile", [](CSkinImageList& s, const std::string& v) { s.tile = ToInt(v) != 0; }},
+    };
+    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+}
+
+void CSkinImageList::SetImage(std::shared_ptr<CSkinImage> image)
+{
+    m_image = std::move(image);
+    Complete();
+}
+
+void CSkinImageList::Complete()
+{
+    const int width = m_image ? m_image->Width() : 0;
+    stateWidth = subwidth > 0 ? subwidth : 0;
+    stateCount = states > 0 ? states : 0;
+    if (stateWidth > 0 && stateCount == 0) {
+        stateCount = width / stateWidth;
+    } else if (stateCount > 0 && stateWidth == 0) {
+        stateWidth = width / stateCount;
+    } else if (stateWidth == 0 && stateCount == 0) {
+        stateCount = 1;
+        stateWidth = width;
+    }
+}
+
+SIZE CSkinImageList::GetSize() const
+{
+    return SIZE{m_image ? stateWidth : 0, m_image ? m_image->Height() : 0};
+}
+
+RECT CSkinImageList::StateRect(unsigned state) const
+{
+    RECT r = {0, 0, 0, 0};
+    if (!m_image || stateWidth <= 0 || stateCount <= 0) return r;
+    // A control may ask for a state the image does not have (a hover state
+    // on a one-state image): it gets the last one rather than nothing.
+    const unsigned i = std::min(state, static_cast<unsigned>(stateCount - 1));
+    const long long x = static_cast<long long>(i) * stateWidth;
+    if (x + stateWidth > m_image->Width()) return r;
+    r.left = static_cast<LONG>(x);
+    r.right = r.left + stateWidth;
+    r.bottom = m_image->Height();
+    return r;
+}
+
+void CSkinImageList::Draw(HDC hdc, const RECT& dest, unsigned state, BYTE opacity) const
+{
+    const RECT src = StateRect(state);
+    if (Width(src) <= 0) return;
+    SourceDC source(hdc, m_image->Bitmap());
+    if (source.get()) Blit(hdc, source.get(), dest, src, tile, opacity);
+}
+
+bool CSkinImgFrame::SetAttribute(const std::string& name, const std::string& value)
+{
+    static const AttrSetter<CSkinImgFrame> kAttrs[] = {
+        {"left", [](CSkinImgFrame& s, const std::string& v) { s.left = ToInt(v); }},
+        {"top", [](CSkinImgFrame& s, const std::string& v) { s.top = ToInt(v); }},
+        {"right", [](CSkinImgFrame& s, const std::string& v) {
+             s.right = ToInt(v);
+             s.m_rightDeclared = true;
+         }},
+        {"bottom", [](CSkinImgFrame& s, const std::string& v) {
+             s.bottom = ToInt(v);
+             s.m_bottomDeclared = true;
+         }},
+        {"crbg", [](CSkinImgFrame& s, const std::string& v) {
+             s.fill = ParseSkinColour(v);
+             s.hasFill = true;
+         }},
+        {"part", [](CSkinImgFrame& s, const std::string& v) { s.part = ParsePart(v); }},
+    };
+    return ApplyAttribute(kAttrs, *this, name, value) || CSkinImageList::SetAttribute(name, value);
+}
+
+void CSkinImgFrame::Complete()
+{
+    CSkinImageList::Complete();
+    const int height = m_image ? m_image->Height() : 0;
+    if (!m_rightDeclared) right = 2 * left < stateWidth ? left : 0;
+    if (!m_bottomDeclared) bottom = 2 * top < height ? top : 0;
+}
+
+void CSkinImgFrame::Draw(HDC hdc, const RECT& d, unsigned state, BYTE opacity) const
+{
+    const RECT s = StateRect(state);
+    if (Width(s) <= 0 || Height(s) <= 0) return;
+    SourceDC source(hdc, m_image->Bitmap());
+    if (!source.get()) return;
+
+    // Margins wider than the state are cut to it, so no source strip ever
+    // reaches outside the state's own pixels.
+    const int sw = Width(s), sh = Height(s);
+    const int ml = std::clamp(left, 0, sw), mr = std::clamp(right, 0, sw - ml);
+    const int mt = std::clamp(top, 0, sh), mb = std::clamp(bottom, 0, sh - mt);
+
+    RECT in = d;
+    if (part & kPartLeft) in.left += ml;
+    if (part & kPartTop) in.top += mt;
+    if (part & kPartRight) in.right -= mr;
+    if (part & kPartBottom) in.bottom -= mb;
+
+    // Source columns and rows of the nine pieces.
+    const LONG sx[4] = {s.left, s.left + ml, s.right - mr, s.right};
+    const LONG sy[4] = {s.top, s.top + mt, s.bottom - mb, s.bottom};
+    auto src = [&](int col, int row) { return RECT{sx[col], sy[row], sx[col + 1], sy[row + 1]}; };
+
+    // A destination smaller than the margins must not be drawn outside of.
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, d.left, d.top, d.right, d.bottom);
+    HDC from = source.get();
+    auto has = [this](unsigned bits) { return (part & bits) == bits; };
+
+    if (has(kPartLeft | kPartTop))
+        Blit(hdc, from, RECT{d.left, d.top, d.left + ml, d.top + mt}, src(0, 0), false, opacity);
+    if (has(kPartRight | kPartTop))
+        Blit(hdc, from, RECT{in.right, d.top, in.right + mr, d.top + mt}, src(2, 0), false, opacity);
+    if (has(kPartLeft | kPartBottom))
+        Blit(hdc, from, RECT{d.left, in.bottom, d.left + ml, in.bottom + mb}, src(0, 2), false,
+             opacity);
+    if (has(kPartRight | kPartBottom))
+        Blit(hdc, from, RECT{in.right, in.bottom, in.right + mr, in.bottom + mb}, src(2, 2), false,
+             opacity);
+
+    if (part & kPartTop)
+        Blit(hdc, from, RECT{in.left, d.top, in.right, d.top + mt}, src(1, 0), tile, opacity);
+    if (part & kPartBottom)
+        Blit(hdc, from, RECT{in.left, in.bottom, in.right, in.bottom + mb}, src(1, 2), tile, opacity);
+    if (part & kPartLeft)
+        Blit(hdc, from, RECT{d.left, in.top, d.left + ml, in.bottom}, src(0, 1), tile, opacity);
+    if (part & kPartRight)
+        Blit(hdc, from, RECT{in.right, in.top, in.right + mr, in.bottom}, src(2, 1), tile, opacity);
+
+    Blit(hdc, from, in, src(1, 1), tile, opacity);
+    if (hasFill) FillColour(hdc, in, fill);
+    RestoreDC(hdc, saved);
+}
+
+bool CSkinButton::SetAttribute(const std::string& name, const std::string& value)
+{
+    using S = CSkinButton;
+    static const AttrSetter<S> kAttrs[] = {
+        {"bg", [](S& s, const std::string& v) { s.bg = ParseSkinColour(v); }},
+        {"border", [](S& s, const std::string& v) { s.border = ParseSkinColour(v); }},
+        {"bgup", [](S& s, const std::string& v) { s.bgup = ParseSkinColour(v); }},
+        {"bgdown", [](S& s, const std::string& v) { s.bgdown = ParseSkinColour(v); }},
+        {"bguphover", [](S& s, const std::string& v) { s.bguphover = ParseSkinColour(v); }},
+        {"bgdownhover", [](S& s, const std::string& v) { s.bgdownhover = ParseSkinColour(v); }},
+        {"bguppush", [](S& s, const std::string& v) { s.bguppush = ParseSkinColour(v); }},
+        {"bgdownpush", [](S& s, const std::string& v) { s.bgdownpush = ParseSkinColour(v); }},
+    };
+    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+}
+
+void CSkinButton::Draw(HDC hdc, const RECT& d, unsigned state, BYTE) const
+{
+    const int saved = SaveDC(hdc);
+    FillColour(hdc, RECT{d.left + 1, d.top + 1, d.right - 1, d.bottom - 1}, bg);
+    if (!(state & kButtonDisabled)) {
+        const bool push = state & kButtonPush, hover = state & kButtonHover;
+        const COLORREF up = push ? bguppush : hover ? bguphover : bgup;
+        const COLORREF down = push ? bgdownpush : hover ? bgdownhover : bgdown;
+        FillGradient(hdc, RECT{d.left + 2, d.top + 2, d.right - 2, d.bottom - 2}, up, down, true);
+    }
+    HPEN pen = CreatePen(PS_SOLID, 1, border);
+    SelectObject(hdc, pen);
+    SelectObject(hdc, GetStockObject(NULL_BRUSH));
+    RoundRect(hdc, d.left, d.top, d.right, d.bottom, 2, 2);
+    RestoreDC(hdc, saved);
+    DeleteObject(pen);
+}
+
+bool CSkinGradation::SetAttribute(const std::string& name, const std::string& value)
+{
+    using S = CSkinGradation;
+    static const AttrSetter<S> kAttrs[] = {
+        {"from", [](S& s, const std::string& v) {
+             s.from = ParseSkinColour(v);
+             s.hasFrom = true;
+         }},
+        {"to", [](S& s, const std::string& v) {
+             s.to = ParseSkinColour(v);
+             s.hasTo = true;
+         }},
+        {"size", [](S& s, const std::string& v) { s.size = std::max(0, ToInt(v)); }},
+        {"direction", [](S& s, const std::string& v) { s.vertical = v == "vert"; }},
+    };
+    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+}
+
+void CSkinGradation::Draw(HDC hdc, const RECT& d, unsigned, BYTE) const
+{
+    // An absent colour is no colour: nothing to fill with or blend from.
+    if (!hasTo) return;
+    FillColour(hdc, d, to);
+    if (!hasFrom) return;
+    RECT g = d;
+    if (vertical && size > 0) g.bottom = std::min<LONG>(d.bottom, d.top + size);
+    if (!vertical && size > 0) g.right = std::min<LONG>(d.right, d.left + size);
+    FillGradient(hdc, g, from, to, vertical);
+}
+
+std::unique_ptr<CSkinBase> CreateSkin(const std::string& tag)
+{
+    if (tag == "imglst") return std::make_unique<CSkinImageList>();
+    if (tag == "imgframe") return std::make_unique<CSkinImgFrame>();
+    if (tag == "button") return std::make_unique<CSkinButton>();
+    if (tag == "gradation") return std::make_unique<CSkinGradation>();
+    return nullptr;
+}
+
+}  // namespace SkinEngine

@@ -1,0 +1,433 @@
+// Skins drawn into a 32-bit DIB and checked pixel by pixel.
+#include "ui/skins.h"
+
+#include <gtest/gtest.h>
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <utility>
+#include <vector>
+
+using namespace SkinEngine;
+
+namespace {
+
+const uint32_t kBackground = 0x010203;
+
+// A 32-bit top-down DIB section; pixels read back as 0xRRGGBB.
+struct Canvas {
+    Canvas(int width, int height) : w(width), h(height)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = w;
+        info.bmiHeader.biHeight = -h;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* p = nullptr;
+        bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p, nullptr, 0);
+        bits = static_cast<uint32_t*>(p);
+        dc = CreateCompatibleDC(nullptr);
+        old = SelectObject(dc, bmp);
+        for (int i = 0; i < w * h; ++i) bits[i] = kBackground;
+    }
+    ~Canvas()
+    {
+        SelectObject(dc, old);
+        DeleteDC(dc);
+        DeleteObject(bmp);
+    }
+    uint32_t px(int x, int y) const
+    {
+        GdiFlush();
+        return bits[y * w + x] & 0xFFFFFF;
+    }
+    int w, h;
+    HBITMAP bmp;
+    HDC dc;
+    HGDIOBJ old;
+    uint32_t* bits;
+};
+
+std::shared_ptr<CSkinImage> MakeImage(int w, int h, const std::function<uint32_t(int, int)>& rgb)
+{
+    std::vector<uint32_t> argb(w * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) argb[y * w + x] = 0xFF000000 | rgb(x, y);
+    return CSkinImage::FromPixels(w, h, argb.data());
+}
+
+using Attrs = std::vector<std::pair<std::string, std::string>>;
+
+std::unique_ptr<CSkinBase> MakeSkin(const char* tag, const Attrs& attrs,
+                                    std::shared_ptr<CSkinImage> image = nullptr)
+{
+    std::unique_ptr<CSkinBase> skin = CreateSkin(tag);
+    for (const auto& a : attrs) skin->SetAttribute(a.first, a.second);
+    if (auto* list = dynamic_cast<CSkinImageList*>(skin.get())) list->SetImage(image);
+    return skin;
+}
+
+bool Near(uint32_t a, uint32_t b, int tolerance)
+{
+    for (int shift = 0; shift < 24; shift += 8)
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > tolerance) return false;
+    return true;
+}
+
+// Nine-grid source: margins left 5, top 10, right 10, bottom 15 around a
+// 15 x 10 centre, each region its own colour. It is the second state of two;
+// the first is grey, so a wrong state offset shows.
+const uint32_t kGrid[3][3] = {{0xFF0000, 0x00FF00, 0x0000FF},
+                              {0xFFFF00, 0x00FFFF, 0xFF00FF},
+                              {0x800000, 0x008000, 0x000080}};
+std::shared_ptr<CSkinImage> GridImage()
+{
+    return MakeImage(60, 35, [](int x, int y) {
+        if (x < 30) return 0x808080u;
+        x -= 30;
+        return kGrid[y < 10 ? 0 : y < 20 ? 1 : 2][x < 5 ? 0 : x < 20 ? 1 : 2];
+    });
+}
+
+class SkinDrawing : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(gdiplus.ok()); }
+    CGdiplusSession gdiplus;
+};
+
+TEST_F(SkinDrawing, FrameNineGridPartsAndFill)
+{
+    // D = (10,10)-(110,50), 100 x 40; I is the expected inner rectangle.
+    const struct { const char* part; const char* crbg; RECT in; } cases[] = {
+        {"all", nullptr, {15, 20, 100, 35}},     // top band 85 long, left band 15 high
+        {"middle", nullptr, {15, 10, 100, 50}},  // side bands and centre the full 40
+        {"top", nullptr, {15, 20, 100, 50}},     // open at the bottom
+        {"left", nullptr, {15, 20, 110, 35}},    // open on the right
+        {"all", "123456", {15, 20, 100, 35}},    // the fill hides the centre
+    };
+    for (const auto& c : cases) {
+        Attrs attrs = {{"src", "7"}, {"subwidth", "30"}, {"left", "5"}, {"top", "10"},
+                       {"right", "10"}, {"bottom", "15"}, {"part", c.part}};
+        if (c.crbg) attrs.push_back({"crbg", c.crbg});
+        auto skin = MakeSkin("imgframe", attrs, GridImage());
+        Canvas canvas(120, 60);
+        const RECT d = {10, 10, 110, 50};
+        skin->Draw(canvas.dc, d, 1);
+
+        const unsigned bits = ParsePart(c.part);
+        int wrong = 0;
+        std::string first;
+        for (int y = 0; y < canvas.h; ++y) {
+            for (int x = 0; x < canvas.w; ++x) {
+                uint32_t want = kBackground;
+                const bool inCentre = x >= c.in.left && x < c.in.right && y >= c.in.top &&
+                                      y < c.in.bottom;
+                if (c.crbg && inCentre) {
+                    want = 0x123456;
+                } else if (x >= d.left && x < d.right && y >= d.top && y < d.bottom) {
+                    const int col = (bits & 0x08) && x < c.in.left ? 0 : (bits & 0x20) && x >= c.in.right ? 2 : 1;
+                    const int row = (bits & 0x01) && y < c.in.top ? 0 : (bits & 0x04) && y >= c.in.bottom ? 2 : 1;
+                    want = kGrid[row][col];
+                }
+                if (canvas.px(x, y) != want && wrong++ == 0) {
+                    char text[80];
+                    std::snprintf(text, sizeof text, "(%d,%d) is %06X, want %06X", x, y,
+                                  canvas.px(x, y), want);
+                    first = text;
+                }
+            }
+        }
+        EXPECT_EQ(0, wrong) << c.part << (c.crbg ? " with fill" : "") << ": first " << first;
+    }
+}
+
+TEST_F(SkinDrawing, FrameMarginDefaultsFollowTheImage)
+{
+    const struct { const char* left; const char* top; int right, bottom; } cases[] = {
+        {"5", "10", 5, 10},   // twice the margin fits: mirrored
+        {"60", "20", 0, 0},   // 120 >= 100 wide, 40 >= 40 high: none
+        {"49", "19", 49, 19},
+    };
+    for (const auto& c : cases) {
+        auto skin = MakeSkin("imgframe", {{"left", c.left}, {"top", c.top}},
+                             MakeImage(100, 40, [](int, int) { return 0u; }));
+        auto* frame = static_cast<CSkinImgFrame*>(skin.get());
+        EXPECT_EQ(c.right, frame->right) << c.left;
+        EXPECT_EQ(c.bottom, frame->bottom) << c.top;
+    }
+}
+
+TEST_F(SkinDrawing, StripStatesCompletedFromTheImage)
+{
+    const struct { const char* subwidth; const char* states; int width, count; } cases[] = {
+        {"76", nullptr, 76, 3},  // 300 / 76, integer division
+        {nullptr, "4", 75, 4},
+        {nullptr, nullptr, 300, 1},
+        {"100", "2", 100, 2},  // both declared: kept
+    };
+    for (const auto& c : cases) {
+        Attrs attrs;
+        if (c.subwidth) attrs.push_back({"subwidth", c.subwidth});
+        if (c.states) attrs.push_back({"states", c.states});
+        auto skin = MakeSkin("imglst", attrs, MakeImage(300, 8, [](int, int) { return 0u; }));
+        auto* list = static_cast<CSkinImageList*>(skin.get());
+        EXPECT_EQ(c.width, list->stateWidth);
+        EXPECT_EQ(c.count, list->stateCount);
+        EXPECT_EQ(c.width, skin->GetSize().cx);
+        EXPECT_EQ(8, skin->GetSize().cy);
+    }
+}
+
+TEST_F(SkinDrawing, StripDrawsItsStateStretchedOrTiled)
+{
+    const uint32_t states[3] = {0xFF0000, 0x00FF00, 0x0000FF};
+    auto strip = MakeSkin("imglst", {{"src", "51"}, {"subwidth", "4"}},
+                          MakeImage(12, 4, [&](int x, int) { return states[x / 4]; }));
+    for (unsigned state : {2u, 9u}) {  // past the last state: the last one
+        Canvas canvas(12, 12);
+        strip->Draw(canvas.dc, RECT{2, 2, 10, 10}, state);
+        EXPECT_EQ(0x0000FFu, canvas.px(2, 2));
+        EXPECT_EQ(0x0000FFu, canvas.px(9, 9));
+        EXPECT_EQ(kBackground, canvas.px(10, 10));
+        EXPECT_EQ(kBackground, canvas.px(1, 1));
+    }
+
+    // Four distinct columns, drawn 10 wide: tiled repeats at x % 4,
+    // stretched 4 -> 8 doubles every column.
+    const uint32_t cols[4] = {0x110000, 0x002200, 0x000033, 0x444444};
+    auto image = MakeImage(4, 1, [&](int x, int) { return cols[x]; });
+    auto tiled = MakeSkin("imglst", {{"tile", "1"}}, image);
+    auto stretched = MakeSkin("imglst", {{"tile", "0"}}, image);
+    Canvas canvas(10, 4);
+    tiled->Draw(canvas.dc, RECT{0, 0, 10, 2}, 0);
+    stretched->Draw(canvas.dc, RECT{0, 2, 8, 4}, 0);
+    for (int x = 0; x < 10; ++x) {
+        EXPECT_EQ(cols[x % 4], canvas.px(x, 1)) << "tiled x=" << x;
+        EXPECT_EQ(x < 8 ? cols[x / 2] : kBackground, canvas.px(x, 3)) << "stretched x=" << x;
+    }
+}
+
+TEST_F(SkinDrawing, OpacityReachesEveryImageBlit)
+{
+    // 128 over the background blends about half and half, per channel.
+    auto frame = MakeSkin("imgframe", {{"subwidth", "30"}, {"left", "5"}, {"top", "10"},
+                                       {"right", "10"}, {"bottom", "15"}},
+                          GridImage());
+    auto strip = MakeSkin("imglst", {}, MakeImage(2, 2, [](int, int) { return 0xFF00FFu; }));
+    auto half = [](uint32_t c) {
+        uint32_t out = 0;
+        for (int s = 0; s < 24; s += 8)
+            out |= ((((c >> s) & 0xFF) * 128 + ((kBackground >> s) & 0xFF) * 127) / 255) << s;
+        return out;
+    };
+    Canvas canvas(110, 40);
+    frame->Draw(canvas.dc, RECT{0, 0, 100, 40}, 1, 128);
+    strip->Draw(canvas.dc, RECT{100, 0, 110, 4}, 0, 128);
+    EXPECT_TRUE(Near(half(0xFF00FF), canvas.px(105, 1), 2)) << std::hex << canvas.px(105, 1);
+    EXPECT_TRUE(Near(half(kGrid[0][1]), canvas.px(50, 2), 2)) << std::hex << canvas.px(50, 2);
+    EXPECT_TRUE(Near(half(kGrid[1][1]), canvas.px(50, 20), 2)) << std::hex << canvas.px(50, 20);
+    EXPECT_TRUE(Near(half(kGrid[2][2]), canvas.px(95, 38), 2)) << std::hex << canvas.px(95, 38);
+}
+
+TEST_F(SkinDrawing, ColourButtonStates)
+{
+    const Attrs colours = {{"bg", "102030"},         {"border", "A0B0C0"},
+                           {"bgup", "FF0000"},       {"bgdown", "800000"},
+                           {"bguphover", "00FF00"},  {"bgdownhover", "008000"},
+                           {"bguppush", "0000FF"},   {"bgdownpush", "000080"}};
+    auto button = MakeSkin("button", colours);
+    const struct { unsigned state; uint32_t up, down; } cases[] = {
+        {0x00, 0xFF0000, 0x800000}, {0x01, 0x00FF00, 0x008000}, {0x02, 0x0000FF, 0x000080},
+        {0x03, 0x0000FF, 0x000080},  // pressed wins over hovered
+        {0x13, 0x102030, 0x102030},  // disabled: only the fill
+    };
+    for (const auto& c : cases) {
+        Canvas canvas(30, 30);
+        button->Draw(canvas.dc, RECT{5, 5, 25, 25}, c.state);
+        SCOPED_TRACE(c.state);
+        EXPECT_EQ(0xA0B0C0u, canvas.px(15, 5));   // outline on all four sides
+        EXPECT_EQ(0xA0B0C0u, canvas.px(15, 24));
+        EXPECT_EQ(0xA0B0C0u, canvas.px(5, 15));
+        EXPECT_EQ(0xA0B0C0u, canvas.px(24, 15));
+        EXPECT_EQ(kBackground, canvas.px(4, 15));
+        EXPECT_EQ(kBackground, canvas.px(25, 15));
+        EXPECT_EQ(0x102030u, canvas.px(6, 6));    // the 1-pixel ring inside is the fill
+        EXPECT_EQ(0x102030u, canvas.px(15, 23));
+        EXPECT_EQ(c.up, canvas.px(15, 7));
+        EXPECT_TRUE(Near(c.down, canvas.px(15, 22), 0x10)) << std::hex << canvas.px(15, 22);
+    }
+    // The defaults are greys whatever the byte order.
+    auto plain = MakeSkin("button", {});
+    Canvas canvas(20, 20);
+    plain->Draw(canvas.dc, RECT{0, 0, 20, 20}, kButtonDisabled);
+    EXPECT_EQ(0x707070u, canvas.px(10, 0));
+    EXPECT_EQ(0xEEEEEEu, canvas.px(10, 10));
+}
+
+TEST_F(SkinDrawing, GradientSizeAndDirection)
+{
+    {
+        auto vert = MakeSkin("gradation", {{"from", "000000"}, {"to", "C8C8C8"},
+                                           {"size", "10"}, {"direction", "vert"}});
+        Canvas canvas(20, 40);
+        vert->Draw(canvas.dc, RECT{0, 0, 20, 40}, 0);
+        EXPECT_EQ(0x000000u, canvas.px(10, 0));
+        EXPECT_TRUE(Near(0xC8C8C8, canvas.px(10, 9), 0x18)) << std::hex << canvas.px(10, 9);
+        EXPECT_LT(canvas.px(10, 4) & 0xFF, canvas.px(10, 9) & 0xFF);
+        EXPECT_EQ(canvas.px(0, 5), canvas.px(19, 5));  // rows are uniform
+        for (int y = 10; y < 40; ++y) EXPECT_EQ(0xC8C8C8u, canvas.px(10, y)) << y;
+    }
+    {
+        auto horz = MakeSkin("gradation", {{"from", "0000FF"}, {"to", "FF0000"}});
+        Canvas canvas(40, 10);
+        horz->Draw(canvas.dc, RECT{0, 0, 40, 10}, 0);
+        EXPECT_EQ(0x0000FFu, canvas.px(0, 5));
+        EXPECT_TRUE(Near(0xFF0000, canvas.px(39, 5), 0x10)) << std::hex << canvas.px(39, 5);
+        EXPECT_TRUE(Near(0x800080, canvas.px(20, 5), 0x10)) << std::hex << canvas.px(20, 5);
+        EXPECT_EQ(canvas.px(20, 0), canvas.px(20, 9));  // columns are uniform
+    }
+}
+
+// Encodes a GDI+ bitmap with the encoder of `mime`.
+std::vector<BYTE> Encode(Gdiplus::Bitmap& bitmap, const wchar_t* mime)
+{
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<BYTE> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    std::vector<BYTE> bytes;
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, mime) != 0) continue;
+        IStream* stream = SHCreateMemStream(nullptr, 0);
+        if (bitmap.Save(stream, &codecs[i].Clsid, nullptr) == Gdiplus::Ok) {
+            STATSTG stat = {};
+            stream->Stat(&stat, STATFLAG_NONAME);
+            bytes.resize(static_cast<size_t>(stat.cbSize.QuadPart));
+            LARGE_INTEGER zero = {};
+            stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+            ULONG read = 0;
+            stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+        }
+        stream->Release();
+    }
+    return bytes;
+}
+
+// A GIF89a with a four-colour table, written by hand: the encoder of GDI+
+// under Wine writes a header without image data. The LZW stream sends a
+// clear code before every two pixels, so codes stay 3 bits wide.
+std::vector<BYTE> TinyGif(int w, int h, const uint32_t (&palette)[4], const std::vector<int>& pixels)
+{
+    std::vector<BYTE> gif = {'G', 'I', 'F', '8', '9', 'a', BYTE(w), 0, BYTE(h), 0, 0x91, 0, 0};
+    for (uint32_t c : palette) gif.insert(gif.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
+    gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, BYTE(w), 0, BYTE(h), 0, 0, 2});
+    std::vector<BYTE> lzw;
+    unsigned acc = 0, nbits = 0;
+    auto put = [&](unsigned code) {
+        acc |= code << nbits;
+        for (nbits += 3; nbits >= 8; nbits -= 8, acc >>= 8) lzw.push_back(BYTE(acc));
+    };
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if (i % 2 == 0) put(4);  // clear
+        put(pixels[i]);
+    }
+    put(5);  // end of information
+    if (nbits) lzw.push_back(BYTE(acc));
+    gif.push_back(BYTE(lzw.size()));
+    gif.insert(gif.end(), lzw.begin(), lzw.end());
+    gif.insert(gif.end(), {0, 0x3B});
+    return gif;
+}
+
+TEST_F(SkinDrawing, ImagesLoadFromBytesAndFiles)
+{
+    const struct { const wchar_t* mime; Gdiplus::PixelFormat format; bool alpha; } cases[] = {
+        {L"image/png", PixelFormat32bppARGB, true},
+        {L"image/bmp", PixelFormat24bppRGB, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.mime);
+        // Red left half, blue right half; with alpha, one transparent pixel.
+        Gdiplus::Bitmap source(6, 3, c.format);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x)
+                source.SetPixel(x, y, Gdiplus::Color(255, x < 3 ? 255 : 0, 0, x < 3 ? 0 : 255));
+        if (c.alpha) source.SetPixel(1, 1, Gdiplus::Color(0, 255, 0, 0));
+        const std::vector<BYTE> bytes = Encode(source, c.mime);
+        ASSERT_FALSE(bytes.empty());
+
+        auto image = CSkinImage::FromBytes(bytes.data(), bytes.size());
+        ASSERT_TRUE(image);
+        EXPECT_EQ(6, image->Width());
+        EXPECT_EQ(3, image->Height());
+        auto skin = MakeSkin("imglst", {}, image);
+        Canvas canvas(6, 3);
+        skin->Draw(canvas.dc, RECT{0, 0, 6, 3}, 0);
+        EXPECT_EQ(0xFF0000u, canvas.px(0, 0));
+        EXPECT_EQ(0x0000FFu, canvas.px(5, 2));
+        EXPECT_EQ(c.alpha ? kBackground : 0xFF0000u, canvas.px(1, 1));
+    }
+
+    const uint32_t palette[4] = {0xFF0000, 0x0000FF, 0x00FF00, 0xFFFFFF};
+    std::vector<int> indexes(18);
+    for (int i = 0; i < 18; ++i) indexes[i] = i % 6 < 3 ? 0 : 1;
+    const std::vector<BYTE> gif = TinyGif(6, 3, palette, indexes);
+    auto fromGif = CSkinImage::FromBytes(gif.data(), gif.size());
+    ASSERT_TRUE(fromGif);
+    EXPECT_EQ(6, fromGif->Width());
+    {
+        auto skin = MakeSkin("imglst", {}, fromGif);
+        Canvas canvas(6, 3);
+        skin->Draw(canvas.dc, RECT{0, 0, 6, 3}, 0);
+        EXPECT_EQ(0xFF0000u, canvas.px(2, 2));
+        EXPECT_EQ(0x0000FFu, canvas.px(3, 0));
+    }
+
+    Gdiplus::Bitmap source(5, 4, PixelFormat32bppARGB);
+    const std::vector<BYTE> png = Encode(source, L"image/png");
+    wchar_t dir[MAX_PATH], path[MAX_PATH];
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"skn", 0, path);
+    FILE* f = _wfopen(path, L"wb");
+    ASSERT_TRUE(f);
+    fwrite(png.data(), 1, png.size(), f);
+    fclose(f);
+    auto fromFile = CSkinImage::FromFile(path);
+    DeleteFileW(path);
+    ASSERT_TRUE(fromFile);
+    EXPECT_EQ(5, fromFile->Width());
+    EXPECT_EQ(4, fromFile->Height());
+
+    const char junk[] = "not an image at all";
+    EXPECT_FALSE(CSkinImage::FromBytes(junk, sizeof junk));
+    EXPECT_FALSE(CSkinImage::FromFile(L"C:\\no\\such\\image.png"));
+}
+
+TEST_F(SkinDrawing, AttributeValues)
+{
+    EXPECT_EQ(RGB(0x0A, 0x84, 0xD2), ParseSkinColour("0A84D2"));
+    EXPECT_EQ(RGB(0xAB, 0, 0xEF), ParseSkinColour("abx0ef"));  // a bad pair reads 0
+    EXPECT_EQ(RGB(0x12, 0, 0), ParseSkinColour("12"));
+    const ImageRef plain = ParseImageRef("103"), typed = ParseImageRef("8:BMP");
+    EXPECT_EQ(103u, plain.id);
+    EXPECT_EQ("IMGX", plain.type);
+    EXPECT_EQ(8u, typed.id);
+    EXPECT_EQ("BMP", typed.type);
+    EXPECT_EQ(0x2Fu, ParsePart("all"));
+    EXPECT_EQ(0x07u, ParsePart("center"));
+    EXPECT_EQ(0x27u, ParsePart("right"));
+    EXPECT_EQ(0x2Eu, ParsePart("bottom"));
+    EXPECT_FALSE(CreateSkin("scrollbar"));
+    auto skin = MakeSkin("imglst", {{"name", "btn_close"}, {"owner", "PylonixClient"}});
+    EXPECT_EQ("btn_close", skin->name);
+    EXPECT_EQ("PylonixClient", skin->owner);
+    EXPECT_FALSE(skin->SetAttribute("magin", "3"));  // unknown: ignored
+}
+
+}  // namespace
