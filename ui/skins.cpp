@@ -382,30 +382,26 @@ void CSkinImgFrame::Draw(HDC hdc, const RECT& d, unsigned state, BYTE opacity) c
     // A destination smaller than the margins must not be drawn outside of.
     const int saved = SaveDC(hdc);
     IntersectClipRect(hdc, d.left, d.top, d.right, d.bottom);
-    HDC from = source.get();
     auto has = [this](unsigned bits) { return (part & bits) == bits; };
+    // Corners keep their natural size; bands and the centre fill their area.
+    auto corner = [&](LONG x, LONG y, int col, int row) {
+        const RECT from = src(col, row);
+        const RECT to = {x, y, x + Width(from), y + Height(from)};
+        Blit(hdc, source.get(), to, from, false, opacity);
+    };
+    auto area = [&](const RECT& to, int col, int row) {
+        Blit(hdc, source.get(), to, src(col, row), tile, opacity);
+    };
 
-    if (has(kPartLeft | kPartTop))
-        Blit(hdc, from, RECT{d.left, d.top, d.left + ml, d.top + mt}, src(0, 0), false, opacity);
-    if (has(kPartRight | kPartTop))
-        Blit(hdc, from, RECT{in.right, d.top, in.right + mr, d.top + mt}, src(2, 0), false, opacity);
-    if (has(kPartLeft | kPartBottom))
-        Blit(hdc, from, RECT{d.left, in.bottom, d.left + ml, in.bottom + mb}, src(0, 2), false,
-             opacity);
-    if (has(kPartRight | kPartBottom))
-        Blit(hdc, from, RECT{in.right, in.bottom, in.right + mr, in.bottom + mb}, src(2, 2), false,
-             opacity);
-
-    if (part & kPartTop)
-        Blit(hdc, from, RECT{in.left, d.top, in.right, d.top + mt}, src(1, 0), tile, opacity);
-    if (part & kPartBottom)
-        Blit(hdc, from, RECT{in.left, in.bottom, in.right, in.bottom + mb}, src(1, 2), tile, opacity);
-    if (part & kPartLeft)
-        Blit(hdc, from, RECT{d.left, in.top, d.left + ml, in.bottom}, src(0, 1), tile, opacity);
-    if (part & kPartRight)
-        Blit(hdc, from, RECT{in.right, in.top, in.right + mr, in.bottom}, src(2, 1), tile, opacity);
-
-    Blit(hdc, from, in, src(1, 1), tile, opacity);
+    if (has(kPartLeft | kPartTop)) corner(d.left, d.top, 0, 0);
+    if (has(kPartRight | kPartTop)) corner(in.right, d.top, 2, 0);
+    if (has(kPartLeft | kPartBottom)) corner(d.left, in.bottom, 0, 2);
+    if (has(kPartRight | kPartBottom)) corner(in.right, in.bottom, 2, 2);
+    if (part & kPartTop) area(RECT{in.left, d.top, in.right, d.top + mt}, 1, 0);
+    if (part & kPartBottom) area(RECT{in.left, in.bottom, in.right, in.bottom + mb}, 1, 2);
+    if (part & kPartLeft) area(RECT{d.left, in.top, d.left + ml, in.bottom}, 0, 1);
+    if (part & kPartRight) area(RECT{in.right, in.top, in.right + mr, in.bottom}, 2, 1);
+    area(in, 1, 1);
     if (hasFill) FillColour(hdc, in, fill);
     RestoreDC(hdc, saved);
 }

@@ -137,40 +137,32 @@ TEST_F(SkinDrawing, FrameNineGridPartsAndFill)
     }
 }
 
-TEST_F(SkinDrawing, FrameMarginDefaultsFollowTheImage)
+TEST_F(SkinDrawing, FieldsCompletedFromTheImage)
 {
-    const struct { const char* left; const char* top; int right, bottom; } cases[] = {
-        {"5", "10", 5, 10},   // twice the margin fits: mirrored
-        {"60", "20", 0, 0},   // 120 >= 100 wide, 40 >= 40 high: none
+    const struct { Attrs attrs; int width, count; } strips[] = {  // over 300 x 8
+        {{{"subwidth", "76"}}, 76, 3},  // integer division
+        {{{"states", "4"}}, 75, 4},
+        {{}, 300, 1},
+        {{{"subwidth", "100"}, {"states", "2"}}, 100, 2},  // both declared: kept
+    };
+    for (const auto& c : strips) {
+        auto skin = MakeSkin("imglst", c.attrs, MakeImage(300, 8, [](int, int) { return 0u; }));
+        auto* list = static_cast<CSkinImageList*>(skin.get());
+        EXPECT_EQ(c.count, list->stateCount) << c.width;
+        EXPECT_EQ(c.width, skin->GetSize().cx);
+        EXPECT_EQ(8, skin->GetSize().cy);
+    }
+    const struct { const char* left; const char* top; int right, bottom; } frames[] = {
+        {"5", "10", 5, 10},  // over 100 x 40, twice the margin fits: mirrored
+        {"60", "20", 0, 0},  // 120 >= 100 wide, 40 >= 40 high: none
         {"49", "19", 49, 19},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : frames) {
         auto skin = MakeSkin("imgframe", {{"left", c.left}, {"top", c.top}},
                              MakeImage(100, 40, [](int, int) { return 0u; }));
         auto* frame = static_cast<CSkinImgFrame*>(skin.get());
         EXPECT_EQ(c.right, frame->right) << c.left;
         EXPECT_EQ(c.bottom, frame->bottom) << c.top;
-    }
-}
-
-TEST_F(SkinDrawing, StripStatesCompletedFromTheImage)
-{
-    const struct { const char* subwidth; const char* states; int width, count; } cases[] = {
-        {"76", nullptr, 76, 3},  // 300 / 76, integer division
-        {nullptr, "4", 75, 4},
-        {nullptr, nullptr, 300, 1},
-        {"100", "2", 100, 2},  // both declared: kept
-    };
-    for (const auto& c : cases) {
-        Attrs attrs;
-        if (c.subwidth) attrs.push_back({"subwidth", c.subwidth});
-        if (c.states) attrs.push_back({"states", c.states});
-        auto skin = MakeSkin("imglst", attrs, MakeImage(300, 8, [](int, int) { return 0u; }));
-        auto* list = static_cast<CSkinImageList*>(skin.get());
-        EXPECT_EQ(c.width, list->stateWidth);
-        EXPECT_EQ(c.count, list->stateCount);
-        EXPECT_EQ(c.width, skin->GetSize().cx);
-        EXPECT_EQ(8, skin->GetSize().cy);
     }
 }
 
@@ -322,7 +314,8 @@ std::vector<BYTE> Encode(Gdiplus::Bitmap& bitmap, const wchar_t* mime)
 // A GIF89a with a four-colour table, written by hand: the encoder of GDI+
 // under Wine writes a header without image data. The LZW stream sends a
 // clear code before every two pixels, so codes stay 3 bits wide.
-std::vector<BYTE> TinyGif(int w, int h, const uint32_t (&palette)[4], const std::vector<int>& pixels)
+std::vector<BYTE> TinyGif(int w, int h, const uint32_t (&palette)[4],
+                          const std::vector<int>& pixels)
 {
     std::vector<BYTE> gif = {'G', 'I', 'F', '8', '9', 'a', BYTE(w), 0, BYTE(h), 0, 0x91, 0, 0};
     for (uint32_t c : palette) gif.insert(gif.end(), {BYTE(c >> 16), BYTE(c >> 8), BYTE(c)});
