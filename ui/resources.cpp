@@ -1,6 +1,8 @@
 // The engine's resource pools: strings, styles, object defaults, skins.
 #include "ui/resources.h"
 
+#include "ui/format.h"
+
 #include <windows.h>
 
 #include <tinyxml.h>
@@ -194,35 +196,7 @@ const std::string* StringTable::Find(int id) const
 
 std::string StringTable::Expand(const std::string& value) const
 {
-    static const char kPrefix[] = "%str";
-    const size_t prefixLength = sizeof(kPrefix) - 1;
-    std::string out;
-    size_t pos = 0;
-    while (pos < value.size()) {
-        size_t start = value.find(kPrefix, pos);
-        if (start == std::string::npos) break;
-        out.append(value, pos, start - pos);
-        size_t digits = start + prefixLength;
-        size_t end = digits;
-        while (end < value.size() && value[end] >= '0' && value[end] <= '9') ++end;
-        // Nine digits keep the number inside an int; longer is no entry of ours.
-        const std::string* text = nullptr;
-        if (end > digits && end - digits <= 9 && end < value.size() && value[end] == '%') {
-            int id = atoi(value.substr(digits, end - digits).c_str());
-            if (id >= 1) text = Find(id);
-        }
-        if (text) {
-            out += *text;
-            pos = end + 1;
-        } else {
-            // Not a reference: keep its "%" and look again from the next character,
-            // so "%str%str2%" still finds the second one.
-            out += '%';
-            pos = start + 1;
-        }
-    }
-    out.append(value, pos, std::string::npos);
-    return out;
+    return ExpandStringRefs(value, [this](int id) { return Find(id); });
 }
 
 // ---- style pool ----
