@@ -135,6 +135,20 @@ TEST_F(SkinDrawing, FrameNineGridPartsAndFill)
         }
         EXPECT_EQ(0, wrong) << c.part;
     }
+
+    // Smaller than its margins: the corners overlap, but stay inside D.
+    auto small = MakeSkin("imgframe", {{"subwidth", "30"}, {"left", "5"}, {"top", "10"},
+                                       {"right", "10"}, {"bottom", "15"}},
+                          GridImage());
+    Canvas canvas(30, 30);
+    small->Draw(canvas.dc, RECT{10, 10, 18, 18}, 1);
+    int outside = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x)
+            if ((x < 10 || x >= 18 || y < 10 || y >= 18) && canvas.px(x, y) != kBackground)
+                ++outside;
+    EXPECT_EQ(0, outside);
+    EXPECT_EQ(kGrid[2][2], canvas.px(17, 17));  // drawn last, over the others
 }
 
 TEST_F(SkinDrawing, FieldsCompletedFromTheImage)
