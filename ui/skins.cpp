@@ -54,6 +54,39 @@ int HexDigit(char c)
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
+// A 32-bit top-down DIB selected into its own memory DC.
+class Surface {
+public:
+    Surface(HDC like, int width, int height)
+    {
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        m_bitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        m_dc = m_bitmap ? CreateCompatibleDC(like) : nullptr;
+        if (m_dc) m_old = SelectObject(m_dc, m_bitmap);
+    }
+    ~Surface()
+    {
+        if (m_dc) {
+            SelectObject(m_dc, m_old);
+            DeleteDC(m_dc);
+        }
+        if (m_bitmap) DeleteObject(m_bitmap);
+    }
+    HDC get() const { return m_dc; }
+
+private:
+    HBITMAP m_bitmap = nullptr;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_old = nullptr;
+};
+
 // One image blit; `tile` repeats the source at its natural size from the
 // top-left corner, cutting the last row and column at the destination's edge.
 void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE opacity)
@@ -65,13 +98,17 @@ void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE op
         AlphaBlend(dst, to.left, to.top, dw, dh, src, from.left, from.top, sw, sh, blend);
         return;
     }
-    for (int y = to.top; y < to.bottom; y += sh) {
-        const int h = std::min(sh, static_cast<int>(to.bottom) - y);
-        for (int x = to.left; x < to.right; x += sw) {
-            const int w = std::min(sw, static_cast<int>(to.right) - x);
-            AlphaBlend(dst, x, y, w, h, src, from.left, from.top, w, h, blend);
-        }
-    }
+    // The tiles are laid out on a scratch surface by doubling what is already
+    // there, so a tiny tile over a large area costs a few copies, not one blit
+    // per tile; the surface then goes out in a single blend.
+    Surface tiles(dst, dw, dh);
+    if (!tiles.get()) return;
+    BitBlt(tiles.get(), 0, 0, std::min(sw, dw), std::min(sh, dh), src, from.left, from.top, SRCCOPY);
+    for (int w = sw; w < dw; w *= 2)
+        BitBlt(tiles.get(), w, 0, std::min(w, dw - w), std::min(sh, dh), tiles.get(), 0, 0, SRCCOPY);
+    for (int h = sh; h < dh; h *= 2)
+        BitBlt(tiles.get(), 0, h, dw, std::min(h, dh - h), tiles.get(), 0, 0, SRCCOPY);
+    AlphaBlend(dst, to.left, to.top, dw, dh, tiles.get(), 0, 0, dw, dh, blend);
 }
 
 // A memory DC holding the image for the duration of one Draw.
