@@ -101,14 +101,13 @@ void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE op
     // The tiles are laid out on a scratch surface by doubling what is already
     // there, so a tiny tile over a large area costs a few copies, not one blit
     // per tile; the surface then goes out in a single blend.
-    Surface tiles(dst, dw, dh);
-    if (!tiles.get()) return;
-    BitBlt(tiles.get(), 0, 0, std::min(sw, dw), std::min(sh, dh), src, from.left, from.top, SRCCOPY);
-    for (int w = sw; w < dw; w *= 2)
-        BitBlt(tiles.get(), w, 0, std::min(w, dw - w), std::min(sh, dh), tiles.get(), 0, 0, SRCCOPY);
-    for (int h = sh; h < dh; h *= 2)
-        BitBlt(tiles.get(), 0, h, dw, std::min(h, dh - h), tiles.get(), 0, 0, SRCCOPY);
-    AlphaBlend(dst, to.left, to.top, dw, dh, tiles.get(), 0, 0, dw, dh, blend);
+    Surface scratch(dst, dw, dh);
+    HDC t = scratch.get();
+    if (!t) return;
+    BitBlt(t, 0, 0, std::min(sw, dw), std::min(sh, dh), src, from.left, from.top, SRCCOPY);
+    for (int w = sw; w < dw; w *= 2) BitBlt(t, w, 0, std::min(w, dw - w), sh, t, 0, 0, SRCCOPY);
+    for (int h = sh; h < dh; h *= 2) BitBlt(t, 0, h, dw, std::min(h, dh - h), t, 0, 0, SRCCOPY);
+    AlphaBlend(dst, to.left, to.top, dw, dh, t, 0, 0, dw, dh, blend);
 }
 
 // A memory DC holding the image for the duration of one Draw.
