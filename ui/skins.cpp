@@ -1,6 +1,8 @@
 // Skins: how images, frames, colour buttons and gradients are drawn.
 #include "ui/skins.h"
 
+#include "ui/format.h"
+
 #include <objidl.h>
 #include <gdiplus.h>
 #include <shlwapi.h>
@@ -41,14 +43,6 @@ int ToInt(const std::string& value)
 {
     long n = std::strtol(value.c_str(), nullptr, 10);
     return static_cast<int>(std::max(-100000L, std::min(100000L, n)));
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 int Width(const RECT& r) { return r.right - r.left; }
@@ -252,13 +246,7 @@ ImageRef ParseImageRef(const std::string& value)
 
 COLORREF ParseSkinColour(const std::string& value)
 {
-    int c[3] = {0, 0, 0};
-    for (int i = 0; i < 3; ++i) {
-        if (value.size() < static_cast<size_t>(2 * i + 2)) break;
-        const int hi = HexDigit(value[2 * i]), lo = HexDigit(value[2 * i + 1]);
-        c[i] = (hi < 0 || lo < 0) ? 0 : hi * 16 + lo;
-    }
-    return RGB(c[0], c[1], c[2]);
+    return ParseColor(value).Ref();
 }
 
 unsigned ParsePart(const std::string& value)
