@@ -1,0 +1,297 @@
+#include "ui/control.h"
+
+#include "app/log.h"
+#include "ui/fonts.h"
+
+#include <algorithm>
+
+namespace SkinEngine {
+
+namespace {
+
+int IntOr(const std::string& value, int fallback)
+{
+    int out = fallback;
+    ParseSkinInt(value, out);
+    return out;
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    const std::u16string text = Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+RECT ToRect(const SkinRect& r)
+{
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace
+
+const CSkinBase* SkinContext::FindSkin(const std::string& name) const
+{
+    if (name.empty()) return nullptr;
+    auto found = skins.find(name);
+    return found == skins.end() ? nullptr : found->second.get();
+}
+
+// --- CSkinControl ---
+
+bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinControl;
+    static const AttrSetter<C> table[] = {
+        {"id", [](C& c, const std::string& v) { c.m_id = IntOr(v, 0); }},
+        {"name", [](C& c, const std::string& v) { c.m_name = v; }},
+        {"pos", [](C& c, const std::string& v) { c.m_pos = ParsePos(v); }},
+        {"skin", [](C& c, const std::string& v) { c.m_skin = v; }},
+        {"show", [](C& c, const std::string& v) { c.m_visible = IntOr(v, 1) != 0; }},
+        {"state", [](C& c, const std::string& v) {
+             const unsigned bits = static_cast<unsigned>(IntOr(v, 0));
+             c.m_checked = (bits & kStateChecked) != 0;
+             if (bits & kStateHidden) c.m_visible = false;
+         }},
+        {"tip", [](C& c, const std::string& v) { c.m_tip = Wide(v); }},
+        {"href", [](C& c, const std::string& v) { c.m_href = v; }},
+        {"data", [](C& c, const std::string& v) { c.m_data = IntOr(v, 0); }},
+        {"font", [](C& c, const std::string& v) { c.m_font = v; }},
+        {"crtext", [](C& c, const std::string& v) { c.m_crtext = ParseColor(v); }},
+        {"crbg", [](C& c, const std::string& v) {
+             c.m_crbg = ParseColor(v);
+             c.m_hasBg = true;
+         }},
+        {"textmode", [](C& c, const std::string& v) { c.m_textMode = ParseTextMode(v); }},
+        {"align", [](C& c, const std::string& v) {
+             unsigned align = 0;
+             if (!ParseAlign(v, align)) return;
+             c.m_textMode &= ~(kTextCentre | kTextRight);
+             if (align == kAlignCenter) c.m_textMode |= kTextCentre;
+             if (align == kAlignRight) c.m_textMode |= kTextRight;
+         }},
+        {"valign", [](C& c, const std::string& v) {
+             unsigned align = 0;
+             if (!ParseVAlign(v, align)) return;
+             c.m_textMode &= ~kTextVCentre;
+             if (align == kVAlignMiddle) c.m_textMode |= kTextVCentre;
+         }},
+        {"x-margin", [](C& c, const std::string& v) { c.m_xMargin = std::max(0, IntOr(v, 0)); }},
+        {"y-margin", [](C& c, const std::string& v) { c.m_yMargin = std::max(0, IntOr(v, 0)); }},
+        {"margin", [](C& c, const std::string& v) { c.m_xMargin = c.m_yMargin = std::max(0, IntOr(v, 0)); }},
+    };
+    return ApplyFromTable(table, *this, name, value);
+}
+
+void CSkinControl::SetText(const std::string& utf8)
+{
+    m_text = Wide(utf8);
+}
+
+CSkinControl* CSkinControl::AddChild(std::unique_ptr<CSkinControl> child)
+{
+    child->m_parent = this;
+    m_children.push_back(std::move(child));
+    return m_children.back().get();
+}
+
+CSkinControl* CSkinControl::FindById(int id)
+{
+    if (m_id == id) return this;
+    for (auto& child : m_children)
+        if (CSkinControl* found = child->FindById(id)) return found;
+    return nullptr;
+}
+
+SkinSize CSkinControl::ContentSize(const SkinContext& ctx) const
+{
+    if (const CSkinBase* skin = ctx.FindSkin(m_skin)) {
+        const SIZE size = skin->GetSize();
+        if (size.cx > 0 && size.cy > 0) return SkinSize{size.cx, size.cy};
+    }
+    return TextSize(ctx, m_text);
+}
+
+void CSkinControl::Layout(const SkinRect& parent, const SkinContext& ctx)
+{
+    if (!ResolvePos(m_pos, parent, ContentSize(ctx), m_rect)) m_rect = parent;
+    int y = m_rect.top;
+    for (auto& child : m_children) {
+        if (child->m_pos.Fixed()) {
+            child->Layout(m_rect, ctx);
+            continue;
+        }
+        const int height = child->m_visible ? std::max(0, child->ContentSize(ctx).cy) : 0;
+        const int bottom = std::max(y, std::min(m_rect.bottom, y + height));
+        child->Layout(SkinRect{m_rect.left, y, m_rect.right, bottom}, ctx);
+        y = bottom;
+    }
+}
+
+void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
+{
+    if (!m_visible) return;
+    const RECT rect = ToRect(m_rect);
+    if (m_hasBg) {
+        HBRUSH brush = CreateSolidBrush(m_crbg.Ref());
+        FillRect(hdc, &rect, brush);
+        DeleteObject(brush);
+    }
+    if (const CSkinBase* skin = ctx.FindSkin(m_skin)) skin->Draw(hdc, rect, m_skinState);
+    PaintContent(hdc, ctx);
+    for (const auto& child : m_children) child->Paint(hdc, ctx);
+}
+
+void CSkinControl::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    DrawLabel(hdc, ctx, m_text, TextRect());
+}
+
+SkinRect CSkinControl::TextRect() const
+{
+    SkinRect r = m_rect;
+    r.left += m_xMargin;
+    r.right -= m_xMargin;
+    r.top += m_yMargin;
+    r.bottom -= m_yMargin;
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
+    return r;
+}
+
+// The text-mode bits have the values of the system's text drawing flags.
+static UINT DrawFlags(unsigned mode)
+{
+    UINT flags = (mode & kTextModeMask) | DT_NOPREFIX;
+    if (!(mode & kTextSingleLine)) flags |= DT_WORDBREAK;
+    return flags;
+}
+
+void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text,
+                             const SkinRect& rect) const
+{
+    if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
+    HFONT font = SkinFonts().Get(m_font, ctx.defaultFace);
+    HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
+    const int oldMode = SetBkMode(hdc, TRANSPARENT);
+    const COLORREF oldColour = SetTextColor(hdc, m_crtext.Ref());
+    RECT r = ToRect(rect);
+    DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags(m_textMode));
+    SetTextColor(hdc, oldColour);
+    SetBkMode(hdc, oldMode);
+    if (old) SelectObject(hdc, old);
+}
+
+SkinSize CSkinControl::TextSize(const SkinContext& ctx, const std::wstring& text) const
+{
+    if (text.empty()) return SkinSize{};
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return SkinSize{};
+    HFONT font = SkinFonts().Get(m_font, ctx.defaultFace);
+    HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    RECT r = {0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+              DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    if (old) SelectObject(dc, old);
+    DeleteDC(dc);
+    return SkinSize{r.right - r.left + 2 * m_xMargin, r.bottom - r.top + 2 * m_yMargin};
+}
+
+// --- CSkinImgButton ---
+
+bool CSkinImgButton::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinImgButton;
+    static const AttrSetter<C> table[] = {
+        {"animate", [](C& c, const std::string& v) { c.m_animate = IntOr(v, 1) != 0; }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+// --- CSkinProgress ---
+
+bool CSkinProgress::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinProgress;
+    static const AttrSetter<C> table[] = {
+        {"bgskin", [](C& c, const std::string& v) { c.m_bgSkin = v; }},
+        {"posskin", [](C& c, const std::string& v) { c.m_posSkin = v; }},
+        {"min", [](C& c, const std::string& v) { c.m_min = IntOr(v, c.m_min); }},
+        {"max", [](C& c, const std::string& v) { c.m_max = IntOr(v, c.m_max); }},
+        {"value", [](C& c, const std::string& v) { c.m_value = IntOr(v, c.m_value); }},
+        {"showpercent", [](C& c, const std::string& v) { c.m_showPercent = IntOr(v, 0) != 0; }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+int CSkinProgress::FilledWidth(int width) const
+{
+    if (width <= 0 || m_max <= m_min) return 0;
+    const long long range = static_cast<long long>(m_max) - m_min;
+    const long long done = std::min<long long>(std::max<long long>(static_cast<long long>(m_value) - m_min, 0), range);
+    return static_cast<int>(done * width / range);
+}
+
+SkinSize CSkinProgress::ContentSize(const SkinContext& ctx) const
+{
+    if (const CSkinBase* skin = ctx.FindSkin(m_bgSkin)) {
+        const SIZE size = skin->GetSize();
+        if (size.cx > 0 && size.cy > 0) return SkinSize{size.cx, size.cy};
+    }
+    return CSkinControl::ContentSize(ctx);
+}
+
+void CSkinProgress::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    RECT rect = ToRect(m_rect);
+    if (const CSkinBase* bg = ctx.FindSkin(m_bgSkin)) bg->Draw(hdc, rect, 0);
+    const int filled = FilledWidth(m_rect.Width());
+    if (filled > 0)
+        if (const CSkinBase* bar = ctx.FindSkin(m_posSkin)) {
+            RECT part = rect;
+            part.right = part.left + filled;
+            bar->Draw(hdc, part, 0);
+        }
+    // FilledWidth over 100 "pixels" is the percentage, with the same clamping.
+    if (m_showPercent) DrawLabel(hdc, ctx, std::to_wstring(FilledWidth(100)) + L"%", TextRect());
+    CSkinControl::PaintContent(hdc, ctx);
+}
+
+// --- Factory ---
+
+ControlFactory::ControlFactory()
+{
+    Register<CSkinContainer>("body");
+    Register<CSkinContainer>("div");
+    Register<CSkinContainer>("dlg");
+    Register<CSkinText>("text");
+    Register<CSkinImg>("img");
+    Register<CSkinImgButton>("imgbtn");
+    Register<CSkinProgress>("progress");
+}
+
+void ControlFactory::Register(const std::string& tag, ControlCreator creator)
+{
+    m_creators[tag] = std::move(creator);
+}
+
+std::unique_ptr<CSkinControl> ControlFactory::Create(const std::string& tag)
+{
+    std::unique_ptr<CSkinControl> control;
+    auto found = m_creators.find(tag);
+    if (found != m_creators.end() && found->second) control = found->second();
+    if (!control) {
+        if (m_unknownLogged.insert(tag).second)
+            WriteLog("SkinEngine: unknown control tag <%s>, built as a plain container", tag.c_str());
+        control = std::make_unique<CSkinContainer>();
+    }
+    control->SetTag(tag);
+    return control;
+}
+
+ControlFactory& SkinControls()
+{
+    static ControlFactory factory;
+    return factory;
+}
+
+}  // namespace SkinEngine

@@ -1,0 +1,216 @@
+#pragma once
+// Controls of the skinned windows: a small retained tree built from layout
+// markup. Each control class declares its attributes in a table of one line
+// per attribute (name -> setter); an attribute a class does not know goes to
+// its base class, and one nobody knows is ignored.
+//
+// Rectangles are in the coordinates of the layer's client area (not of the
+// parent), so painting needs no offsets.
+#include "ui/format.h"
+#include "ui/skins.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace SkinEngine {
+
+// What painting needs besides the control: the layer's skins by name and
+// the face of font codes without one.
+struct SkinContext {
+    std::map<std::string, std::shared_ptr<CSkinBase>> skins;
+    std::string defaultFace;  // UTF-8
+    // Null for an empty or unknown name: the control goes without that skin.
+    const CSkinBase* FindSkin(const std::string& name) const;
+};
+
+// One line of an attribute table.
+template <class T>
+struct AttrSetter {
+    const char* name;
+    void (*set)(T& control, const std::string& value);
+};
+
+template <class T, size_t N>
+bool ApplyFromTable(const AttrSetter<T> (&table)[N], T& control, const std::string& name,
+                    const std::string& value)
+{
+    for (const AttrSetter<T>& entry : table)
+        if (name == entry.name) {
+            entry.set(control, value);
+            return true;
+        }
+    return false;
+}
+
+// Control state bits of the `state` attribute.
+enum : unsigned {
+    kStateChecked = 0x04,
+    kStateHidden = 0x08,
+};
+
+class CSkinControl {
+public:
+    CSkinControl() = default;
+    virtual ~CSkinControl() = default;
+    CSkinControl(const CSkinControl&) = delete;
+    CSkinControl& operator=(const CSkinControl&) = delete;
+
+    // False when neither the class nor its bases know the attribute.
+    bool SetAttribute(const std::string& name, const std::string& value)
+    {
+        return ApplyAttribute(name, value);
+    }
+
+    // Places the control in `parent` (its parent's rectangle, or the slot its
+    // container gives a control without a fixed position), then its children.
+    // A fixed position resolves against `parent`; otherwise the control fills
+    // the slot. Children without a fixed position are stacked top to bottom,
+    // each the full width and as tall as its content; hidden ones take no room.
+    void Layout(const SkinRect& parent, const SkinContext& ctx);
+
+    // Background colour, skin, content (text), then the children in order.
+    // Hidden controls draw nothing, children included.
+    void Paint(HDC hdc, const SkinContext& ctx) const;
+
+    // The size a two-item position takes: the skin's state size, else the text's.
+    virtual SkinSize ContentSize(const SkinContext& ctx) const;
+
+    CSkinControl* FindById(int id);
+    CSkinControl* AddChild(std::unique_ptr<CSkinControl> child);
+
+    const std::string& Tag() const { return m_tag; }
+    void SetTag(std::string tag) { m_tag = std::move(tag); }
+    int Id() const { return m_id; }
+    const std::string& Name() const { return m_name; }
+    const PosSpec& Pos() const { return m_pos; }
+    const SkinRect& Rect() const { return m_rect; }
+    bool Visible() const { return m_visible; }
+    void SetVisible(bool visible) { m_visible = visible; }
+    bool Checked() const { return m_checked; }
+    const std::string& SkinName() const { return m_skin; }
+    unsigned SkinState() const { return m_skinState; }
+    void SetSkinState(unsigned state) { m_skinState = state; }
+    const std::wstring& Text() const { return m_text; }
+    void SetText(const std::string& utf8);
+    void SetText(std::wstring text) { m_text = std::move(text); }
+    const std::string& Font() const { return m_font; }
+    SkinColor TextColor() const { return m_crtext; }
+    unsigned TextMode() const { return m_textMode; }
+    int Data() const { return m_data; }
+    CSkinControl* Parent() const { return m_parent; }
+    const std::vector<std::unique_ptr<CSkinControl>>& Children() const { return m_children; }
+
+protected:
+    // Each class tries its own table, then its base's.
+    virtual bool ApplyAttribute(const std::string& name, const std::string& value);
+    // Draws what lies between the skin and the children; the base draws the text.
+    virtual void PaintContent(HDC hdc, const SkinContext& ctx) const;
+
+    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect) const;
+    SkinSize TextSize(const SkinContext& ctx, const std::wstring& text) const;
+    SkinRect TextRect() const;
+
+    std::string m_tag;
+    int m_id = 0;
+    std::string m_name;
+    PosSpec m_pos;
+    SkinRect m_rect;
+    bool m_visible = true;
+    bool m_checked = false;
+    std::string m_skin;
+    unsigned m_skinState = 0;
+    std::wstring m_text;
+    std::wstring m_tip;
+    std::string m_href;
+    int m_data = 0;
+    std::string m_font;
+    SkinColor m_crtext;
+    bool m_hasBg = false;
+    SkinColor m_crbg;
+    unsigned m_textMode = kTextSingleLine;
+    int m_xMargin = 0;
+    int m_yMargin = 0;
+
+private:
+    CSkinControl* m_parent = nullptr;
+    std::vector<std::unique_ptr<CSkinControl>> m_children;
+};
+
+// `body`, `div`, `dlg`: plain containers (the base draws all they need).
+class CSkinContainer : public CSkinControl {};
+
+// `text`: a label; its text comes from the element's content.
+class CSkinText : public CSkinControl {};
+
+// `img`: a skin at its natural size.
+class CSkinImg : public CSkinControl {};
+
+// `imgbtn`: a button drawn from an image strip; the skin state is the button
+// state (0 normal, 1 hover, 2 pushed, 3 disabled).
+class CSkinImgButton : public CSkinControl {
+public:
+    bool Animate() const { return m_animate; }
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    bool m_animate = true;
+};
+
+// `progress`: `bgskin` over the whole rectangle, `posskin` over the part
+// that `value` fills between `min` and `max`.
+class CSkinProgress : public CSkinControl {
+public:
+    SkinSize ContentSize(const SkinContext& ctx) const override;
+    int Min() const { return m_min; }
+    int Max() const { return m_max; }
+    int Value() const { return m_value; }
+    void SetValue(int value) { m_value = value; }
+    // Width in pixels of the filled part of `width`; the value is clamped to
+    // the range, and an empty or reversed range fills nothing.
+    int FilledWidth(int width) const;
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    void PaintContent(HDC hdc, const SkinContext& ctx) const override;
+
+    std::string m_bgSkin;
+    std::string m_posSkin;
+    int m_min = 0;
+    int m_max = 100;
+    int m_value = 0;
+    bool m_showPercent = false;
+};
+
+using ControlCreator = std::function<std::unique_ptr<CSkinControl>()>;
+
+// Tag -> control class. The application registers its own tags before any
+// layout loads; a later registration of a tag replaces the earlier one.
+class ControlFactory {
+public:
+    ControlFactory();  // with the engine's built-in tags
+    void Register(const std::string& tag, ControlCreator creator);
+    template <class T>
+    void Register(const std::string& tag)
+    {
+        Register(tag, [] { return std::unique_ptr<CSkinControl>(new T()); });
+    }
+    bool Has(const std::string& tag) const { return m_creators.count(tag) != 0; }
+    // A control of `tag` with its tag set; an unknown tag gives a plain
+    // container, logged once per tag.
+    std::unique_ptr<CSkinControl> Create(const std::string& tag);
+
+private:
+    std::map<std::string, ControlCreator> m_creators;
+    std::set<std::string> m_unknownLogged;
+};
+
+// The engine's factory, living until the program ends.
+ControlFactory& SkinControls();
+
+}  // namespace SkinEngine

@@ -1,0 +1,139 @@
+#include "ui/layer.h"
+
+#include "app/log.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+#include <set>
+
+namespace SkinEngine {
+
+namespace {
+
+// Deeper markup is cut off rather than risking the stack on hostile documents.
+constexpr int kMaxDepth = 64;
+
+const char kBodyPos[] = "0,0,-0,-0";
+
+}  // namespace
+
+// --- CSkinDib ---
+
+CSkinDib::CSkinDib(int width, int height) : m_width(width > 0 ? width : 0), m_height(height > 0 ? height : 0)
+{
+    if (m_width == 0 || m_height == 0) return;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = m_width;
+    info.bmiHeader.biHeight = -m_height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!m_bitmap) return;
+    m_dc = CreateCompatibleDC(nullptr);
+    if (!m_dc) return;
+    m_old = SelectObject(m_dc, m_bitmap);
+    m_bits = static_cast<uint32_t*>(bits);
+}
+
+CSkinDib::~CSkinDib()
+{
+    if (m_dc) {
+        if (m_old) SelectObject(m_dc, m_old);
+        DeleteDC(m_dc);
+    }
+    if (m_bitmap) DeleteObject(m_bitmap);
+}
+
+uint32_t CSkinDib::Pixel(int x, int y) const
+{
+    if (!m_bits || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
+    GdiFlush();
+    return m_bits[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF;
+}
+
+// --- CSkinLayer ---
+
+bool CSkinLayer::Build(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source,
+                       ControlFactory& factory)
+{
+    m_body.reset();
+    m_ctx = SkinContext();
+    m_header = doc.Header();
+    if (!doc.Body()) return false;
+
+    const std::string* face = pools.strings.Find(0);
+    m_ctx.defaultFace = face ? *face : std::string();
+    LoadSkins(pools, source);
+
+    m_body = BuildControl(*doc.Body(), pools, factory, 0);
+    m_body->SetAttribute("pos", kBodyPos);  // whatever the markup says
+    Layout(m_header.width, m_header.height);
+    return true;
+}
+
+void CSkinLayer::LoadSkins(const ResourcePools& pools, DocumentSource& source)
+{
+    // Both a shared and an owned skin may carry a name: the layer's own wins.
+    std::set<std::string> owned;
+    for (const SkinEntry* entry : pools.skins.ForLayer(m_header.title)) {
+        if (owned.count(entry->name)) continue;
+        std::unique_ptr<CSkinBase> skin = CreateSkin(entry->kind);
+        if (!skin) continue;  // kinds drawn elsewhere (scroll bars, menu borders, animations)
+        for (const Attr& a : entry->attrs) skin->SetAttribute(a.name, a.value);
+        skin->name = entry->name;
+        skin->owner = entry->owner;
+        if (auto* list = dynamic_cast<CSkinImageList*>(skin.get())) {
+            std::string bytes;
+            std::shared_ptr<CSkinImage> image;
+            // The sources hold only the image resource type.
+            if (list->imageRef.type == "IMGX" && source.Image(list->imageRef.id, bytes))
+                image = CSkinImage::FromBytes(bytes.data(), bytes.size());
+            if (!image)
+                WriteLog("SkinEngine: skin %s has no image %u", entry->name.c_str(), list->imageRef.id);
+            list->SetImage(std::move(image));
+        }
+        if (entry->owned) owned.insert(entry->name);
+        m_ctx.skins[entry->name] = std::shared_ptr<CSkinBase>(std::move(skin));
+    }
+}
+
+std::unique_ptr<CSkinControl> CSkinLayer::BuildControl(const TiXmlElement& element, const ResourcePools& pools,
+                                                       ControlFactory& factory, int depth)
+{
+    std::unique_ptr<CSkinControl> control = factory.Create(element.Value());
+    for (const Attr& a : pools.ControlAttributes(element)) control->SetAttribute(a.name, a.value);
+    if (const char* text = element.GetText()) control->SetText(pools.strings.Expand(text));
+    if (depth >= kMaxDepth) return control;
+    for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement())
+        control->AddChild(BuildControl(*child, pools, factory, depth + 1));
+    return control;
+}
+
+void CSkinLayer::Layout(int width, int height)
+{
+    m_width = width > 0 ? width : 0;
+    m_height = height > 0 ? height : 0;
+    if (m_body) m_body->Layout(SkinRect{0, 0, m_width, m_height}, m_ctx);
+}
+
+void CSkinLayer::Paint(HDC hdc) const
+{
+    if (m_body) m_body->Paint(hdc, m_ctx);
+}
+
+std::unique_ptr<CSkinDib> CSkinLayer::Render(COLORREF background) const
+{
+    auto dib = std::make_unique<CSkinDib>(m_width, m_height);
+    if (!dib->ok()) return nullptr;
+    const uint32_t fill = 0xFF000000 | GetRValue(background) << 16 | GetGValue(background) << 8 | GetBValue(background);
+    std::fill(dib->Bits(), dib->Bits() + static_cast<size_t>(m_width) * m_height, fill);
+    Paint(dib->Dc());
+    GdiFlush();
+    return dib;
+}
+
+}  // namespace SkinEngine
