@@ -123,6 +123,7 @@ _wine_template() {
 wine_fresh_prefix() {
     local arch="$1" dir="$2" tpl
     tpl="$(_wine_template "$arch")" || return 1
+    stop_display "$dir"
     rm -rf "$dir"; mkdir -p "$(dirname "$dir")"
     cp -al "$tpl" "$dir"
     for reg in system.reg user.reg userdef.reg; do
@@ -142,6 +143,28 @@ wine_setup() {
     export WINEPREFIX="$dir"
 }
 
+# True while display :N belongs to a live X server. A lock left by a server
+# that is gone (killed, crashed) is cleared so the number can be used again.
+_x_display_in_use() {
+    local n="$1" lock="/tmp/.X$1-lock" pid
+    if [ -e "$lock" ]; then
+        pid="$(tr -dc '0-9' < "$lock" 2>/dev/null)"
+        [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null && return 0
+        rm -f "$lock" "/tmp/.X11-unix/X$n"
+        return 1
+    fi
+    [ -e "/tmp/.X11-unix/X$n" ]
+}
+
+# Stops the Xvfb kept for the prefix folder DIR, if any.
+stop_display() {
+    local state="$1/display" num pid
+    [ -f "$state" ] || return 0
+    read -r num pid < "$state"
+    kill "$pid" 2>/dev/null || true
+    rm -f "$state"
+}
+
 # An X display: the caller's, or one Xvfb kept per prefix folder.
 ensure_display() {
     local state="$1/display"
@@ -153,7 +176,7 @@ ensure_display() {
     fi
     local n
     for n in $(seq 90 140); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+        _x_display_in_use "$n" && continue
         Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
         local pid=$!
         for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done

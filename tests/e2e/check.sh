@@ -9,7 +9,7 @@ failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server"
-trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
 new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
 

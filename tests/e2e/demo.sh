@@ -7,7 +7,7 @@ source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)" ARCH="${PYLONIX_WINEARCH:-win64}"
 WORK="$BUILD/demo-run"
 start_demo_server "$BUILD" "$WORK/server"
-trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null || true' EXIT
+trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix-$ARCH"' EXIT
 echo "demo server on 127.0.0.1:$DEMO_PORT"
 new_prefix "$ARCH" "$WORK/prefix-$ARCH" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"

@@ -11,10 +11,10 @@ failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 # Ends this run's wineservers and the X server it started (if it started one).
 cleanup() {
-    local dir pid
+    local dir
     for dir in "$WORK/en" "$WORK/zh"; do
         [ -f "$dir/system.reg" ] && { WINEPREFIX="$dir" wineserver -k 2>/dev/null || true; }
-        if [ -f "$dir/display" ]; then read -r _ pid < "$dir/display"; kill "$pid" 2>/dev/null || true; fi
+        stop_display "$dir"
     done
 }
 trap cleanup EXIT
