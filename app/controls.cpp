@@ -1,0 +1,197 @@
+#include "app/controls.h"
+
+#include "app/log.h"
+#include "app/textconv.h"
+
+#include <tinyxml.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+using namespace SkinEngine;
+
+namespace {
+
+// Rows are a few levels deep; deeper markup is cut off.
+constexpr int kMaxRowDepth = 16;
+
+int IntOr(const std::string& value, int fallback)
+{
+    int out = fallback;
+    ParseSkinInt(value, out);
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+// The parser's white-space setting is process-wide; row texts need their
+// blanks (descriptions may begin with one), the layouts want them condensed.
+// Everything is parsed on the window thread, so switching it around one
+// parse is safe.
+class KeepWhiteSpace {
+public:
+    KeepWhiteSpace() : m_old(TiXmlBase::IsWhiteSpaceCondensed()) { TiXmlBase::SetCondenseWhiteSpace(false); }
+    ~KeepWhiteSpace() { TiXmlBase::SetCondenseWhiteSpace(m_old); }
+
+private:
+    bool m_old;
+};
+
+}  // namespace
+
+void RegisterApplicationControls(ControlFactory& factory)
+{
+    factory.Register<CMyImgBtn>("myimgbtn");
+    factory.Register<CMyListBox>("mylistbox");
+}
+
+// --- CMyListBox ---
+
+bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CMyListBox;
+    static const AttrSetter<C> table[] = {
+        {"itemheight", [](C& c, const std::string& v) { c.m_itemHeight = std::max(0, IntOr(v, c.m_itemHeight)); }},
+        {"itemskin", [](C& c, const std::string& v) { c.m_itemSkin = v; }},
+        {"critembg", [](C& c, const std::string& v) {
+             c.m_evenBg = ParseColor(v);
+             c.m_hasEvenBg = true;
+         }},
+        {"critembg2", [](C& c, const std::string& v) {
+             c.m_oddBg = ParseColor(v);
+             c.m_hasOddBg = true;
+         }},
+        {"virtual", [](C& c, const std::string& v) { c.m_virtual = IntOr(v, 0); }},
+        {"scrollspeed", [](C& c, const std::string& v) { c.m_scrollSpeed = IntOr(v, 0); }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+std::unique_ptr<CSkinControl> CMyListBox::BuildRowControl(const TiXmlElement& element, const ResourcePools& pools,
+                                                          ControlFactory& factory, int depth, bool isRow)
+{
+    // The row element itself is a plain container whatever its tag.
+    std::unique_ptr<CSkinControl> control;
+    if (isRow) {
+        control = std::make_unique<CSkinContainer>();
+        control->SetTag(element.Value());
+    } else {
+        control = factory.Create(element.Value());
+    }
+    for (const Attr& a : pools.ControlAttributes(element)) control->SetAttribute(a.name, a.value);
+    // Row texts come from the workstation: no string references are expanded.
+    if (const char* text = element.GetText()) control->SetText(std::string(text));
+    if (depth >= kMaxRowDepth) return control;
+    for (const TiXmlElement* child = element.FirstChildElement(); child; child = child->NextSiblingElement())
+        control->AddChild(BuildRowControl(*child, pools, factory, depth + 1, false));
+    return control;
+}
+
+int CMyListBox::AppendRow(const std::wstring& markup, const ResourcePools& pools, ControlFactory& factory)
+{
+    TiXmlDocument doc;
+    {
+        KeepWhiteSpace keep;
+        doc.Parse(WideToUtf8(markup).c_str(), nullptr, TIXML_ENCODING_UTF8);
+    }
+    const TiXmlElement* root = doc.RootElement();
+    if (doc.Error() || !root) {
+        WriteLog("CMyListBox: row markup not parsed: %s", doc.ErrorDesc());
+        return -1;
+    }
+    m_rows.push_back(BuildRowControl(*root, pools, factory, 0, true));
+    return RowCount() - 1;
+}
+
+int CMyListBox::AppendRow(const std::string& markup, const ResourcePools& pools, ControlFactory& factory)
+{
+    return AppendRow(AnsiToWide(markup), pools, factory);
+}
+
+CSkinControl* CMyListBox::Row(int row) const
+{
+    if (row < 0 || row >= RowCount()) return nullptr;
+    return m_rows[static_cast<size_t>(row)].get();
+}
+
+CSkinControl* CMyListBox::FindInRow(int row, int id) const
+{
+    CSkinControl* line = Row(row);
+    return line ? line->FindById(id) : nullptr;
+}
+
+bool CMyListBox::ShowInRow(int row, int id, bool show)
+{
+    CSkinControl* control = FindInRow(row, id);
+    if (control) control->SetVisible(show);
+    return control != nullptr;
+}
+
+bool CMyListBox::SetSkinInRow(int row, int id, const std::string& skin)
+{
+    CSkinControl* control = FindInRow(row, id);
+    return control && control->SetAttribute("skin", skin);
+}
+
+bool CMyListBox::SetNameInRow(int row, int id, const std::string& name)
+{
+    CSkinControl* control = FindInRow(row, id);
+    return control && control->SetAttribute("name", name);
+}
+
+bool CMyListBox::SetTextInRow(int row, int id, const std::string& utf8)
+{
+    CSkinControl* control = FindInRow(row, id);
+    if (control) control->SetText(utf8);
+    return control != nullptr;
+}
+
+SkinRect CMyListBox::RowRect(int row) const
+{
+    if (row < 0 || row >= RowCount()) return SkinRect{};
+    // 64-bit so that a huge list cannot wrap the coordinates.
+    const long long top = m_rect.top + static_cast<long long>(row) * m_itemHeight;
+    const long long clampedTop = std::min<long long>(top, INT_MAX - m_itemHeight);
+    return SkinRect{m_rect.left, static_cast<int>(clampedTop), m_rect.right,
+                    static_cast<int>(clampedTop + m_itemHeight)};
+}
+
+void CMyListBox::LayoutRows(const SkinContext& ctx) const
+{
+    for (int i = 0; i < RowCount(); ++i) m_rows[static_cast<size_t>(i)]->Layout(RowRect(i), ctx);
+}
+
+void CMyListBox::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    CSkinControl::PaintContent(hdc, ctx);
+    if (m_rows.empty() || m_rect.Width() <= 0 || m_rect.Height() <= 0) return;
+    LayoutRows(ctx);
+    const int saved = SaveDC(hdc);
+    IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
+    const CSkinBase* rowSkin = ctx.FindSkin(m_itemSkin);
+    for (int i = 0; i < RowCount(); ++i) {
+        const SkinRect slot = RowRect(i);
+        if (slot.top >= m_rect.bottom) break;
+        const RECT r = {slot.left, slot.top, slot.right, slot.bottom};
+        const bool even = i % 2 == 0;
+        if (even ? m_hasEvenBg : m_hasOddBg) {
+            HBRUSH brush = CreateSolidBrush((even ? m_evenBg : m_oddBg).Ref());
+            FillRect(hdc, &r, brush);
+            DeleteObject(brush);
+        }
+        if (rowSkin) rowSkin->Draw(hdc, r, 0);
+        m_rows[static_cast<size_t>(i)]->Paint(hdc, ctx);
+    }
+    RestoreDC(hdc, saved);
+}

@@ -1,0 +1,193 @@
+// The check-row list box and its image button: rows built from the markup
+// of real check records, rendered and changed the way the row operations do.
+#include "app/controls.h"
+#include "check/checkrow.h"
+#include "ui/layer.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml.h>
+
+#include <string>
+
+using namespace SkinEngine;
+
+namespace {
+
+const uint32_t kWhitePx = 0xFFFFFF;
+const uint32_t kEvenBg = 0xF0F0F0, kOddBg = 0xE0E0FF, kSplit = 0x808080;
+const uint32_t kRight = 0x00C000, kWrong = 0xC00000, kWarning = 0xC0C000;
+const uint32_t kRepair = 0x102030, kRepairHover = 0x405060, kWatch = 0x0000C0;
+
+// A 32-bit bottom-up BMP of `w` x `h` whose pixel colour depends on x only.
+std::string Bmp(int w, int h, uint32_t (*rgb)(int))
+{
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + 4 * w * h;
+    ih.biSize = sizeof(ih);
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    std::string out(reinterpret_cast<const char*>(&fh), sizeof(fh));
+    out.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint32_t c = rgb(x);
+            out += char(c & 0xFF);
+            out += char(c >> 8 & 0xFF);
+            out += char(c >> 16 & 0xFF);
+            out += char(0);
+        }
+    return out;
+}
+
+std::string Solid(const char* name, uint32_t rgb)
+{
+    char colour[8];
+    snprintf(colour, sizeof(colour), "%06X", static_cast<unsigned>(rgb));
+    return std::string("<gradation name=\"") + name + "\" from=\"" + colour + "\" to=\"" + colour + "\"/>";
+}
+
+CheckItem Item(int kind, int state, const char* description)
+{
+    CheckItem item;
+    item.kind = kind;
+    item.state = state;
+    item.title = "Title";
+    item.description = description;
+    return item;
+}
+
+class SkinAppControls : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(gdiplus.ok());
+        RegisterApplicationControls(factory);
+        // Two 76-pixel button states side by side.
+        source.AddImage(1, Bmp(152, 20, [](int x) { return x < 76 ? kRepair : kRepairHover; }));
+        source.AddImage(2, Bmp(152, 20, [](int) { return kWatch; }));
+        source.AddXml(kXmlStrings, "<string/>");
+        source.AddXml(kXmlSkins, "<skins>" + Solid("skin_check_right", kRight) + Solid("skin_check_wrong", kWrong) +
+                                     Solid("skin_check_warning", kWarning) + Solid("skin_split_horz", kSplit) +
+                                     "<imglst name=\"skin_item_repair\" src=\"1\" subwidth=\"76\"/>"
+                                     "<imglst name=\"skin_item_watch\" src=\"2\" subwidth=\"76\"/></skins>");
+        source.AddXml(kXmlStyles, "<style/>");
+        source.AddXml(kXmlObjAttr, "<objattr/>");
+        ASSERT_TRUE(pools.Load(source));
+        // The box ends at 150, half-way through the third row.
+        ASSERT_TRUE(doc.Load("<layer title=\"PylonixClient\" width=\"400\" height=\"200\"><body>"
+                             "<mylistbox id=\"1131\" pos=\"0,0,-0,150\" itemheight=\"60\" critembg=\"F0F0F0\""
+                             " critembg2=\"E0E0FF\"/></body></layer>"));
+        ASSERT_TRUE(layer.Build(doc, pools, source, factory));
+        list = dynamic_cast<CMyListBox*>(layer.FindById(1131));
+        ASSERT_TRUE(list);
+    }
+    void Render()
+    {
+        dib = layer.Render(RGB(255, 255, 255));
+        ASSERT_TRUE(dib);
+    }
+    uint32_t Px(int x, int y) const { return dib->Pixel(x, y); }
+
+    CGdiplusSession gdiplus;
+    ControlFactory factory;
+    MemorySource source;
+    ResourcePools pools;
+    LayerDocument doc;
+    CSkinLayer layer;
+    CMyListBox* list = nullptr;
+    std::unique_ptr<CSkinDib> dib;
+};
+
+TEST_F(SkinAppControls, CheckRowsStackWithAlternatingBackgroundsAndTheirControls)
+{
+    EXPECT_EQ(list->ItemHeight(), 60);
+    EXPECT_EQ(list->AppendRow(BuildCheckRowMarkup(Item(kItemCpu, kStatePassed, "2 x CPU")), pools, factory), 0);
+    EXPECT_EQ(list->AppendRow(BuildCheckRowMarkup(Item(kItemConnectivity, kStateFailed,
+                                                       " Server will be able to connect")),
+                              pools, factory),
+              1);
+    EXPECT_EQ(list->AppendRow(BuildCheckRowMarkup(Item(kItemPatch, kStateWarning, "KB")), pools, factory), 2);
+    EXPECT_EQ(list->AppendRow(std::string("<item><text>unclosed</item>"), pools, factory), -1);
+    ASSERT_EQ(list->RowCount(), 3);
+    EXPECT_TRUE(TiXmlBase::IsWhiteSpaceCondensed());  // layouts still parse condensed
+
+    // The title, description and optimal texts follow the state icon; blanks stay.
+    ASSERT_GE(list->Row(1)->Children().size(), 3u);
+    EXPECT_EQ(list->Row(1)->Children()[2]->Text(), L" Server will be able to connect");
+    EXPECT_EQ(list->FindInRow(0, RowControlId(kItemCpu, kSlotActionButton)), nullptr);
+    EXPECT_EQ(list->FindInRow(3, RowControlId(kItemPatch, kSlotStateIcon)), nullptr);
+    EXPECT_NE(list->FindInRow(1, RowControlId(kItemConnectivity, kSlotProgressBar)), nullptr);
+    EXPECT_EQ(layer.FindById(RowControlId(kItemConnectivity, kSlotActionButton)), nullptr);
+
+    Render();
+    EXPECT_EQ(Px(5, 5), kEvenBg);
+    EXPECT_EQ(Px(5, 65), kOddBg);
+    EXPECT_EQ(Px(5, 125), kEvenBg);
+    EXPECT_EQ(Px(5, 149), kEvenBg);
+    EXPECT_EQ(Px(5, 150), kWhitePx);  // cut at the box's edge
+    EXPECT_EQ(Px(5, 58), kSplit);
+    EXPECT_EQ(Px(5, 118), kSplit);
+    EXPECT_EQ(Px(20, 20), kRight);
+    EXPECT_EQ(Px(20, 80), kWrong);
+    EXPECT_EQ(Px(20, 140), kWarning);
+    // Buttons at "-150,10" in their rows, one 76 x 20 state wide.
+    EXPECT_EQ(Px(250, 70), kRepair);
+    EXPECT_EQ(Px(325, 75), kRepair);
+    EXPECT_EQ(Px(326, 75), kOddBg);
+    EXPECT_EQ(Px(260, 135), kWatch);
+    EXPECT_EQ(Px(260, 15), kEvenBg);
+
+    list->DeleteAllRows();
+    EXPECT_EQ(list->RowCount(), 0);
+    EXPECT_EQ(list->Row(0), nullptr);
+    Render();
+    EXPECT_EQ(Px(5, 5), kWhitePx);
+    EXPECT_EQ(Px(20, 20), kWhitePx);
+}
+
+TEST_F(SkinAppControls, RowButtonIsRenamedReskinnedAndHiddenLikeAFailedRepair)
+{
+    list->AppendRow(BuildCheckRowMarkup(Item(kItemCpu, kStatePassed, "")), pools, factory);
+    list->AppendRow(BuildCheckRowMarkup(Item(kItemComponents, kStateFailed, "")), pools, factory);
+    const int buttonId = RowControlId(kItemComponents, kSlotActionButton);
+    auto* button = dynamic_cast<CMyImgBtn*>(list->FindInRow(1, buttonId));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->Name(), "skin_item_repair");
+    EXPECT_FALSE(button->Animate());
+    ASSERT_TRUE(list->ShowInRow(1, RowControlId(kItemComponents, kSlotProgressBar), false));
+
+    button->SetSkinState(1);
+    Render();
+    EXPECT_EQ(Px(260, 75), kRepairHover);
+
+    button->SetSkinState(0);
+    EXPECT_TRUE(list->SetSkinInRow(1, RowControlId(kItemComponents, kSlotStateIcon), "skin_check_right"));
+    EXPECT_TRUE(list->SetSkinInRow(1, buttonId, "skin_item_watch"));
+    EXPECT_TRUE(list->SetNameInRow(1, buttonId, "skin_item_watch"));
+    EXPECT_TRUE(list->SetTextInRow(1, RowControlId(kItemComponents, kSlotStatusText), "failed"));
+    EXPECT_FALSE(list->SetNameInRow(0, buttonId, "x"));  // the passed row has no button
+    EXPECT_EQ(button->Name(), "skin_item_watch");
+    Render();
+    EXPECT_EQ(Px(20, 80), kRight);
+    EXPECT_EQ(Px(260, 75), kWatch);
+    const SkinRect status = list->FindInRow(1, RowControlId(kItemComponents, kSlotStatusText))->Rect();
+    EXPECT_EQ(status.left, 270);
+    EXPECT_EQ(status.top, 100);
+    int ink = 0;
+    for (int y = status.top; y < status.bottom; ++y)
+        for (int x = status.left; x < status.right; ++x) ink += Px(x, y) != kOddBg && Px(x, y) != kSplit;
+    EXPECT_GT(ink, 5);
+
+    button->SetName("skin_item_repair");
+    EXPECT_EQ(button->Name(), "skin_item_repair");
+    EXPECT_TRUE(list->ShowInRow(1, buttonId, false));
+    Render();
+    EXPECT_EQ(Px(260, 75), kOddBg);
+}
+
+}  // namespace
