@@ -88,7 +88,7 @@ public:
     void SetTag(std::string tag) { m_tag = std::move(tag); }
     int Id() const { return m_id; }
     const std::string& Name() const { return m_name; }
-    const PosSpec& Pos() const { return m_pos; }
+    const PosValue& Pos() const { return m_pos; }
     const SkinRect& Rect() const { return m_rect; }
     bool Visible() const { return m_visible; }
     void SetVisible(bool visible) { m_visible = visible; }
@@ -119,7 +119,7 @@ protected:
     std::string m_tag;
     int m_id = 0;
     std::string m_name;
-    PosSpec m_pos;
+    PosValue m_pos;
     SkinRect m_rect;
     bool m_visible = true;
     bool m_checked = false;

@@ -202,9 +202,9 @@ bool ParseSkinSize(std::string_view text, SkinSize& out)
     return true;
 }
 
-PosSpec ParsePos(std::string_view text)
+PosValue ParsePos(std::string_view text)
 {
-    PosSpec spec;
+    PosValue value;
     PosItem items[4];
     int count = 0;
     for (;;) {
@@ -215,21 +215,21 @@ PosSpec ParsePos(std::string_view text)
         text.remove_prefix(comma + 1);
     }
     if (count == 2 || count >= 4) {
-        spec.count = count == 2 ? 2 : 4;
-        for (int i = 0; i < spec.count; ++i) spec.items[i] = items[i];
+        value.count = count == 2 ? 2 : 4;
+        for (int i = 0; i < value.count; ++i) value.items[i] = items[i];
     }
-    return spec;
+    return value;
 }
 
-bool ResolvePos(const PosSpec& spec, const SkinRect& parent, const SkinSize& content, SkinRect& out)
+bool ResolvePos(const PosValue& value, const SkinRect& parent, const SkinSize& content, SkinRect& out)
 {
-    if (spec.count != 2 && spec.count != 4) return false;
-    const long long left = ResolveCoord(spec.items[0], parent.left, parent.right);
-    const long long top = ResolveCoord(spec.items[1], parent.top, parent.bottom);
+    if (value.count != 2 && value.count != 4) return false;
+    const long long left = ResolveCoord(value.items[0], parent.left, parent.right);
+    const long long top = ResolveCoord(value.items[1], parent.top, parent.bottom);
     long long right, bottom;
-    if (spec.count == 4) {
-        right = ResolveCoord(spec.items[2], parent.left, parent.right);
-        bottom = ResolveCoord(spec.items[3], parent.top, parent.bottom);
+    if (value.count == 4) {
+        right = ResolveCoord(value.items[2], parent.left, parent.right);
+        bottom = ResolveCoord(value.items[3], parent.top, parent.bottom);
     } else {
         right = left + (content.cx > 0 ? content.cx : 0);
         bottom = top + (content.cy > 0 ? content.cy : 0);

@@ -78,7 +78,7 @@ struct PosItem {
     int value = 0;
 };
 
-struct PosSpec {
+struct PosValue {
     // 4: left, top, right, bottom; 2: top-left corner, size from the
     // content; 0: no fixed position, the container lays the control out.
     int count = 0;
@@ -91,13 +91,13 @@ struct PosSpec {
 // An item is optional spaces, "|", "-", decimal digits, optional spaces;
 // missing digits read 0 and the item's first unexpected character ends it
 // ("-|5" is the far edge itself, "12px" is 12).
-PosSpec ParsePos(std::string_view text);
+PosValue ParsePos(std::string_view text);
 
 // The control's rectangle in the parent's coordinates. `content` gives the
 // size of a two-item position (negative sizes count as 0). A far edge that
 // lands before the near one gives an empty rectangle at the near edge, never
-// a negative size. False, with `out` untouched, when the spec is not fixed.
-bool ResolvePos(const PosSpec& spec, const SkinRect& parent, const SkinSize& content, SkinRect& out);
+// a negative size. False, with `out` untouched, when the position is not fixed.
+bool ResolvePos(const PosValue& value, const SkinRect& parent, const SkinSize& content, SkinRect& out);
 
 // --- Colours (RRGGBB) ---
 

@@ -53,10 +53,10 @@ TEST(SkinFormat, PositionsResolveAgainstTheParent)
 TEST(SkinFormat, OneOrThreeItemsLeaveTheControlToItsContainer)
 {
     for (const char* pos : {"", "5", "1,2,3", "1,2,"}) {
-        const PosSpec spec = ParsePos(pos);
-        EXPECT_FALSE(spec.Fixed()) << pos;
+        const PosValue value = ParsePos(pos);
+        EXPECT_FALSE(value.Fixed()) << pos;
         SkinRect out{1, 2, 3, 4};
-        EXPECT_FALSE(ResolvePos(spec, kWindow, {10, 10}, out)) << pos;
+        EXPECT_FALSE(ResolvePos(value, kWindow, {10, 10}, out)) << pos;
         EXPECT_EQ((SkinRect{1, 2, 3, 4}), out) << pos;
     }
     EXPECT_EQ(2, ParsePos("1,2").count);
