@@ -18,43 +18,6 @@ const char kBodyPos[] = "0,0,-0,-0";
 
 }  // namespace
 
-// --- CSkinDib ---
-
-CSkinDib::CSkinDib(int width, int height) : m_width(width > 0 ? width : 0), m_height(height > 0 ? height : 0)
-{
-    if (m_width == 0 || m_height == 0) return;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = m_width;
-    info.bmiHeader.biHeight = -m_height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    m_bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!m_bitmap) return;
-    m_dc = CreateCompatibleDC(nullptr);
-    if (!m_dc) return;
-    m_old = SelectObject(m_dc, m_bitmap);
-    m_bits = static_cast<uint32_t*>(bits);
-}
-
-CSkinDib::~CSkinDib()
-{
-    if (m_dc) {
-        if (m_old) SelectObject(m_dc, m_old);
-        DeleteDC(m_dc);
-    }
-    if (m_bitmap) DeleteObject(m_bitmap);
-}
-
-uint32_t CSkinDib::Pixel(int x, int y) const
-{
-    if (!m_bits || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
-    GdiFlush();
-    return m_bits[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF;
-}
-
 // --- CSkinLayer ---
 
 bool CSkinLayer::Build(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source,

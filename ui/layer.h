@@ -14,31 +14,6 @@ class TiXmlElement;
 
 namespace SkinEngine {
 
-// A 32-bit top-down DIB section owning its handle; pixels read 0xAARRGGBB.
-class CSkinDib {
-public:
-    CSkinDib(int width, int height);
-    ~CSkinDib();
-    CSkinDib(const CSkinDib&) = delete;
-    CSkinDib& operator=(const CSkinDib&) = delete;
-
-    bool ok() const { return m_bits != nullptr; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
-    HDC Dc() const { return m_dc; }
-    HBITMAP Bitmap() const { return m_bitmap; }
-    uint32_t* Bits() const { return m_bits; }
-    // 0xRRGGBB of one pixel (0 outside the bitmap); flushes pending drawing.
-    uint32_t Pixel(int x, int y) const;
-
-private:
-    int m_width;
-    int m_height;
-    HBITMAP m_bitmap = nullptr;
-    HDC m_dc = nullptr;
-    HGDIOBJ m_old = nullptr;
-    uint32_t* m_bits = nullptr;
-};
 
 class CSkinLayer {
 public:

@@ -48,39 +48,6 @@ int ToInt(const std::string& value)
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
-// A 32-bit top-down DIB selected into its own memory DC.
-class Surface {
-public:
-    Surface(HDC like, int width, int height)
-    {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        m_bitmap = CreateDIBSection(like, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        m_dc = m_bitmap ? CreateCompatibleDC(like) : nullptr;
-        if (m_dc) m_old = SelectObject(m_dc, m_bitmap);
-    }
-    ~Surface()
-    {
-        if (m_dc) {
-            SelectObject(m_dc, m_old);
-            DeleteDC(m_dc);
-        }
-        if (m_bitmap) DeleteObject(m_bitmap);
-    }
-    HDC get() const { return m_dc; }
-
-private:
-    HBITMAP m_bitmap = nullptr;
-    HDC m_dc = nullptr;
-    HGDIOBJ m_old = nullptr;
-};
-
 // One image blit; `tile` repeats the source at its natural size from the
 // top-left corner, cutting the last row and column at the destination's edge.
 void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE opacity)
@@ -95,8 +62,8 @@ void Blit(HDC dst, HDC src, const RECT& to, const RECT& from, bool tile, BYTE op
     // The tiles are laid out on a scratch surface by doubling what is already
     // there, so a tiny tile over a large area costs a few copies, not one blit
     // per tile; the surface then goes out in a single blend.
-    Surface scratch(dst, dw, dh);
-    HDC t = scratch.get();
+    CSkinDib scratch(dw, dh);
+    HDC t = scratch.Dc();
     if (!t) return;
     BitBlt(t, 0, 0, std::min(sw, dw), std::min(sh, dh), src, from.left, from.top, SRCCOPY);
     for (int w = sw; w < dw; w *= 2) BitBlt(t, w, 0, std::min(w, dw - w), sh, t, 0, 0, SRCCOPY);
@@ -150,7 +117,7 @@ CSkinImage::~CSkinImage()
     if (m_bitmap) DeleteObject(m_bitmap);
 }
 
-std::shared_ptr<CSkinImage> CSkinImage::Create(int width, int height, uint32_t** bits)
+HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits)
 {
     // Bounded so the pixel count cannot overflow a 32-bit size.
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 ||
@@ -165,11 +132,47 @@ std::shared_ptr<CSkinImage> CSkinImage::Create(int width, int height, uint32_t**
     info.bmiHeader.biCompression = BI_RGB;
     void* pixels = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (!bitmap || !pixels) {
-        if (bitmap) DeleteObject(bitmap);
+    if (bitmap && !pixels) {
+        DeleteObject(bitmap);
         return nullptr;
     }
     *bits = static_cast<uint32_t*>(pixels);
+    return bitmap;
+}
+
+// --- CSkinDib ---
+
+CSkinDib::CSkinDib(int width, int height) : m_width(width > 0 ? width : 0), m_height(height > 0 ? height : 0)
+{
+    uint32_t* bits = nullptr;
+    m_bitmap = CreateTopDownDib(m_width, m_height, &bits);
+    if (!m_bitmap) return;
+    m_dc = CreateCompatibleDC(nullptr);
+    if (!m_dc) return;
+    m_old = SelectObject(m_dc, m_bitmap);
+    m_bits = bits;
+}
+
+CSkinDib::~CSkinDib()
+{
+    if (m_dc) {
+        if (m_old) SelectObject(m_dc, m_old);
+        DeleteDC(m_dc);
+    }
+    if (m_bitmap) DeleteObject(m_bitmap);
+}
+
+uint32_t CSkinDib::Pixel(int x, int y) const
+{
+    if (!m_bits || x < 0 || y < 0 || x >= m_width || y >= m_height) return 0;
+    GdiFlush();
+    return m_bits[static_cast<size_t>(y) * m_width + x] & 0xFFFFFF;
+}
+
+std::shared_ptr<CSkinImage> CSkinImage::Create(int width, int height, uint32_t** bits)
+{
+    HBITMAP bitmap = CreateTopDownDib(width, height, bits);
+    if (!bitmap) return nullptr;
     return std::shared_ptr<CSkinImage>(new CSkinImage(bitmap, width, height));
 }
 

@@ -26,6 +26,36 @@ private:
     ULONG_PTR m_token = 0;
 };
 
+// A 32-bit top-down DIB section (null for empty or oversized requests);
+// `bits` receives its pixels.
+HBITMAP CreateTopDownDib(int width, int height, uint32_t** bits);
+
+// A 32-bit top-down DIB section owning its handle; pixels read 0xAARRGGBB.
+class CSkinDib {
+public:
+    CSkinDib(int width, int height);
+    ~CSkinDib();
+    CSkinDib(const CSkinDib&) = delete;
+    CSkinDib& operator=(const CSkinDib&) = delete;
+
+    bool ok() const { return m_bits != nullptr; }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    HDC Dc() const { return m_dc; }
+    HBITMAP Bitmap() const { return m_bitmap; }
+    uint32_t* Bits() const { return m_bits; }
+    // 0xRRGGBB of one pixel (0 outside the bitmap); flushes pending drawing.
+    uint32_t Pixel(int x, int y) const;
+
+private:
+    int m_width;
+    int m_height;
+    HBITMAP m_bitmap = nullptr;
+    HDC m_dc = nullptr;
+    HGDIOBJ m_old = nullptr;
+    uint32_t* m_bits = nullptr;
+};
+
 // A decoded image kept as a 32-bit top-down DIB with premultiplied alpha,
 // the form AlphaBlend takes, so every blit can carry an opacity.
 class CSkinImage {

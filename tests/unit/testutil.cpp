@@ -263,3 +263,32 @@ std::vector<std::wstring> ValueNames(HKEY root, const std::string& path)
     RegCloseKey(key);
     return names;
 }
+
+// A 24-bit bottom-up BMP file whose pixel (x, y) is rgb(x, y) as 0xRRGGBB.
+std::string BmpFile(int w, int h, const std::function<uint32_t(int, int)>& rgb)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(fh) + sizeof(ih);
+    fh.bfSize = fh.bfOffBits + stride * h;
+    ih.biSize = sizeof(ih);
+    ih.biWidth = w;
+    ih.biHeight = h;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    std::string out(reinterpret_cast<const char*>(&fh), sizeof(fh));
+    out.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
+    for (int y = h - 1; y >= 0; --y) {
+        std::string row(stride, '\0');
+        for (int x = 0; x < w; ++x) {
+            const uint32_t c = rgb(x, y);
+            row[x * 3] = char(c & 0xFF);
+            row[x * 3 + 1] = char(c >> 8 & 0xFF);
+            row[x * 3 + 2] = char(c >> 16 & 0xFF);
+        }
+        out += row;
+    }
+    return out;
+}

@@ -5,6 +5,7 @@
 #include "app/msgbox.h"
 #include "net/download.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,9 @@ bool KeyExists(HKEY root, const std::string& path);
 bool MakeKey(HKEY root, const std::string& path);
 // Names of the values a key holds, in the registry's order.
 std::vector<std::wstring> ValueNames(HKEY root, const std::string& path);
+
+// A 24-bit bottom-up BMP file whose pixel (x, y) is rgb(x, y) as 0xRRGGBB.
+std::string BmpFile(int w, int h, const std::function<uint32_t(int, int)>& rgb);
 
 // A new empty folder under the system temp folder (no trailing backslash).
 std::string MakeScratchFolder(const char* tag);

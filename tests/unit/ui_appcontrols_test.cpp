@@ -1,5 +1,7 @@
 // The check-row list box and its image button: rows built from the markup
 // of real check records, rendered and changed the way the row operations do.
+#include "testutil.h"
+
 #include "app/controls.h"
 #include "check/checkrow.h"
 #include "ui/layer.h"
@@ -18,31 +20,6 @@ const uint32_t kEvenBg = 0xF0F0F0, kOddBg = 0xE0E0FF, kSplit = 0x808080;
 const uint32_t kRight = 0x00C000, kWrong = 0xC00000, kWarning = 0xC0C000;
 const uint32_t kRepair = 0x102030, kRepairHover = 0x405060, kWatch = 0x0000C0;
 
-// A 32-bit bottom-up BMP of `w` x `h` whose pixel colour depends on x only.
-std::string Bmp(int w, int h, uint32_t (*rgb)(int))
-{
-    BITMAPFILEHEADER fh = {};
-    BITMAPINFOHEADER ih = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + 4 * w * h;
-    ih.biSize = sizeof(ih);
-    ih.biWidth = w;
-    ih.biHeight = h;
-    ih.biPlanes = 1;
-    ih.biBitCount = 32;
-    std::string out(reinterpret_cast<const char*>(&fh), sizeof(fh));
-    out.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const uint32_t c = rgb(x);
-            out += char(c & 0xFF);
-            out += char(c >> 8 & 0xFF);
-            out += char(c >> 16 & 0xFF);
-            out += char(0);
-        }
-    return out;
-}
 
 std::string Solid(const char* name, uint32_t rgb)
 {
@@ -68,8 +45,8 @@ protected:
         ASSERT_TRUE(gdiplus.ok());
         RegisterApplicationControls(factory);
         // Two 76-pixel button states side by side.
-        source.AddImage(1, Bmp(152, 20, [](int x) { return x < 76 ? kRepair : kRepairHover; }));
-        source.AddImage(2, Bmp(152, 20, [](int) { return kWatch; }));
+        source.AddImage(1, BmpFile(152, 20, [](int x, int) { return x < 76 ? kRepair : kRepairHover; }));
+        source.AddImage(2, BmpFile(152, 20, [](int, int) { return kWatch; }));
         source.AddXml(kXmlStrings, "<string/>");
         source.AddXml(kXmlSkins, "<skins>" + Solid("skin_check_right", kRight) + Solid("skin_check_wrong", kWrong) +
                                      Solid("skin_check_warning", kWarning) + Solid("skin_split_horz", kSplit) +

@@ -1,5 +1,7 @@
 // Layers built from markup held in memory, rendered, and checked against
 // what the markup says: rectangles from positions, pixels from skins.
+#include "testutil.h"
+
 #include "ui/layer.h"
 
 #include <gtest/gtest.h>
@@ -14,34 +16,6 @@ namespace {
 const COLORREF kWhite = RGB(255, 255, 255);
 const uint32_t kWhitePx = 0xFFFFFF;
 
-// A 24-bit bottom-up BMP file whose pixel (x, y) is rgb(x, y) as 0xRRGGBB.
-std::string Bmp(int w, int h, const std::function<uint32_t(int, int)>& rgb)
-{
-    const int stride = (w * 3 + 3) & ~3;
-    BITMAPFILEHEADER fh = {};
-    BITMAPINFOHEADER ih = {};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + stride * h;
-    ih.biSize = sizeof(ih);
-    ih.biWidth = w;
-    ih.biHeight = h;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    std::string out(reinterpret_cast<const char*>(&fh), sizeof(fh));
-    out.append(reinterpret_cast<const char*>(&ih), sizeof(ih));
-    for (int y = h - 1; y >= 0; --y) {
-        std::string row(stride, '\0');
-        for (int x = 0; x < w; ++x) {
-            const uint32_t c = rgb(x, y);
-            row[x * 3] = char(c & 0xFF);
-            row[x * 3 + 1] = char(c >> 8 & 0xFF);
-            row[x * 3 + 2] = char(c >> 16 & 0xFF);
-        }
-        out += row;
-    }
-    return out;
-}
 
 std::string Solid(const char* name, const char* colour, const char* extra = "")
 {
@@ -89,8 +63,8 @@ protected:
 TEST_F(SkinLayer, PositionsFromEdgesAndCentreWithImageSkins)
 {
     // Image 7: two 45 x 20 states, red then green. Image 9: one 166 x 30 blue state.
-    source.AddImage(7, Bmp(90, 20, [](int x, int) { return x < 45 ? 0xFF0000u : 0x00FF00u; }));
-    source.AddImage(9, Bmp(166, 30, [](int, int) { return 0x0000FFu; }));
+    source.AddImage(7, BmpFile(90, 20, [](int x, int) { return x < 45 ? 0xFF0000u : 0x00FF00u; }));
+    source.AddImage(9, BmpFile(166, 30, [](int, int) { return 0x0000FFu; }));
     Build("<layer title=\"T\" width=\"400\" height=\"300\"><body pos=\"5,5,10,10\">"
           "<imgbtn id=\"1\" pos=\"-45,0\"/>"
           "<img id=\"2\" pos=\"|-83,|80\" skin=\"wide\"/>"

@@ -17,39 +17,15 @@ namespace {
 
 const uint32_t kBackground = 0x010203;
 
-// A 32-bit top-down DIB section; pixels read back as 0xRRGGBB.
-struct Canvas {
-    Canvas(int width, int height) : w(width), h(height)
+// The engine's DIB, cleared to a known background; pixels read as 0xRRGGBB.
+struct Canvas : CSkinDib {
+    Canvas(int width, int height) : CSkinDib(width, height), w(width), h(height), dc(Dc())
     {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* p = nullptr;
-        bmp = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &p, nullptr, 0);
-        bits = static_cast<uint32_t*>(p);
-        dc = CreateCompatibleDC(nullptr);
-        old = SelectObject(dc, bmp);
-        for (int i = 0; i < w * h; ++i) bits[i] = kBackground;
+        for (int i = 0; i < w * h; ++i) Bits()[i] = kBackground;
     }
-    ~Canvas()
-    {
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bmp);
-    }
-    uint32_t px(int x, int y) const
-    {
-        GdiFlush();
-        return bits[y * w + x] & 0xFFFFFF;
-    }
+    uint32_t px(int x, int y) const { return Pixel(x, y); }
     int w, h;
-    HBITMAP bmp;
     HDC dc;
-    HGDIOBJ old;
-    uint32_t* bits;
 };
 
 std::shared_ptr<CSkinImage> MakeImage(int w, int h, const std::function<uint32_t(int, int)>& rgb)
