@@ -111,6 +111,7 @@ int CMyListBox::AppendRow(const std::wstring& markup, const ResourcePools& pools
         return -1;
     }
     m_rows.push_back(BuildRowControl(*root, pools, factory, 0, true));
+    Adopt(*this, *m_rows.back());
     return RowCount() - 1;
 }
 
@@ -161,10 +162,56 @@ SkinRect CMyListBox::RowRect(int row) const
 {
     if (row < 0 || row >= RowCount()) return SkinRect{};
     // 64-bit so that a huge list cannot wrap the coordinates.
-    const long long top = m_rect.top + static_cast<long long>(row) * m_itemHeight;
+    const long long top = m_rect.top + static_cast<long long>(row) * m_itemHeight - m_scroll;
     const long long clampedTop = std::min<long long>(top, INT_MAX - m_itemHeight);
     return SkinRect{m_rect.left, static_cast<int>(clampedTop), m_rect.right,
                     static_cast<int>(clampedTop + m_itemHeight)};
+}
+
+void CMyListBox::ScrollTo(int offset)
+{
+    const long long content = static_cast<long long>(RowCount()) * m_itemHeight;
+    const long long most = std::max<long long>(0, content - std::max(0, m_rect.Height()));
+    m_scroll = static_cast<int>(std::min<long long>(std::max(0, offset), most));
+}
+
+bool CMyListBox::OnMouseWheel(int delta, ISkinHost& host)
+{
+    const int before = m_scroll;
+    const int step = m_scrollSpeed > 0 ? m_scrollSpeed : m_itemHeight;
+    ScrollTo(m_scroll - static_cast<int>(static_cast<long long>(delta) * step / WHEEL_DELTA));
+    if (m_scroll == before) return false;
+    LayoutRows(host.Context());
+    host.Invalidate(m_rect);
+    return true;
+}
+
+void CMyListBox::OnLayout(const SkinContext& ctx)
+{
+    ScrollTo(m_scroll);  // the box may have grown
+    LayoutRows(ctx);
+}
+
+CSkinControl* CMyListBox::HitTestChildren(POINT pt)
+{
+    for (int i = 0; i < RowCount(); ++i) {
+        const SkinRect slot = RowRect(i);
+        if (slot.Contains(pt.x, pt.y)) return m_rows[static_cast<size_t>(i)]->HitTest(pt);
+    }
+    return CSkinControl::HitTestChildren(pt);
+}
+
+bool CMyListBox::OnChildClick(CSkinControl& origin, ISkinHost& host)
+{
+    for (int i = 0; i < RowCount(); ++i) {
+        CSkinControl* row = m_rows[static_cast<size_t>(i)].get();
+        for (CSkinControl* c = &origin; c; c = c->Parent())
+            if (c == row) {
+                host.Notify(kNotifyRowClick, &origin, row, i);
+                return true;
+            }
+    }
+    return false;
 }
 
 void CMyListBox::LayoutRows(const SkinContext& ctx) const

@@ -52,14 +52,25 @@ public:
 
     int ItemHeight() const { return m_itemHeight; }
     const std::string& ItemSkin() const { return m_itemSkin; }
-    // The slot of row `row` below the box's top edge (empty for a bad position).
+    // The slot of row `row`, scrolled (empty for a bad position).
     SkinEngine::SkinRect RowRect(int row) const;
     // Places every row in its slot; painting does it too, this is for code
     // that needs the rectangles before the next paint.
     void LayoutRows(const SkinEngine::SkinContext& ctx) const;
 
+    // Rows that do not fit scroll: the first `ScrollOffset()` pixels of the
+    // rows are above the box's top edge. Clamped to what there is to scroll.
+    int ScrollOffset() const { return m_scroll; }
+    void ScrollTo(int offset);
+    // Scrolls by `scrollspeed` pixels (one row when unset) per wheel notch.
+    bool OnMouseWheel(int delta, SkinEngine::ISkinHost& host) override;
+
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    SkinEngine::CSkinControl* HitTestChildren(POINT pt) override;
+    // A click on a control inside a row is kNotifyRowClick with its row.
+    bool OnChildClick(SkinEngine::CSkinControl& origin, SkinEngine::ISkinHost& host) override;
+    void OnLayout(const SkinEngine::SkinContext& ctx) override;
     void PaintContent(HDC hdc, const SkinEngine::SkinContext& ctx) const override;
 
 private:
@@ -76,5 +87,6 @@ private:
     SkinEngine::SkinColor m_oddBg;
     int m_virtual = 0;
     int m_scrollSpeed = 0;
+    int m_scroll = 0;
     std::vector<std::unique_ptr<SkinEngine::CSkinControl>> m_rows;
 };

@@ -1,7 +1,12 @@
 #include "ui/control.h"
 
 #include "app/log.h"
+#include "ui/animate.h"
+#include "ui/buttons.h"
 #include "ui/fonts.h"
+#include "ui/native.h"
+#include "ui/split.h"
+#include "ui/tabctrl.h"
 
 #include <algorithm>
 
@@ -28,6 +33,20 @@ RECT ToRect(const SkinRect& r)
 }
 
 }  // namespace
+
+LRESULT ISkinHost::Notify(UINT code, CSkinControl* control, CSkinControl* row, int rowIndex, int value)
+{
+    SkinNotify notify{};
+    notify.hdr.hwndFrom = Window();
+    notify.hdr.idFrom = kEngineNotifyId;
+    notify.hdr.code = code;
+    notify.control = control;
+    notify.id = control ? control->Id() : 0;
+    notify.row = row;
+    notify.rowIndex = rowIndex;
+    notify.value = value;
+    return SendNotify(notify);
+}
 
 const CSkinBase* SkinContext::FindSkin(const std::string& name) const
 {
@@ -78,6 +97,11 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
         {"x-margin", [](C& c, const std::string& v) { c.m_xMargin = std::max(0, IntOr(v, 0)); }},
         {"y-margin", [](C& c, const std::string& v) { c.m_yMargin = std::max(0, IntOr(v, 0)); }},
         {"margin", [](C& c, const std::string& v) { c.m_xMargin = c.m_yMargin = std::max(0, IntOr(v, 0)); }},
+        {"msgtransparent", [](C& c, const std::string& v) { c.m_msgTransparent = IntOr(v, 0) != 0; }},
+        {"cursor", [](C& c, const std::string& v) {
+             const SkinCursor cursor = ParseCursor(v);
+             if (cursor != SkinCursor::kNone) c.m_cursor = cursor;
+         }},
     };
     return ApplyFromTable(table, *this, name, value);
 }
@@ -100,6 +124,82 @@ CSkinControl* CSkinControl::FindById(int id)
     for (auto& child : m_children)
         if (CSkinControl* found = child->FindById(id)) return found;
     return nullptr;
+}
+
+// --- Mouse and window ---
+
+bool CSkinControl::IsShown() const
+{
+    for (const CSkinControl* c = this; c; c = c->m_parent)
+        if (!c->m_visible) return false;
+    return true;
+}
+
+CSkinControl* CSkinControl::HitTest(POINT pt)
+{
+    if (!m_visible || !m_rect.Contains(pt.x, pt.y)) return nullptr;
+    if (CSkinControl* inner = HitTestChildren(pt)) return inner;
+    return m_msgTransparent ? nullptr : this;
+}
+
+CSkinControl* CSkinControl::HitTestChildren(POINT pt)
+{
+    for (auto it = m_children.rbegin(); it != m_children.rend(); ++it)
+        if (CSkinControl* hit = (*it)->HitTest(pt)) return hit;
+    return nullptr;
+}
+
+void CSkinControl::OnMouseEnter(ISkinHost& host)
+{
+    m_hover = true;
+    host.Invalidate(m_rect);
+}
+
+void CSkinControl::OnMouseLeave(ISkinHost& host)
+{
+    m_hover = false;
+    host.Invalidate(m_rect);
+}
+
+void CSkinControl::OnMouseDown(POINT pt, ISkinHost& host)
+{
+    if (!m_enabled) return;
+    m_pressed = true;
+    host.Invalidate(m_rect);
+}
+
+void CSkinControl::OnMouseUp(POINT pt, ISkinHost& host)
+{
+    const bool wasPressed = m_pressed;
+    m_pressed = false;
+    host.Invalidate(m_rect);
+    if (wasPressed && m_enabled && IsShown() && m_rect.Contains(pt.x, pt.y)) OnClick(pt, host);
+}
+
+LRESULT CSkinControl::NotifyClick(ISkinHost& host)
+{
+    for (CSkinControl* above = m_parent; above; above = above->m_parent)
+        if (above->OnChildClick(*this, host)) return 0;
+    return host.Notify(kNotifyClick, this);
+}
+
+HCURSOR CSkinControl::Cursor() const
+{
+    switch (m_cursor) {
+    case SkinCursor::kHand: return LoadCursor(nullptr, IDC_HAND);
+    case SkinCursor::kArrow: return LoadCursor(nullptr, IDC_ARROW);
+    default: return nullptr;
+    }
+}
+
+void CSkinControl::Attach(ISkinHost& host)
+{
+    for (auto& child : m_children) child->Attach(host);
+}
+
+void CSkinControl::Detach()
+{
+    for (auto& child : m_children) child->Detach();
 }
 
 SkinSize CSkinControl::ContentSize(const SkinContext& ctx) const
@@ -125,6 +225,7 @@ void CSkinControl::Layout(const SkinRect& parent, const SkinContext& ctx)
         child->Layout(SkinRect{m_rect.left, y, m_rect.right, bottom}, ctx);
         y = bottom;
     }
+    OnLayout(ctx);
 }
 
 void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
@@ -136,7 +237,7 @@ void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
         FillRect(hdc, &rect, brush);
         DeleteObject(brush);
     }
-    if (const CSkinBase* skin = ctx.FindSkin(m_skin)) skin->Draw(hdc, rect, m_skinState);
+    if (const CSkinBase* skin = ctx.FindSkin(m_skin)) skin->Draw(hdc, rect, PaintState());
     PaintContent(hdc, ctx);
     for (const auto& child : m_children) child->Paint(hdc, ctx);
 }
@@ -207,6 +308,14 @@ bool CSkinImgButton::ApplyAttribute(const std::string& name, const std::string& 
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
 
+unsigned CSkinImgButton::PaintState() const
+{
+    if (!m_enabled) return 3;
+    if (m_pressed) return 2;
+    if (m_hover && m_skinState == 0) return 1;
+    return m_skinState;
+}
+
 // --- CSkinProgress ---
 
 bool CSkinProgress::ApplyAttribute(const std::string& name, const std::string& value)
@@ -267,6 +376,11 @@ ControlFactory::ControlFactory()
     Register<CSkinImg>("img");
     Register<CSkinImgButton>("imgbtn");
     Register<CSkinProgress>("progress");
+    RegisterButtonControls(*this);
+    RegisterTabControls(*this);
+    RegisterNativeControls(*this);
+    RegisterAnimationControls(*this);
+    RegisterSplitControls(*this);
 }
 
 void ControlFactory::Register(const std::string& tag, ControlCreator creator)

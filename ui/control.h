@@ -48,6 +48,48 @@ bool ApplyFromTable(const AttrSetter<T> (&table)[N], T& control, const std::stri
     return false;
 }
 
+class CSkinControl;
+
+// Notifications a window's controls send to the window, as WM_NOTIFY from
+// control kEngineNotifyId carrying a SkinNotify.
+enum : UINT {
+    kNotifyClick = 1,       // a button was clicked
+    kNotifyTabChange = 9,   // a tab control selected another page
+    kNotifyRowClick = 15,   // a button inside a list row was clicked
+};
+const UINT_PTR kEngineNotifyId = 2000;
+
+struct SkinNotify {
+    NMHDR hdr;                      // idFrom kEngineNotifyId, code one of the above
+    CSkinControl* control;          // the control it is about
+    int id;                         // its identifier
+    CSkinControl* row = nullptr;    // kNotifyRowClick: the row holding the control
+    int rowIndex = -1;              // kNotifyRowClick: the row's position
+    int value = 0;                  // kNotifyTabChange: the new selection
+};
+
+// What controls ask of the window they live in. The host window implements
+// it; tests implement it to record what a control asked for.
+class ISkinHost {
+public:
+    virtual ~ISkinHost() = default;
+    // The native window, null while the tree is not shown in one.
+    virtual HWND Window() const = 0;
+    virtual const SkinContext& Context() const = 0;
+    // Delivers a notification; its result is what the window answered.
+    virtual LRESULT SendNotify(SkinNotify& notify) = 0;
+    // The area needs painting again.
+    virtual void Invalidate(const SkinRect& rect) = 0;
+    // Sizes or visibility changed: lay the tree out again (and repaint).
+    virtual void RequestLayout() = 0;
+    // Calls the control's OnTimer every `ms` milliseconds until stopped.
+    virtual void StartTimer(CSkinControl* control, UINT ms) = 0;
+    virtual void StopTimer(CSkinControl* control) = 0;
+
+    LRESULT Notify(UINT code, CSkinControl* control, CSkinControl* row = nullptr, int rowIndex = -1,
+                   int value = 0);
+};
+
 // Control state bits of the `state` attribute.
 enum : unsigned {
     kStateChecked = 0x04,
@@ -84,6 +126,46 @@ public:
     CSkinControl* FindById(int id);
     CSkinControl* AddChild(std::unique_ptr<CSkinControl> child);
 
+    // --- Mouse and window ---
+    // The innermost shown control under `pt` that takes the mouse (this one
+    // included); null when `pt` is outside or the control is hidden.
+    CSkinControl* HitTest(POINT pt);
+    // Hovering and pressing, called by the host as the mouse moves over the
+    // controls; each repaints what changed. A press followed by a release
+    // inside the control is a click.
+    virtual void OnMouseEnter(ISkinHost& host);
+    virtual void OnMouseLeave(ISkinHost& host);
+    virtual void OnMouseDown(POINT pt, ISkinHost& host);
+    virtual void OnMouseUp(POINT pt, ISkinHost& host);
+    // A click; plain controls ignore it.
+    virtual void OnClick(POINT pt, ISkinHost& host) {}
+    // Sends kNotifyClick for this control, unless a container above it (a
+    // list row's box) claims the click first.
+    LRESULT NotifyClick(ISkinHost& host);
+    // What the window frame should make of the mouse here (HTCLIENT, or
+    // HTCAPTION for a caption).
+    virtual LRESULT NcHitTest(POINT pt) const { return HTCLIENT; }
+    // The `cursor` attribute's cursor, else null (the window's own).
+    HCURSOR Cursor() const;
+    virtual void OnTimer(ISkinHost& host) {}
+    // The wheel turned over this control (`delta` in WHEEL_DELTA units, up
+    // positive); false passes it to the container above.
+    virtual bool OnMouseWheel(int delta, ISkinHost& host) { return false; }
+    // Called for the whole tree once the host's window exists, and before it
+    // goes away; controls that own native windows create and destroy them here.
+    virtual void Attach(ISkinHost& host);
+    virtual void Detach();
+
+    // Shown itself and every container above it shown.
+    bool IsShown() const;
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool enabled) { m_enabled = enabled; }
+    bool Hovered() const { return m_hover; }
+    bool Pressed() const { return m_pressed; }
+    // The state index (image skins) or bits (colour buttons) painting passes
+    // to the skin; by default SkinState().
+    virtual unsigned PaintState() const { return m_skinState; }
+
     const std::string& Tag() const { return m_tag; }
     void SetTag(std::string tag) { m_tag = std::move(tag); }
     int Id() const { return m_id; }
@@ -107,6 +189,18 @@ public:
     const std::vector<std::unique_ptr<CSkinControl>>& Children() const { return m_children; }
 
 protected:
+    // Children of the tree are hit in reverse painting order (the last drawn
+    // is on top); containers with other children (list rows) override it.
+    virtual CSkinControl* HitTestChildren(POINT pt);
+    // A click on `origin`, somewhere below this control: true when this
+    // control has dealt with it, so no plain click is sent.
+    virtual bool OnChildClick(CSkinControl& origin, ISkinHost& host) { return false; }
+    // Called at the end of Layout, when m_rect is final (native windows move).
+    virtual void OnLayout(const SkinContext& ctx) {}
+    // Makes `child` a child of `parent` without adding it to the tree, for
+    // containers that keep children of their own (list rows).
+    static void Adopt(CSkinControl& parent, CSkinControl& child) { child.m_parent = &parent; }
+
     // Each class tries its own table, then its base's.
     virtual bool ApplyAttribute(const std::string& name, const std::string& value);
     // Draws what lies between the skin and the children; the base draws the text.
@@ -136,6 +230,11 @@ protected:
     unsigned m_textMode = kTextSingleLine;
     int m_xMargin = 0;
     int m_yMargin = 0;
+    bool m_msgTransparent = false;
+    SkinCursor m_cursor = SkinCursor::kNone;
+    bool m_enabled = true;
+    bool m_hover = false;
+    bool m_pressed = false;
 
 private:
     CSkinControl* m_parent = nullptr;
@@ -156,6 +255,10 @@ class CSkinImg : public CSkinControl {};
 class CSkinImgButton : public CSkinControl {
 public:
     bool Animate() const { return m_animate; }
+    // Disabled 3, pressed 2, hovered 1 over a normal state, else the state
+    // set by code (a tab button stays pushed at 2).
+    unsigned PaintState() const override;
+    void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;

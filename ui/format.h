@@ -27,6 +27,8 @@ struct SkinRect {
     int bottom = 0;
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
+    // Left and top edges inside, right and bottom outside.
+    bool Contains(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
     bool operator==(const SkinRect& o) const
     {
         return left == o.left && top == o.top && right == o.right && bottom == o.bottom;

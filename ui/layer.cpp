@@ -51,13 +51,11 @@ void CSkinLayer::LoadSkins(const ResourcePools& pools, DocumentSource& source)
         skin->owner = entry->owner;
         if (auto* list = dynamic_cast<CSkinImageList*>(skin.get())) {
             std::string bytes;
-            std::shared_ptr<CSkinImage> image;
             // The sources hold only the image resource type.
-            if (list->imageRef.type == "IMGX" && source.Image(list->imageRef.id, bytes))
-                image = CSkinImage::FromBytes(bytes.data(), bytes.size());
-            if (!image)
+            const bool found = list->imageRef.type == "IMGX" && source.Image(list->imageRef.id, bytes);
+            if (!found) list->SetImage(nullptr);
+            if (!found || !list->LoadImageBytes(bytes))
                 WriteLog("SkinEngine: skin %s has no image %u", entry->name.c_str(), list->imageRef.id);
-            list->SetImage(std::move(image));
         }
         if (entry->owned) owned.insert(entry->name);
         m_ctx.skins[entry->name] = std::shared_ptr<CSkinBase>(std::move(skin));

@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <map>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -309,6 +310,14 @@ void CSkinImageList::SetImage(std::shared_ptr<CSkinImage> image)
     Complete();
 }
 
+bool CSkinImageList::LoadImageBytes(const std::string& bytes)
+{
+    std::shared_ptr<CSkinImage> image = CSkinImage::FromBytes(bytes.data(), bytes.size());
+    const bool decoded = image != nullptr;
+    SetImage(std::move(image));
+    return decoded;
+}
+
 void CSkinImageList::Complete()
 {
     const int width = m_image ? m_image->Width() : 0;
@@ -497,13 +506,32 @@ void CSkinGradation::Draw(HDC hdc, const RECT& d, unsigned, BYTE) const
     FillGradient(hdc, g, from, to, vertical);
 }
 
+namespace {
+
+using SkinCreator = std::function<std::unique_ptr<CSkinBase>()>;
+
+std::map<std::string, SkinCreator>& SkinKinds()
+{
+    static std::map<std::string, SkinCreator> kinds = {
+        {"imglst", [] { return std::unique_ptr<CSkinBase>(new CSkinImageList()); }},
+        {"imgframe", [] { return std::unique_ptr<CSkinBase>(new CSkinImgFrame()); }},
+        {"button", [] { return std::unique_ptr<CSkinBase>(new CSkinButton()); }},
+        {"gradation", [] { return std::unique_ptr<CSkinBase>(new CSkinGradation()); }},
+    };
+    return kinds;
+}
+
+}  // namespace
+
 std::unique_ptr<CSkinBase> CreateSkin(const std::string& tag)
 {
-    if (tag == "imglst") return std::make_unique<CSkinImageList>();
-    if (tag == "imgframe") return std::make_unique<CSkinImgFrame>();
-    if (tag == "button") return std::make_unique<CSkinButton>();
-    if (tag == "gradation") return std::make_unique<CSkinGradation>();
-    return nullptr;
+    auto found = SkinKinds().find(tag);
+    return found == SkinKinds().end() || !found->second ? nullptr : found->second();
+}
+
+void RegisterSkinKind(const std::string& tag, SkinCreator creator)
+{
+    SkinKinds()[tag] = std::move(creator);
 }
 
 }  // namespace SkinEngine

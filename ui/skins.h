@@ -8,6 +8,7 @@
 // After that the skin only draws.
 #include <windows.h>
 #include <stdint.h>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -117,6 +118,9 @@ public:
     SIZE GetSize() const override;
     // Takes the image and completes the state width and count from it.
     void SetImage(std::shared_ptr<CSkinImage> image);
+    // Decodes the image file's bytes and takes the image; false when they do
+    // not decode. Animated kinds override it to keep every frame.
+    virtual bool LoadImageBytes(const std::string& bytes);
     const std::shared_ptr<CSkinImage>& Image() const { return m_image; }
 
     // As declared; zero when absent.
@@ -203,6 +207,9 @@ public:
 
 // The skin kind of a pool element's tag; null for tags drawn elsewhere.
 std::unique_ptr<CSkinBase> CreateSkin(const std::string& tag);
+// Adds (or replaces) a skin kind; the application registers its own before
+// any layer loads.
+void RegisterSkinKind(const std::string& tag, std::function<std::unique_ptr<CSkinBase>()> creator);
 
 // A gradient between two colours over `rect`, top to bottom or left to right.
 void FillGradient(HDC hdc, const RECT& rect, COLORREF from, COLORREF to, bool vertical);

@@ -1,0 +1,7 @@
+#include "ui/animate.h"
+
+namespace SkinEngine {
+
+void RegisterAnimationControls(ControlFactory& factory) {}
+
+}  // namespace SkinEngine

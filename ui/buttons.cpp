@@ -1,0 +1,7 @@
+#include "ui/buttons.h"
+
+namespace SkinEngine {
+
+void RegisterButtonControls(ControlFactory& factory) {}
+
+}  // namespace SkinEngine

@@ -1,0 +1,7 @@
+#include "ui/native.h"
+
+namespace SkinEngine {
+
+void RegisterNativeControls(ControlFactory& factory) {}
+
+}  // namespace SkinEngine

@@ -1,0 +1,7 @@
+#include "ui/split.h"
+
+namespace SkinEngine {
+
+void RegisterSplitControls(ControlFactory& factory) {}
+
+}  // namespace SkinEngine

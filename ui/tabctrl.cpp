@@ -1,0 +1,7 @@
+#include "ui/tabctrl.h"
+
+namespace SkinEngine {
+
+void RegisterTabControls(ControlFactory& factory) {}
+
+}  // namespace SkinEngine
