@@ -1,6 +1,6 @@
 // The check-row list box and its image button: rows built from the markup
 // of real check records, rendered and changed the way the row operations do.
-#include "testutil.h"
+#include "uitest.h"
 
 #include "app/controls.h"
 #include "check/checkrow.h"
@@ -21,12 +21,6 @@ const uint32_t kRight = 0x00C000, kWrong = 0xC00000, kWarning = 0xC0C000;
 const uint32_t kRepair = 0x102030, kRepairHover = 0x405060, kWatch = 0x0000C0;
 
 
-std::string Solid(const char* name, uint32_t rgb)
-{
-    char colour[8];
-    snprintf(colour, sizeof(colour), "%06X", static_cast<unsigned>(rgb));
-    return std::string("<gradation name=\"") + name + "\" from=\"" + colour + "\" to=\"" + colour + "\"/>";
-}
 
 CheckItem Item(int kind, int state, const char* description)
 {
@@ -38,46 +32,28 @@ CheckItem Item(int kind, int state, const char* description)
     return item;
 }
 
-class SkinAppControls : public testing::Test {
+class SkinAppControls : public SkinLayerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(gdiplus.ok());
+        SkinLayerTest::SetUp();
         RegisterApplicationControls(factory);
         // Two 76-pixel button states side by side.
         source.AddImage(1, BmpFile(152, 20, [](int x, int) { return x < 76 ? kRepair : kRepairHover; }));
         source.AddImage(2, BmpFile(152, 20, [](int, int) { return kWatch; }));
-        source.AddXml(kXmlStrings, "<string/>");
-        source.AddXml(kXmlSkins, "<skins>" + Solid("skin_check_right", kRight) + Solid("skin_check_wrong", kWrong) +
-                                     Solid("skin_check_warning", kWarning) + Solid("skin_split_horz", kSplit) +
-                                     "<imglst name=\"skin_item_repair\" src=\"1\" subwidth=\"76\"/>"
-                                     "<imglst name=\"skin_item_watch\" src=\"2\" subwidth=\"76\"/></skins>");
-        source.AddXml(kXmlStyles, "<style/>");
-        source.AddXml(kXmlObjAttr, "<objattr/>");
-        ASSERT_TRUE(pools.Load(source));
         // The box ends at 150, half-way through the third row.
-        ASSERT_TRUE(doc.Load("<layer title=\"PylonixClient\" width=\"400\" height=\"200\"><body>"
-                             "<mylistbox id=\"1131\" pos=\"0,0,-0,150\" itemheight=\"60\" critembg=\"F0F0F0\""
-                             " critembg2=\"E0E0FF\"/></body></layer>"));
-        ASSERT_TRUE(layer.Build(doc, pools, source, factory));
+        Build("<layer title=\"PylonixClient\" width=\"400\" height=\"200\"><body>"
+              "<mylistbox id=\"1131\" pos=\"0,0,-0,150\" itemheight=\"60\" critembg=\"F0F0F0\""
+              " critembg2=\"E0E0FF\"/></body></layer>",
+              SolidSkin("skin_check_right", kRight) + SolidSkin("skin_check_wrong", kWrong) +
+                  SolidSkin("skin_check_warning", kWarning) + SolidSkin("skin_split_horz", kSplit) +
+                  "<imglst name=\"skin_item_repair\" src=\"1\" subwidth=\"76\"/>"
+                  "<imglst name=\"skin_item_watch\" src=\"2\" subwidth=\"76\"/>");
         list = dynamic_cast<CMyListBox*>(layer.FindById(1131));
         ASSERT_TRUE(list);
     }
-    void Render()
-    {
-        dib = layer.Render(RGB(255, 255, 255));
-        ASSERT_TRUE(dib);
-    }
-    uint32_t Px(int x, int y) const { return dib->Pixel(x, y); }
 
-    CGdiplusSession gdiplus;
-    ControlFactory factory;
-    MemorySource source;
-    ResourcePools pools;
-    LayerDocument doc;
-    CSkinLayer layer;
     CMyListBox* list = nullptr;
-    std::unique_ptr<CSkinDib> dib;
 };
 
 TEST_F(SkinAppControls, CheckRowsStackWithAlternatingBackgroundsAndTheirControls)

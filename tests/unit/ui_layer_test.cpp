@@ -1,8 +1,6 @@
 // Layers built from markup held in memory, rendered, and checked against
 // what the markup says: rectangles from positions, pixels from skins.
-#include "testutil.h"
-
-#include "ui/layer.h"
+#include "uitest.h"
 
 #include <gtest/gtest.h>
 
@@ -17,48 +15,7 @@ const COLORREF kWhite = RGB(255, 255, 255);
 const uint32_t kWhitePx = 0xFFFFFF;
 
 
-std::string Solid(const char* name, const char* colour, const char* extra = "")
-{
-    return std::string("<gradation name=\"") + name + "\" from=\"" + colour + "\" to=\"" + colour + "\" " + extra + "/>";
-}
-
-class SkinLayer : public testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(gdiplus.ok()); }
-
-    // Loads the pools (skins as given, the rest nearly empty) and builds `layerXml`.
-    void Build(const std::string& layerXml, const std::string& skins, const std::string& objattr = "<objattr/>",
-               ControlFactory& factory = SkinControls())
-    {
-        source.AddXml(kXmlStrings, "<string/>");
-        source.AddXml(kXmlSkins, "<skins>" + skins + "</skins>");
-        source.AddXml(kXmlStyles, "<style/>");
-        source.AddXml(kXmlObjAttr, objattr);
-        ASSERT_TRUE(pools.Load(source));
-        ASSERT_TRUE(doc.Load(layerXml));
-        ASSERT_TRUE(layer.Build(doc, pools, source, factory));
-    }
-    void Render()
-    {
-        dib = layer.Render(kWhite);
-        ASSERT_TRUE(dib);
-    }
-    uint32_t Px(int x, int y) const { return dib->Pixel(x, y); }
-    int InkIn(const SkinRect& r) const
-    {
-        int ink = 0;
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) ink += Px(x, y) != kWhitePx;
-        return ink;
-    }
-
-    CGdiplusSession gdiplus;
-    MemorySource source;
-    ResourcePools pools;
-    LayerDocument doc;
-    CSkinLayer layer;
-    std::unique_ptr<CSkinDib> dib;
-};
+using SkinLayer = SkinLayerTest;
 
 TEST_F(SkinLayer, PositionsFromEdgesAndCentreWithImageSkins)
 {
@@ -100,7 +57,7 @@ TEST_F(SkinLayer, HiddenControlsAndTheirChildrenAreNotPainted)
           "<div id=\"3\" pos=\"-83,0,-60,20\" skin=\"blue\"/>"
           "<div id=\"4\" pos=\"0,20,-0,-0\" state=\"8\"><div pos=\"0,0,10,10\" skin=\"red\"/></div>"
           "</body></layer>",
-          Solid("red", "FF0000") + Solid("blue", "0000FF"));
+          SolidSkin("red", "FF0000") + SolidSkin("blue", "0000FF"));
     Render();
     EXPECT_EQ(Px(20, 5), 0x0000FFu);
     EXPECT_EQ(InkIn(SkinRect{0, 20, 100, 40}), 0);
@@ -118,8 +75,8 @@ TEST_F(SkinLayer, OwnSkinsWinAndOtherLayersSkinsAreNotLoaded)
     Build("<layer title=\"Main\" width=\"40\" height=\"10\"><body>"
           "<div pos=\"0,0,20,10\" skin=\"mark\"/><div pos=\"20,0,40,10\" skin=\"foreign\"/>"
           "</body></layer>",
-          Solid("mark", "0000FF") + Solid("mark", "FF0000", "owner=\"Main\"") +
-              Solid("foreign", "00FF00", "owner=\"Other\""));
+          SolidSkin("mark", "0000FF") + SolidSkin("mark", "FF0000", "owner=\"Main\"") +
+              SolidSkin("foreign", "00FF00", "owner=\"Other\""));
     EXPECT_EQ(layer.Context().FindSkin("foreign"), nullptr);
     Render();
     EXPECT_EQ(Px(5, 5), 0xFF0000u);
@@ -154,7 +111,7 @@ TEST_F(SkinLayer, ProgressFillsInProportionToItsValue)
     Build("<layer title=\"T\" width=\"100\" height=\"10\"><body>"
           "<progress id=\"5\" pos=\"0,0,-0,-0\" bgskin=\"bg\" posskin=\"bar\" min=\"100\" max=\"300\" value=\"150\"/>"
           "</body></layer>",
-          Solid("bg", "808080") + Solid("bar", "00FF00"));
+          SolidSkin("bg", "808080") + SolidSkin("bar", "00FF00"));
     auto* bar = dynamic_cast<CSkinProgress*>(layer.FindById(5));
     ASSERT_TRUE(bar);
     Render();
@@ -192,13 +149,12 @@ protected:
 
 TEST_F(SkinLayer, ApplicationTagsMakeTheirOwnClassAndUnknownTagsContain)
 {
-    ControlFactory factory;
     factory.Register<CFlavourBox>("mybox");
     Build("<layer title=\"T\" width=\"50\" height=\"50\"><body>"
           "<mybox id=\"7\" flavour=\"mint\" pos=\"1,2,3,4\" bogus=\"1\"/>"
           "<nosuchtag id=\"8\" pos=\"0,0,-0,-0\"><div id=\"9\" pos=\"0,0,5,5\"/></nosuchtag>"
           "</body></layer>",
-          "", "<objattr/>", factory);
+          "");
     auto* box = dynamic_cast<CFlavourBox*>(layer.FindById(7));
     ASSERT_TRUE(box);
     EXPECT_EQ(box->flavour, "mint");

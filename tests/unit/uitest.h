@@ -1,0 +1,74 @@
+#pragma once
+// Shared pieces of the window-engine tests: pools in memory, a layer built
+// from markup and rendered, and a host that records what controls ask of it.
+#include "testutil.h"
+
+#include "ui/layer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A one-colour skin: a gradient from a colour to itself ("RRGGBB").
+std::string SolidSkin(const char* name, const char* colour, const char* extra = "");
+std::string SolidSkin(const char* name, uint32_t rgb);
+
+// Pools from markup (strings, styles and object defaults empty unless
+// given), one layer built from them, and its rendering over white.
+class SkinLayerTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(gdiplus.ok()); }
+
+    void Build(const std::string& layerXml, const std::string& skins, const std::string& objattr = "<objattr/>",
+               const std::string& styles = "<style/>");
+    void Render();
+    uint32_t Px(int x, int y) const { return dib->Pixel(x, y); }
+    // Pixels of `r` that are not white.
+    int InkIn(const SkinEngine::SkinRect& r) const;
+
+    SkinEngine::CGdiplusSession gdiplus;
+    SkinEngine::ControlFactory factory;
+    SkinEngine::MemorySource source;
+    SkinEngine::ResourcePools pools;
+    SkinEngine::LayerDocument doc;
+    SkinEngine::CSkinLayer layer;
+    std::unique_ptr<SkinEngine::CSkinDib> dib;
+};
+
+// Records notifications, repaint requests, layout requests and timers.
+class RecordingHost : public SkinEngine::ISkinHost {
+public:
+    explicit RecordingHost(const SkinEngine::SkinContext& ctx, HWND window = nullptr) : m_ctx(ctx), m_window(window) {}
+
+    HWND Window() const override { return m_window; }
+    const SkinEngine::SkinContext& Context() const override { return m_ctx; }
+    LRESULT SendNotify(SkinEngine::SkinNotify& notify) override
+    {
+        notifies.push_back(notify);
+        return answer;
+    }
+    void Invalidate(const SkinEngine::SkinRect& rect) override { invalidated.push_back(rect); }
+    void RequestLayout() override { ++layouts; }
+    void StartTimer(SkinEngine::CSkinControl* control, UINT ms) override { timers[control] = ms; }
+    void StopTimer(SkinEngine::CSkinControl* control) override { timers.erase(control); }
+
+    // Moves the mouse to `pt` over `root` the way the host window does:
+    // leave the old control, enter the new one.
+    void MoveTo(SkinEngine::CSkinControl& root, POINT pt);
+    // A press and release at `pt`.
+    void Click(SkinEngine::CSkinControl& root, POINT pt);
+
+    std::vector<SkinEngine::SkinNotify> notifies;
+    std::vector<SkinEngine::SkinRect> invalidated;
+    std::map<SkinEngine::CSkinControl*, UINT> timers;
+    int layouts = 0;
+    LRESULT answer = 0;
+    SkinEngine::CSkinControl* hover = nullptr;
+
+private:
+    const SkinEngine::SkinContext& m_ctx;
+    HWND m_window;
+};
