@@ -25,6 +25,11 @@ namespace {
 const std::string kControlPrefix = "/_demo/";
 const char* const kLoginPath = "/norvik/login.htm";
 constexpr const char* kIpInfoPath = "/service/getIpInfo.php";
+// The upload speed test posts its file here.
+constexpr const char* kUploadPath = "/norvik/SM/Upload/TestUploadSpeed.aspx";
+// With the cut fault, the upload page reads this much, then drops the
+// connection.
+const std::size_t kUploadCutAfter = 64 * 1024;
 
 // Large bodies go out in pieces of this size.
 const std::size_t kWritePiece = 64 * 1024;
@@ -127,6 +132,9 @@ const DemoRequestHandler::Route DemoRequestHandler::kRoutes[] = {
     {"GET", "/_demo/reset", false, &DemoRequestHandler::reset},
     {"GET", "/_demo/requests", false, &DemoRequestHandler::requests},
     {"GET", "/_demo/ipinfo", false, &DemoRequestHandler::setIpInfo},
+    {"GET", "/_demo/upload", false, &DemoRequestHandler::lastUpload},
+    {"POST", kUploadPath, false, &DemoRequestHandler::uploadReceived},
+    {"GET", kUploadPath, false, &DemoRequestHandler::uploadProbe},
     {"POST", kIpInfoPath, false, &DemoRequestHandler::ipInfoLookup},
     {"GET", kIpInfoPath, false, &DemoRequestHandler::ipInfoProbe},
     {"GET", "/", true, &DemoRequestHandler::content},
@@ -147,6 +155,18 @@ void DemoRequestHandler::handleRequest(HTTPServerRequest& request, HTTPServerRes
 
     if (startsWith(path, kControlPrefix)) {
         send(request, response, route(request, uri));
+        return;
+    }
+
+    if (path == kUploadPath && request.getMethod() == HTTPRequest::HTTP_POST) {
+        // Bodies of many megabytes: recorded apart, never put in the log.
+        const Fault fault = _state.faultFor(path);
+        _state.logRequest(request.getMethod(), path);
+        // Clients that wait for a go-ahead before a large body get it.
+        if (request.getExpectContinue() && fault.mode != FaultMode::NotFound)
+            response.sendContinue();
+        if (receiveUpload(request, fault))
+            send(request, response, applyFault(fault.mode == FaultMode::Cut ? Fault{} : fault, route(request, uri), request));
         return;
     }
 
@@ -317,6 +337,80 @@ Reply DemoRequestHandler::content(HTTPServerRequest&, const Poco::URI& uri)
     Reply r;
     r.contentType = res.contentType;
     r.body = std::move(res.body);
+    return r;
+}
+
+bool DemoRequestHandler::receiveUpload(HTTPServerRequest& request, const Fault& fault)
+{
+    std::string head = request.getMethod() + " " + request.getURI() + " " + request.getVersion() + "\r\n";
+    for (const auto& h : request)
+        head += h.first + ": " + h.second + "\r\n";
+    head += "\r\n";
+
+    const bool cut = fault.mode == FaultMode::Cut;
+    // A rate fault makes the page read slowly, as a slow link would.
+    const unsigned long rate = fault.mode == FaultMode::Rate ? fault.bytesPerSecond : 0;
+    const std::size_t piece = rate ? std::clamp<std::size_t>(rate / 50, 1, 8 * 1024) : kWritePiece;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    std::string body;
+    std::vector<char> buffer(piece);
+    std::istream& in = request.stream();
+    while (in && !(cut && body.size() >= kUploadCutAfter)) {
+        if (rate) {
+            const std::chrono::duration<double> due(static_cast<double>(body.size() + piece) / rate);
+            std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(due));
+        }
+        in.read(buffer.data(), static_cast<std::streamsize>(piece));
+        body.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+    }
+    const bool complete = request.hasContentLength() && !cut &&
+                          static_cast<Poco::Int64>(body.size()) == request.getContentLength64();
+    _state.recordUpload(std::move(head), std::move(body), complete);
+    if (!cut)
+        return true;
+    // Drop the connection with the rest of the body unread: the client's
+    // next writes fail.
+    if (auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request)) {
+        try {
+            impl->socket().setLinger(true, 0);
+            impl->socket().close();
+        } catch (const Poco::Exception&) {
+        }
+    }
+    return false;
+}
+
+// The client probes the page with HEAD before it posts.
+Reply DemoRequestHandler::uploadProbe(HTTPServerRequest&, const Poco::URI&)
+{
+    Reply r;
+    r.contentType = "text/html; charset=utf-8";
+    return r;
+}
+
+Reply DemoRequestHandler::uploadReceived(HTTPServerRequest&, const Poco::URI&)
+{
+    Reply r = textReply(HTTPResponse::HTTP_OK, "ok");
+    r.contentType = "text/html; charset=utf-8";
+    return r;
+}
+
+// part=head: request line and headers; part=body: the body bytes;
+// otherwise "<posts> <body bytes> <complete|partial>".
+Reply DemoRequestHandler::lastUpload(HTTPServerRequest&, const Poco::URI& uri)
+{
+    const DemoState::Upload upload = _state.lastUpload();
+    const std::string part = queryParam(uri, "part");
+    Reply r;
+    r.contentType = "application/octet-stream";
+    if (part == "head")
+        r.body = makeBody(upload.head);
+    else if (part == "body")
+        r.body = makeBody(upload.body);
+    else
+        r.body = makeBody(std::to_string(upload.count) + " " + std::to_string(upload.body.size()) + " " +
+                          (upload.complete ? "complete" : "partial"));
     return r;
 }
 

@@ -56,6 +56,12 @@ private:
     Reply ipInfoProbe(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     Reply ipInfoLookup(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
     Reply content(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply uploadProbe(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply uploadReceived(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply lastUpload(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    // Reads and records a post to the upload page; false when a fault made
+    // it drop the connection instead (nothing may be sent then).
+    bool receiveUpload(Poco::Net::HTTPServerRequest& request, const Fault& fault);
 
     Reply route(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
     Reply applyFault(const Fault& fault, Reply reply, const Poco::Net::HTTPServerRequest& request) const;

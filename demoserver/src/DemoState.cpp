@@ -311,9 +311,25 @@ std::string DemoState::requestLog() const
     return text;
 }
 
+void DemoState::recordUpload(std::string head, std::string body, bool complete)
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    _upload.head = std::move(head);
+    _upload.body = std::move(body);
+    _upload.complete = complete;
+    ++_upload.count;
+}
+
+DemoState::Upload DemoState::lastUpload() const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _upload;
+}
+
 void DemoState::reset()
 {
     std::lock_guard<std::mutex> lock(_mutex);
+    _upload = Upload();
     _faults.clear();
     _ipAnswers.clear();
     _log.clear();

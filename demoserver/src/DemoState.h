@@ -58,7 +58,19 @@ public:
     void logRequest(const std::string& method, const std::string& path, const std::string& detail = {});
     std::string requestLog() const;
 
-    // Forgets faults, configured answers and logged requests.
+    // The last post to the upload page as received: request line and
+    // headers (one "Name: value\r\n" each, in arrival order, then an empty
+    // line), the body bytes, and whether the body arrived whole.
+    struct Upload {
+        std::string head;
+        std::string body;
+        bool complete = false;
+        unsigned long count = 0; // posts received since the last reset
+    };
+    void recordUpload(std::string head, std::string body, bool complete);
+    Upload lastUpload() const;
+
+    // Forgets faults, configured answers, logged requests and uploads.
     void reset();
 
 private:
@@ -71,6 +83,7 @@ private:
     std::map<std::string, Fault> _faults;
     std::map<std::string, std::string> _ipAnswers;
     std::vector<std::string> _log;
+    Upload _upload;
 };
 
 } // namespace demo

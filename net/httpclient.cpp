@@ -1,0 +1,375 @@
+#include "net/httpclient.h"
+
+
+#include <stdio.h>
+#include <string.h>
+#include <wchar.h>
+
+namespace Vexel {
+
+namespace {
+
+// One list for both tables, so the narrow and wide copies cannot drift.
+#define VEXEL_MSG(text) {text, L"" text}
+struct Message {
+    const char* narrow;
+    const wchar_t* wide;
+};
+
+const Message kMessages0[] = {
+    VEXEL_MSG("Not specified"),
+};
+const Message kMessages100[] = {
+    VEXEL_MSG("Unexpected error occurred."),
+    VEXEL_MSG("The index is out of range."),
+    VEXEL_MSG("Out of memory."),
+    VEXEL_MSG("The requested URL is not a valid URL."),
+    VEXEL_MSG("The post context is not started yet."),
+    VEXEL_MSG("Couldn't read expected bytes from a file."),
+    VEXEL_MSG("The post context has not been finished yet."),
+    VEXEL_MSG("The port number is not valid."),
+    VEXEL_MSG("std::exception occurred."),
+    VEXEL_MSG("The encoded URL is not valid."),
+    VEXEL_MSG("The UTF8 string contains an invalid character."),
+    VEXEL_MSG("An unexpected arithmetic error has been occurred."),
+    VEXEL_MSG("An arithmetic overflow error has been occurred."),
+    VEXEL_MSG("An interger divide by zero exception has been occurred."),
+    VEXEL_MSG("The file (%s) aleady exists."),
+};
+const Message kMessages400[] = {
+    VEXEL_MSG("::HttpQueryInfo failed."),
+    VEXEL_MSG("::InternetReadFile failed."),
+    VEXEL_MSG("::InternetOpen failed."),
+    VEXEL_MSG("::InternetConnect failed."),
+    VEXEL_MSG("::HttpOpenRequest failed."),
+    VEXEL_MSG("::HttpAddRequestHeaders failed."),
+    VEXEL_MSG("::HttpSendRequest failed."),
+    VEXEL_MSG("::HttpSendRequestEx failed."),
+    VEXEL_MSG("::InternetWriteFile failed."),
+    VEXEL_MSG("::HttpEndRequest failed."),
+    VEXEL_MSG("::InternetSetOption failed."),
+};
+const Message kMessages600[] = {
+    VEXEL_MSG("::WideCharToMultiByte failed."),
+    VEXEL_MSG("::MultiByteToWideChar failed."),
+    VEXEL_MSG("::ReadFile failed."),
+    VEXEL_MSG("OpenFile (::CreateFile) failed (\"%s\")."),
+    VEXEL_MSG("::SetFilePointer failed."),
+    VEXEL_MSG("::GetFileSize failed (\"%s\")."),
+    VEXEL_MSG("::WriteFile failed (\"%s\")."),
+};
+const Message kUserMessage = VEXEL_MSG("user-defined error message");
+#undef VEXEL_MSG
+
+template <size_t N> const Message* Pick(const Message (&table)[N], int index)
+{
+    return index >= 0 && static_cast<size_t>(index) < N ? &table[index] : nullptr;
+}
+
+const Message* FindMessage(int code)
+{
+    if (code >= 1000) return &kUserMessage;
+    if (code >= 0 && code <= 99) return Pick(kMessages0, code);
+    if (code >= 100 && code <= 199) return Pick(kMessages100, code % 100);
+    if (code >= 400 && code <= 499) return Pick(kMessages400, code % 100);
+    if (code >= 600 && code <= 699) return Pick(kMessages600, code % 100);
+    return nullptr;
+}
+
+const size_t kMaxMessage = 511;
+
+template <class C> C* CopyText(const C* text)
+{
+    if (!text) return nullptr;
+    size_t n = 0;
+    while (text[n]) ++n;
+    C* copy = new C[n + 1];
+    memcpy(copy, text, (n + 1) * sizeof(C));
+    return copy;
+}
+
+bool IsUtfCodePage(UINT codePage) { return codePage == CP_UTF8 || codePage == CP_UTF7; }
+
+std::string Encode(UINT codePage, const wchar_t* text)
+{
+    if (!text || !*text) return std::string();
+    int n = WideCharToMultiByte(codePage, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) CHttpToolW::ThrowException(HTTPCLIENT_ERR_WIDECHARTOMULTIBYTE_FAILED);
+    std::string out(static_cast<size_t>(n), '\0');
+    if (WideCharToMultiByte(codePage, 0, text, -1, &out[0], n, nullptr, nullptr) != n)
+        CHttpToolW::ThrowException(HTTPCLIENT_ERR_WIDECHARTOMULTIBYTE_FAILED);
+    out.resize(static_cast<size_t>(n) - 1);
+    return out;
+}
+
+} // namespace
+
+const char* GetHttpClientErrMsgA(int code)
+{
+    const Message* m = FindMessage(code);
+    return m ? m->narrow : nullptr;
+}
+
+const wchar_t* GetHttpClientErrMsgW(int code)
+{
+    const Message* m = FindMessage(code);
+    return m ? m->wide : nullptr;
+}
+
+// ------------------------------------------------------------- exceptions
+
+errmsg_exceptionA::errmsg_exceptionA(const char* message) : m_message(CopyText(message)) {}
+errmsg_exceptionA::errmsg_exceptionA(const errmsg_exceptionA& other)
+    : std::exception(other), m_message(CopyText(other.m_message)) {}
+errmsg_exceptionA& errmsg_exceptionA::operator=(const errmsg_exceptionA& other)
+{
+    if (this != &other) {
+        char* copy = CopyText(other.m_message);
+        delete[] m_message;
+        m_message = copy;
+    }
+    return *this;
+}
+errmsg_exceptionA::~errmsg_exceptionA() { delete[] m_message; }
+
+errmsg_exceptionW::errmsg_exceptionW(const wchar_t* message) : m_message(CopyText(message)) {}
+errmsg_exceptionW::errmsg_exceptionW(const errmsg_exceptionW& other)
+    : std::exception(other), m_message(CopyText(other.m_message)) {}
+errmsg_exceptionW& errmsg_exceptionW::operator=(const errmsg_exceptionW& other)
+{
+    if (this != &other) {
+        wchar_t* copy = CopyText(other.m_message);
+        delete[] m_message;
+        m_message = copy;
+    }
+    return *this;
+}
+errmsg_exceptionW::~errmsg_exceptionW() { delete[] m_message; }
+
+// ------------------------------------------------------------------ tool
+
+void CHttpToolW::ThrowException(int code, DWORD win32Error, const wchar_t* path)
+{
+    const wchar_t* format = GetHttpClientErrMsgW(code);
+    if (!format) format = GetHttpClientErrMsgW(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
+    // The path can be of any length: the message is cut, never overrun.
+    wchar_t text[kMaxMessage + 1];
+    const wchar_t* slot = wcsstr(format, L"%s");
+    if (slot) {
+        std::wstring message(format, slot);
+        message += path ? path : L"";
+        message += slot + 2;
+        wcsncpy(text, message.c_str(), kMaxMessage);
+    } else {
+        wcsncpy(text, format, kMaxMessage);
+    }
+    text[kMaxMessage] = 0;
+    throw httpclientexceptionW(text, code, win32Error);
+}
+
+void CHttpToolW::ThrowArgument(const char* message)
+{
+    wchar_t text[kMaxMessage + 1];
+    int n = MultiByteToWideChar(CP_ACP, 0, message, -1, text, kMaxMessage + 1);
+    if (n <= 0) {
+        // Longer than the buffer or not convertible: cut at the limit.
+        n = MultiByteToWideChar(CP_ACP, 0, message, static_cast<int>(strnlen(message, kMaxMessage)), text,
+                                kMaxMessage);
+        if (n <= 0) ThrowException(HTTPCLIENT_ERR_MULTIBYTETOWIDECHAR_FAILED);
+        text[n] = 0;
+    }
+    throw httpclientexceptionW(text, HTTPCLIENT_ERR_NOT_SPECIFIED, 0);
+}
+
+std::string CHttpToolW::Unicode2Ansi(const wchar_t* text, UINT codePage)
+{
+    if (IsUtfCodePage(codePage))
+        ThrowArgument("CHttpToolW::Unicode2Ansi: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
+    return Encode(codePage, text);
+}
+
+HINTERNET CHttpToolW::OpenInternet(const wchar_t* userAgent, DWORD accessType, const wchar_t* proxy,
+                                   const wchar_t* proxyBypass, DWORD flags)
+{
+    HINTERNET handle = ::InternetOpenW(userAgent, accessType, proxy, proxyBypass, flags);
+    if (!handle) ThrowException(HTTPCLIENT_ERR_INTERNETOPEN_FAILED);
+    return handle;
+}
+
+HINTERNET CHttpToolW::OpenConnection(HINTERNET hInternet, const wchar_t* szServerAddr, INTERNET_PORT port)
+{
+    if (!hInternet) ThrowArgument("CHttpToolW::OpenConnection: hInternet can not be NULL.");
+    if (!szServerAddr) ThrowArgument("CHttpToolW::OpenConnection: szServerAddr can not be NULL.");
+    if (!*szServerAddr) ThrowArgument("CHttpToolW::OpenConnection: szServerAddr can not be an empty string.");
+    HINTERNET handle =
+        ::InternetConnectW(hInternet, szServerAddr, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!handle) ThrowException(HTTPCLIENT_ERR_INTERNETCONNECT_FAILED);
+    return handle;
+}
+
+HINTERNET CHttpToolW::OpenRequest(HINTERNET hConnection, const wchar_t* szVerb, const wchar_t* szObjectName,
+                                  DWORD flags, const wchar_t* szReferer, UINT codePage)
+{
+    if (!hConnection) ThrowArgument("CHttpToolW::OpenRequest: hConnection can not be NULL.");
+    if (!szObjectName) ThrowArgument("CHttpToolW::OpenRequest: szObjectName can not be NULL.");
+    if (!*szObjectName) ThrowArgument("CHttpToolW::OpenRequest: szObjectName can not be an empty string.");
+    std::string verb = Unicode2Ansi(szVerb, codePage);
+    std::string object = Unicode2Ansi(szObjectName, codePage);
+    std::string referer = Unicode2Ansi(szReferer, codePage);
+    return CHttpToolA::OpenRequest(hConnection, verb.c_str(), object.c_str(), flags,
+                                   szReferer ? referer.c_str() : nullptr);
+}
+
+void CHttpToolW::AddHeader(HINTERNET hRequest, const wchar_t* szName, const wchar_t* szValue, UINT codePage)
+{
+    if (!hRequest) ThrowArgument("CHttpToolW::AddHeader: hRequest can not be NULL.");
+    if (!szName) ThrowArgument("CHttpToolW::AddHeader: szName can not be NULL.");
+    std::string name = Unicode2Ansi(szName, codePage);
+    std::string value = Unicode2Ansi(szValue, codePage);
+    CHttpToolA::AddHeader(hRequest, name.c_str(), value.c_str());
+}
+
+void CHttpToolW::SendRequestEx(HINTERNET hRequest, DWORD totalBytes)
+{
+    if (!hRequest) ThrowArgument("CHttpToolW::SendRequestEx: hRequest can not be NULL.");
+    INTERNET_BUFFERSW buffers = {};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.dwBufferTotal = totalBytes;
+    if (!::HttpSendRequestExW(hRequest, &buffers, nullptr, 0, 0))
+        ThrowException(HTTPCLIENT_ERR_HTTPSENDREQUESTEX_FAILED);
+}
+
+void CHttpToolW::InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWORD cbyBuff)
+{
+    if (!hRequest) ThrowArgument("CHttpToolW::InternetWriteFile: hRequest can not be NULL.");
+    if (!pbyBuff) ThrowArgument("CHttpToolW::InternetWriteFile: pbyBuff can not be NULL.");
+    if (!cbyBuff) ThrowArgument("CHttpToolW::InternetWriteFile: cbyBuff can not be zero.");
+    while (cbyBuff) {
+        DWORD written = 0;
+        // A call that takes nothing would loop for ever: a failure too.
+        if (!::InternetWriteFile(hRequest, pbyBuff, cbyBuff, &written) || written == 0 || written > cbyBuff)
+            ThrowException(HTTPCLIENT_ERR_INTERNETWRITEFILE_FAILED);
+        pbyBuff += written;
+        cbyBuff -= written;
+    }
+}
+
+void CHttpToolW::EndRequest(HINTERNET hRequest)
+{
+    if (!hRequest) ThrowArgument("CHttpToolW::EndRequest: hRequest can not be NULL.");
+    if (!::HttpEndRequestW(hRequest, nullptr, 0, 0)) ThrowException(HTTPCLIENT_ERR_HTTPENDREQUEST_FAILED);
+}
+
+void CHttpToolW::CloseInternetHandle(HINTERNET handle)
+{
+    if (handle) ::InternetCloseHandle(handle);
+}
+
+HANDLE CHttpToolW::OpenFile(const wchar_t* szFilePath)
+{
+    if (!szFilePath) ThrowArgument("CHttpToolW::OpenFile: szFilePath can not be NULL.");
+    return ::CreateFileW(szFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+DWORD CHttpToolW::GetFileSize(HANDLE hFile, const wchar_t* szFilePath)
+{
+    if (!hFile) ThrowArgument("CHttpToolW::GetFileSize: hFile can not be NULL.");
+    if (!szFilePath) ThrowArgument("CHttpToolW::GetFileSize: szFilePath can not be NULL.");
+    DWORD size = ::GetFileSize(hFile, nullptr);
+    if (size == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR)
+        ThrowException(HTTPCLIENT_ERR_GETFILESIZE_FAILED, ::GetLastError(), szFilePath);
+    return size;
+}
+
+std::string CHttpToolW::GetMimeType(HANDLE hFile, UINT codePage)
+{
+    if (!hFile) ThrowArgument("CHttpToolW::GetMimeType: hFile can not be NULL.");
+    if (IsUtfCodePage(codePage))
+        ThrowArgument("CHttpToolW::GetMimeType: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
+    BYTE head[256];
+    DWORD read = ReadFile(hFile, head, sizeof head);
+    if (::SetFilePointer(hFile, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        ::GetLastError() != NO_ERROR)
+        ThrowException(HTTPCLIENT_ERR_SETFILEPOINTER_FAILED);
+
+    // Loaded when needed: the sniffer is the only call into that library.
+    typedef HRESULT(WINAPI * FindMime)(LPBC, LPCWSTR, LPVOID, DWORD, LPCWSTR, DWORD, LPWSTR*, DWORD);
+    static FindMime find = [] {
+        HMODULE module = ::LoadLibraryW(L"urlmon.dll");
+        return module ? reinterpret_cast<FindMime>(reinterpret_cast<void*>(::GetProcAddress(module, "FindMimeFromData")))
+                      : nullptr;
+    }();
+    std::string mime = "application/octet-stream";
+    LPWSTR answer = nullptr;
+    if (find && read && SUCCEEDED(find(nullptr, nullptr, head, read, nullptr, 0, &answer, 0)) && answer) {
+        std::string converted = Unicode2Ansi(answer, codePage);
+        if (!converted.empty()) mime = converted;
+    }
+    if (answer) ::CoTaskMemFree(answer);
+    return mime;
+}
+
+DWORD CHttpToolW::ReadFile(HANDLE hFile, void* buffer, DWORD bytes)
+{
+    DWORD read = 0;
+    if (!::ReadFile(hFile, buffer, bytes, &read, nullptr)) ThrowException(HTTPCLIENT_ERR_READFILE_FAILED);
+    return read;
+}
+
+void CHttpToolW::CloseFile(HANDLE hFile)
+{
+    if (hFile && hFile != INVALID_HANDLE_VALUE) ::CloseHandle(hFile);
+}
+
+HINTERNET CHttpToolA::OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName, DWORD flags,
+                                  const char* szReferer)
+{
+    if (!hConnection) CHttpToolW::ThrowArgument("CHttpToolA::OpenRequest: hConnection can not be NULL.");
+    if (!szObjectName) CHttpToolW::ThrowArgument("CHttpToolA::OpenRequest: szObjectName can not be NULL.");
+    if (!*szObjectName)
+        CHttpToolW::ThrowArgument("CHttpToolA::OpenRequest: szObjectName can not be an empty string.");
+    const char* accept[] = {"*/*", nullptr};
+    HINTERNET handle = ::HttpOpenRequestA(hConnection, szVerb, szObjectName, "HTTP/1.1", szReferer, accept, flags, 0);
+    if (!handle) CHttpToolW::ThrowException(HTTPCLIENT_ERR_HTTPOPENREQUEST_FAILED);
+    return handle;
+}
+
+void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* szValue)
+{
+    if (!hRequest) CHttpToolW::ThrowArgument("CHttpToolA::AddHeader: hRequest can not be NULL.");
+    if (!szName) CHttpToolW::ThrowArgument("CHttpToolA::AddHeader: szName can not be NULL.");
+    std::string line = std::string(szName) + ": " + (szValue ? szValue : "") + "\r\n";
+    if (!::HttpAddRequestHeadersA(hRequest, line.c_str(), static_cast<DWORD>(line.size()), HTTP_ADDREQ_FLAG_ADD))
+        CHttpToolW::ThrowException(HTTPCLIENT_ERR_HTTPADDREQUESTHEADERS_FAILED);
+}
+
+// ---------------------------------------------------------------- encoder
+
+DWORD CHttpEncoderW::Utf8EncodeLen(const wchar_t* szStr)
+{
+    return static_cast<DWORD>(Encode(CP_UTF8, szStr).size());
+}
+
+std::string CHttpEncoderW::Utf8Encode(const wchar_t* szBuff)
+{
+    if (!szBuff) CHttpToolW::ThrowArgument("CHttpEncoderW::Utf8Encode: szBuff can not be NULL.");
+    return Encode(CP_UTF8, szBuff);
+}
+
+DWORD CHttpEncoderW::AnsiEncodeLen(const wchar_t* szStr, UINT codePage)
+{
+    if (IsUtfCodePage(codePage))
+        CHttpToolW::ThrowArgument("CHttpEncoderW::AnsiEncodeLen: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
+    return static_cast<DWORD>(Encode(codePage, szStr).size());
+}
+
+std::string CHttpEncoderW::AnsiEncode(const wchar_t* szBuff, UINT codePage)
+{
+    if (!szBuff) CHttpToolW::ThrowArgument("CHttpEncoderW::AnsiEncode: szBuff can not be NULL.");
+    if (IsUtfCodePage(codePage))
+        CHttpToolW::ThrowArgument("CHttpEncoderW::AnsiEncode: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
+    return Encode(codePage, szBuff);
+}
+
+} // namespace Vexel
