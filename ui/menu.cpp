@@ -1,1 +1,369 @@
 #include "ui/menu.h"
+
+#include "ui/fonts.h"
+#include "ui/resources.h"
+
+#include <tinyxml.h>
+
+#include <algorithm>
+
+namespace SkinEngine {
+
+const wchar_t kSkinMenuClass[] = L"SkinEngineMenu";
+
+namespace {
+
+// Metrics beyond this make no sense on any screen; documents cannot ask more.
+const int kMaxMetric = 1000;
+
+int Metric(const char* value, int fallback)
+{
+    int out = fallback;
+    if (value) ParseSkinInt(value, out);
+    return std::max(0, std::min(out, kMaxMetric));
+}
+
+std::wstring Wide(const char* utf8)
+{
+    if (!utf8) return std::wstring();
+    const std::u16string text = Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Text(const char* value)
+{
+    return value ? std::string(value) : std::string();
+}
+
+SIZE NaturalSize(const SkinContext& ctx, const std::string& name)
+{
+    const CSkinBase* skin = ctx.FindSkin(name);
+    SIZE size = skin ? skin->GetSize() : SIZE{0, 0};
+    if (size.cx < 0 || size.cy < 0) size = SIZE{0, 0};
+    return size;
+}
+
+HFONT MenuFont(const SkinContext& ctx)
+{
+    return SkinFonts().Get("", ctx.defaultFace);
+}
+
+}  // namespace
+
+// --- Model ---
+
+bool SkinMenu::Load(const std::string& xml)
+{
+    *this = SkinMenu();
+    TiXmlDocument doc;
+    if (!ParseXml(xml, doc)) return false;
+    const TiXmlElement* root = doc.RootElement();
+    if (!root || std::string(root->Value()) != "menu") return false;
+
+    itemSkin = Text(root->Attribute("itemskin"));
+    iconSkin = Text(root->Attribute("iconskin"));
+    checkSkin = Text(root->Attribute("checkskin"));
+    sepSkin = Text(root->Attribute("sepskin"));
+    bgSkin = Text(root->Attribute("bgskin"));
+    itemHeight = std::max(1, Metric(root->Attribute("itemheight"), itemHeight));
+    iconMargin = Metric(root->Attribute("iconmargin"), iconMargin);
+    textMargin = Metric(root->Attribute("textmargin"), textMargin);
+
+    for (const TiXmlElement* child = root->FirstChildElement(); child && items.size() < kMaxItems;
+         child = child->NextSiblingElement()) {
+        const std::string tag = child->Value();
+        SkinMenuItem item;
+        if (tag == "sep") {
+            item.separator = true;
+        } else if (tag == "item") {
+            if (const char* id = child->Attribute("id")) ParseSkinInt(id, item.id);
+            item.text = Wide(child->GetText());
+            int disable = 0;
+            if (const char* value = child->Attribute("disable")) ParseSkinInt(value, disable);
+            item.disabled = disable != 0;
+        } else {
+            continue;
+        }
+        items.push_back(std::move(item));
+    }
+    return true;
+}
+
+// --- Geometry ---
+
+SkinMenuLayout LayoutSkinMenu(const SkinMenu& menu, const SkinContext& ctx)
+{
+    SkinMenuLayout layout;
+    const SIZE icon = NaturalSize(ctx, menu.iconSkin);
+    layout.textLeft = menu.iconMargin + (icon.cx > 0 ? static_cast<int>(icon.cx) : kMenuIconWidth) + menu.textMargin;
+    const int sepHeight = std::max<int>(kMenuSepHeight, NaturalSize(ctx, menu.sepSkin).cy);
+
+    int widest = 0;
+    if (HDC dc = CreateCompatibleDC(nullptr)) {
+        HFONT font = MenuFont(ctx);
+        HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+        for (const SkinMenuItem& item : menu.items) {
+            if (item.separator || item.text.empty()) continue;
+            RECT r = {0, 0, 0, 0};
+            DrawTextW(dc, item.text.c_str(), static_cast<int>(item.text.size()), &r,
+                      DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+            widest = std::max(widest, static_cast<int>(r.right - r.left));
+        }
+        if (old) SelectObject(dc, old);
+        DeleteDC(dc);
+    }
+    widest = std::min(widest, 4 * kMaxMetric);  // an absurdly long text is cut when drawn
+
+    const int width = std::max(kMenuMinWidth, 2 * kMenuBorder + layout.textLeft + widest + menu.textMargin);
+    int y = kMenuBorder;
+    for (const SkinMenuItem& item : menu.items) {
+        const int height = item.separator ? sepHeight : menu.itemHeight;
+        layout.rows.push_back(SkinRect{kMenuBorder, y, width - kMenuBorder, y + height});
+        y += height;
+    }
+    layout.size = SkinSize{width, y + kMenuBorder};
+    return layout;
+}
+
+int SkinMenuItemAt(const SkinMenu& menu, const SkinMenuLayout& layout, POINT pt)
+{
+    for (size_t i = 0; i < layout.rows.size() && i < menu.items.size(); ++i)
+        if (layout.rows[i].Contains(pt.x, pt.y)) return menu.items[i].Choosable() ? static_cast<int>(i) : -1;
+    return -1;
+}
+
+// --- Painting ---
+
+void PaintSkinMenu(HDC hdc, const SkinMenu& menu, const SkinMenuLayout& layout, const SkinContext& ctx, int hot)
+{
+    const RECT all = {0, 0, layout.size.cx, layout.size.cy};
+    HBRUSH white = CreateSolidBrush(RGB(255, 255, 255));
+    FillRect(hdc, &all, white);
+    DeleteObject(white);
+    if (const CSkinBase* bg = ctx.FindSkin(menu.bgSkin)) bg->Draw(hdc, all, 0);
+
+    const CSkinBase* itemSkin = ctx.FindSkin(menu.itemSkin);
+    const CSkinBase* sepSkin = ctx.FindSkin(menu.sepSkin);
+    const auto* strip = dynamic_cast<const CSkinImageList*>(itemSkin);
+    const unsigned hotState = strip && strip->stateCount >= 2 ? 1 : 0;
+    const int sepBand = std::max<int>(1, NaturalSize(ctx, menu.sepSkin).cy);
+
+    HFONT font = MenuFont(ctx);
+    HGDIOBJ oldFont = font ? SelectObject(hdc, font) : nullptr;
+    const int oldMode = SetBkMode(hdc, TRANSPARENT);
+    const COLORREF oldColour = GetTextColor(hdc);
+    for (size_t i = 0; i < layout.rows.size() && i < menu.items.size(); ++i) {
+        const SkinMenuItem& item = menu.items[i];
+        const SkinRect& row = layout.rows[i];
+        if (item.separator) {
+            const int top = row.top + (row.Height() - sepBand) / 2;
+            const RECT band = {row.left + menu.iconMargin, top, std::max(row.left, row.right - menu.iconMargin),
+                               top + sepBand};
+            if (sepSkin && band.right > band.left) sepSkin->Draw(hdc, band, 0);
+            continue;
+        }
+        const RECT r = {row.left, row.top, row.right, row.bottom};
+        if (static_cast<int>(i) == hot && item.Choosable() && itemSkin) itemSkin->Draw(hdc, r, hotState);
+        RECT text = {row.left + layout.textLeft, row.top, std::max(row.left, row.right - menu.textMargin), row.bottom};
+        SetTextColor(hdc, item.disabled ? kMenuDisabledColor : kMenuTextColor);
+        DrawTextW(hdc, item.text.c_str(), static_cast<int>(item.text.size()), &text,
+                  DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+    }
+    SetTextColor(hdc, oldColour);
+    SetBkMode(hdc, oldMode);
+    if (oldFont) SelectObject(hdc, oldFont);
+}
+
+// --- The popup ---
+
+namespace {
+
+struct Popup {
+    const SkinMenu* menu;
+    const SkinContext* ctx;
+    SkinMenuLayout layout;
+    HWND wnd = nullptr;
+    int hot = -1;
+    bool done = false;
+    int chosen = 0;
+
+    void Finish(int id)
+    {
+        if (done) return;
+        done = true;
+        chosen = id;
+    }
+
+    void SetHot(int index)
+    {
+        if (index == hot) return;
+        hot = index;
+        InvalidateRect(wnd, nullptr, FALSE);
+    }
+
+    // The next choosable item from `hot` in direction `step`, wrapping.
+    void MoveHot(int step)
+    {
+        const int count = static_cast<int>(menu->items.size());
+        int index = hot;
+        for (int n = 0; n < count; ++n) {
+            index = index < 0 ? (step > 0 ? 0 : count - 1) : (index + step + count) % count;
+            if (menu->items[static_cast<size_t>(index)].Choosable()) {
+                SetHot(index);
+                return;
+            }
+        }
+    }
+
+    void Choose(int index)
+    {
+        if (index >= 0 && menu->items[static_cast<size_t>(index)].Choosable())
+            Finish(menu->items[static_cast<size_t>(index)].id);
+    }
+
+    bool Inside(LPARAM lParam) const
+    {
+        const int x = static_cast<short>(LOWORD(lParam)), y = static_cast<short>(HIWORD(lParam));
+        return x >= 0 && y >= 0 && x < layout.size.cx && y < layout.size.cy;
+    }
+
+    int ItemAt(LPARAM lParam) const
+    {
+        const POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        return SkinMenuItemAt(*menu, layout, pt);
+    }
+
+    void Paint()
+    {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(wnd, &ps);
+        CSkinDib dib(layout.size.cx, layout.size.cy);
+        if (dib.ok()) {
+            PaintSkinMenu(dib.Dc(), *menu, layout, *ctx, hot);
+            GdiFlush();
+            BitBlt(dc, 0, 0, layout.size.cx, layout.size.cy, dib.Dc(), 0, 0, SRCCOPY);
+        }
+        EndPaint(wnd, &ps);
+    }
+};
+
+LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_NCCREATE) {
+        auto* popup = static_cast<Popup*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        popup->wnd = wnd;
+        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(popup));
+    }
+    auto* popup = reinterpret_cast<Popup*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+    if (!popup) return DefWindowProcW(wnd, msg, wParam, lParam);
+
+    switch (msg) {
+    case WM_PAINT: popup->Paint(); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_MOUSEMOVE: popup->SetHot(popup->ItemAt(lParam)); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        // With the capture every click arrives here; one outside dismisses.
+        if (!popup->Inside(lParam)) popup->Finish(0);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP: popup->Choose(popup->ItemAt(lParam)); return 0;
+    case WM_KEYDOWN:
+        switch (wParam) {
+        case VK_ESCAPE: popup->Finish(0); break;
+        case VK_UP: popup->MoveHot(-1); break;
+        case VK_DOWN: popup->MoveHot(1); break;
+        case VK_RETURN: popup->Choose(popup->hot); break;
+        }
+        return 0;
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) popup->Finish(0);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != wnd) popup->Finish(0);
+        return 0;
+    case WM_CANCELMODE: popup->Finish(0); return 0;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    }
+    return DefWindowProcW(wnd, msg, wParam, lParam);
+}
+
+bool RegisterPopupClass()
+{
+    static const bool registered = [] {
+        WNDCLASSEXW wc = {};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = PopupProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.lpszClassName = kSkinMenuClass;
+        return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    return registered;
+}
+
+// Top-left corner so that the popup stays on the screen: left of and above
+// `at` where it would run past the work area's right or bottom edge.
+POINT PlacePopup(POINT at, SkinSize size)
+{
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    RECT work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (GetMonitorInfoW(MonitorFromPoint(at, MONITOR_DEFAULTTONEAREST), &info)) work = info.rcWork;
+    POINT pos = at;
+    if (pos.x + size.cx > work.right) pos.x -= size.cx;
+    if (pos.y + size.cy > work.bottom) pos.y -= size.cy;
+    pos.x = std::max(pos.x, work.left);
+    pos.y = std::max(pos.y, work.top);
+    return pos;
+}
+
+}  // namespace
+
+int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POINT at)
+{
+    if (menu.items.empty() || !RegisterPopupClass()) return 0;
+    Popup popup;
+    popup.menu = &menu;
+    popup.ctx = &ctx;
+    popup.layout = LayoutSkinMenu(menu, ctx);
+    const POINT pos = PlacePopup(at, popup.layout.size);
+    HWND wnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kSkinMenuClass, L"", WS_POPUP, pos.x, pos.y,
+                               popup.layout.size.cx, popup.layout.size.cy, owner, nullptr,
+                               GetModuleHandleW(nullptr), &popup);
+    if (!wnd) return 0;
+
+    ShowWindow(wnd, SW_SHOW);
+    SetForegroundWindow(wnd);
+    SetFocus(wnd);
+    SetCapture(wnd);
+    UpdateWindow(wnd);
+
+    bool quit = false;
+    WPARAM quitCode = 0;
+    while (!popup.done) {
+        MSG msg;
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            quit = true;
+            quitCode = msg.wParam;
+            break;
+        }
+        if (got == -1) break;
+        // Keys go to the menu whichever window has the focus.
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) msg.hwnd = wnd;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        if (owner && !IsWindow(owner)) popup.Finish(0);
+    }
+    popup.done = true;  // what follows (capture, destruction) must not change the outcome
+    const int chosen = popup.chosen;
+    if (GetCapture() == wnd) ReleaseCapture();
+    DestroyWindow(wnd);
+    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    if (chosen != 0 && owner) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    return chosen;
+}
+
+}  // namespace SkinEngine
