@@ -128,6 +128,27 @@ CSkinControl* CSkinControl::FindById(int id)
 
 // --- Mouse and window ---
 
+namespace {
+// The windows are all on the main thread.
+std::vector<IControlWatcher*>& Watchers()
+{
+    static std::vector<IControlWatcher*> watchers;
+    return watchers;
+}
+}  // namespace
+
+void WatchControls(IControlWatcher* watcher, bool watch)
+{
+    auto& list = Watchers();
+    list.erase(std::remove(list.begin(), list.end(), watcher), list.end());
+    if (watch) list.push_back(watcher);
+}
+
+CSkinControl::~CSkinControl()
+{
+    for (IControlWatcher* watcher : Watchers()) watcher->ControlGone(this);
+}
+
 bool CSkinControl::IsShown() const
 {
     for (const CSkinControl* c = this; c; c = c->m_parent)

@@ -90,6 +90,15 @@ public:
                    int value = 0);
 };
 
+// Hosts keep pointers to controls (the one under the mouse, timers); a
+// control that goes away (list rows deleted by code) tells them first.
+class IControlWatcher {
+public:
+    virtual ~IControlWatcher() = default;
+    virtual void ControlGone(CSkinControl* control) = 0;
+};
+void WatchControls(IControlWatcher* watcher, bool watch);
+
 // Control state bits of the `state` attribute.
 enum : unsigned {
     kStateChecked = 0x04,
@@ -99,7 +108,7 @@ enum : unsigned {
 class CSkinControl {
 public:
     CSkinControl() = default;
-    virtual ~CSkinControl() = default;
+    virtual ~CSkinControl();
     CSkinControl(const CSkinControl&) = delete;
     CSkinControl& operator=(const CSkinControl&) = delete;
 

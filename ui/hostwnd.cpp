@@ -1,1 +1,438 @@
 #include "ui/hostwnd.h"
+
+#include "app/log.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace SkinEngine {
+
+namespace {
+
+const wchar_t kClassName[] = L"PylonixSkinHost";
+
+std::wstring Wide(const std::string& utf8)
+{
+    const std::u16string text = Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+DWORD StyleOf(const LayerHeader& header)
+{
+    DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+    if (header.resize) style |= WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    if (header.appwin) style |= WS_SYSMENU | WS_MINIMIZEBOX;
+    return style;
+}
+
+}  // namespace
+
+SkinHostWnd::SkinHostWnd() : m_alive(std::make_shared<bool>(true))
+{
+    WatchControls(this, true);
+}
+
+SkinHostWnd::~SkinHostWnd()
+{
+    *m_alive = false;
+    Destroy();
+    WatchControls(this, false);
+}
+
+bool SkinHostWnd::RegisterWindowClass()
+{
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) return true;
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kClassName;
+    return RegisterClassExW(&wc) != 0;
+}
+
+HWND SkinHostWnd::Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source, HWND owner,
+                         DWORD style, ControlFactory& factory)
+{
+    if (m_hwnd || !RegisterWindowClass()) return nullptr;
+    if (!m_layer.Build(doc, pools, source, factory)) return nullptr;
+    const LayerHeader& header = m_layer.Header();
+    ParseIntList(header.ncRect, m_ncBorder, 4);
+    int minSize[2] = {0, 0};
+    if (ParseIntList(header.minsize, minSize, 2)) m_minSize = SIZE{minSize[0], minSize[1]};
+
+    DWORD exStyle = header.appwin ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
+    if (header.translucent) exStyle |= WS_EX_LAYERED;
+    CreateWindowExW(exStyle, kClassName, Wide(header.title).c_str(), style ? style : StyleOf(header),
+                    CW_USEDEFAULT, CW_USEDEFAULT, header.width, header.height, owner, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    if (!m_hwnd) {
+        WriteLog("SkinHostWnd: window \"%s\" not created (%lu)", header.title.c_str(), GetLastError());
+        return nullptr;
+    }
+    // A layered window shows nothing until told how to blend.
+    if (header.translucent) SetLayeredWindowAttributes(m_hwnd, 0, 255, LWA_ALPHA);
+    // The client area is the whole window (see WM_NCCALCSIZE), so this is the layer's size.
+    SetWindowPos(m_hwnd, nullptr, 0, 0, header.width, header.height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    return m_hwnd;
+}
+
+void SkinHostWnd::Destroy()
+{
+    if (m_hwnd) DestroyWindow(m_hwnd);
+}
+
+int SkinHostWnd::RunModal()
+{
+    if (!m_hwnd) return -1;
+    HWND owner = GetWindow(m_hwnd, GW_OWNER);
+    const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
+    m_modal = true;
+    m_modalResult = -1;
+    std::shared_ptr<bool> alive = m_alive;
+    ShowWindow(m_hwnd, SW_SHOW);
+    MSG msg;
+    while (*alive && m_modal && m_hwnd) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (ownerWasEnabled) EnableWindow(owner, TRUE);
+    if (!*alive) return -1;
+    m_modal = false;
+    if (m_hwnd) ShowWindow(m_hwnd, SW_HIDE);
+    if (owner) SetActiveWindow(owner);
+    return m_modalResult;
+}
+
+void SkinHostWnd::EndModal(int code)
+{
+    m_modalResult = code;
+    m_modal = false;
+    if (m_hwnd) PostMessageW(m_hwnd, WM_NULL, 0, 0);  // wakes the loop
+}
+
+// --- For application code ---
+
+bool SkinHostWnd::SetControlText(int id, const std::wstring& text)
+{
+    CSkinControl* control = FindControl(id);
+    if (!control) return false;
+    control->SetText(text);
+    Invalidate(control->Rect());
+    return true;
+}
+
+bool SkinHostWnd::ShowControl(int id, bool visible)
+{
+    CSkinControl* control = FindControl(id);
+    if (!control) return false;
+    if (control->Visible() != visible) {
+        control->SetVisible(visible);
+        RequestLayout();
+    }
+    return true;
+}
+
+bool SkinHostWnd::SetControlState(int id, unsigned state)
+{
+    CSkinControl* control = FindControl(id);
+    if (!control) return false;
+    control->SetSkinState(state);
+    Invalidate(control->Rect());
+    return true;
+}
+
+bool SkinHostWnd::SetProgress(int id, int value)
+{
+    auto* bar = FindAs<CSkinProgress>(id);
+    if (!bar) return false;
+    bar->SetValue(value);
+    Invalidate(bar->Rect());
+    return true;
+}
+
+void SkinHostWnd::Redraw()
+{
+    if (m_hwnd) RedrawWindow(m_hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+// --- ISkinHost ---
+
+LRESULT SkinHostWnd::SendNotify(SkinNotify& notify)
+{
+    if (!m_hwnd) return 0;
+    notify.hdr.hwndFrom = m_hwnd;
+    return SendMessageW(m_hwnd, WM_NOTIFY, kEngineNotifyId, reinterpret_cast<LPARAM>(&notify));
+}
+
+void SkinHostWnd::Invalidate(const SkinRect& rect)
+{
+    if (!m_hwnd) return;
+    const RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    InvalidateRect(m_hwnd, &r, FALSE);
+}
+
+void SkinHostWnd::RequestLayout()
+{
+    m_layer.Layout(m_layer.Width(), m_layer.Height());
+    // The control under the mouse may have been hidden.
+    if (m_hover && !m_hover->IsShown()) {
+        CSkinControl* gone = m_hover;
+        m_hover = nullptr;
+        gone->OnMouseLeave(*this);
+    }
+    if (m_hwnd) InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+void SkinHostWnd::StartTimer(CSkinControl* control, UINT ms)
+{
+    if (!m_hwnd || !control) return;
+    // The control's address is the timer's identifier.
+    if (::SetTimer(m_hwnd, reinterpret_cast<UINT_PTR>(control), std::max<UINT>(ms, USER_TIMER_MINIMUM), nullptr))
+        m_timers.insert(control);
+}
+
+void SkinHostWnd::StopTimer(CSkinControl* control)
+{
+    if (m_timers.erase(control) && m_hwnd) ::KillTimer(m_hwnd, reinterpret_cast<UINT_PTR>(control));
+}
+
+void SkinHostWnd::ControlGone(CSkinControl* control)
+{
+    if (m_hover == control) m_hover = nullptr;
+    if (m_pressed == control) m_pressed = nullptr;
+    StopTimer(control);
+}
+
+// --- Messages ---
+
+LRESULT CALLBACK SkinHostWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    SkinHostWnd* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<SkinHostWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<SkinHostWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->m_hwnd = nullptr;
+        self->m_modal = false;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_CREATE:
+        m_layer.Body()->Attach(*this);
+        return 0;
+    case WM_DESTROY:
+        for (CSkinControl* control : std::set<CSkinControl*>(m_timers)) StopTimer(control);
+        m_layer.Body()->Detach();
+        m_hover = m_pressed = nullptr;
+        return 0;
+    case WM_NCCALCSIZE:
+        // The skin draws the frame: the client area is the whole window.
+        return wParam ? 0 : DefWindowProcW(m_hwnd, msg, wParam, lParam);
+    case WM_NCACTIVATE:
+        // -1: no frame painting on activation changes.
+        return DefWindowProcW(m_hwnd, msg, wParam, -1);
+    case WM_NCHITTEST: {
+        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        ScreenToClient(m_hwnd, &pt);
+        return HitTestFrame(pt);
+    }
+    case WM_GETMINMAXINFO: {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        if (m_minSize.cx > 0) info->ptMinTrackSize.x = m_minSize.cx;
+        if (m_minSize.cy > 0) info->ptMinTrackSize.y = m_minSize.cy;
+        // Maximised, a frameless window covers the work area, not the taskbar.
+        MONITORINFO monitor = {};
+        monitor.cbSize = sizeof(monitor);
+        if (GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+            info->ptMaxPosition.x = monitor.rcWork.left - monitor.rcMonitor.left;
+            info->ptMaxPosition.y = monitor.rcWork.top - monitor.rcMonitor.top;
+            info->ptMaxSize.x = monitor.rcWork.right - monitor.rcWork.left;
+            info->ptMaxSize.y = monitor.rcWork.bottom - monitor.rcWork.top;
+        }
+        return 0;
+    }
+    case WM_SIZE:
+        OnSize(LOWORD(lParam), HIWORD(lParam));
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // painting covers everything
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && SetCursorForHover()) return TRUE;
+        break;
+    case WM_MOUSEMOVE:
+        MouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_MOUSELEAVE:
+        m_trackingLeave = false;
+        MouseLeave();
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        ButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_LBUTTONUP:
+        ButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Capture taken away mid-press: release without a click.
+        if (m_pressed && reinterpret_cast<HWND>(lParam) != m_hwnd) {
+            CSkinControl* pressed = m_pressed;
+            m_pressed = nullptr;
+            pressed->OnMouseUp(POINT{INT_MIN, INT_MIN}, *this);
+        }
+        return 0;
+    case WM_MOUSEWHEEL:
+        Wheel(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_TIMER: {
+        auto* control = reinterpret_cast<CSkinControl*>(wParam);
+        if (m_timers.count(control)) control->OnTimer(*this);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hwnd, msg, wParam, lParam);
+}
+
+LRESULT SkinHostWnd::HitTestFrame(POINT pt) const
+{
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    if ((GetWindowLongW(m_hwnd, GWL_STYLE) & WS_THICKFRAME) && !IsZoomed(m_hwnd)) {
+        const bool left = pt.x < m_ncBorder[0], top = pt.y < m_ncBorder[1];
+        const bool right = pt.x >= client.right - m_ncBorder[2], bottom = pt.y >= client.bottom - m_ncBorder[3];
+        if (top && left) return HTTOPLEFT;
+        if (top && right) return HTTOPRIGHT;
+        if (bottom && left) return HTBOTTOMLEFT;
+        if (bottom && right) return HTBOTTOMRIGHT;
+        if (left) return HTLEFT;
+        if (right) return HTRIGHT;
+        if (top) return HTTOP;
+        if (bottom) return HTBOTTOM;
+    }
+    CSkinControl* body = m_layer.Body();
+    for (CSkinControl* c = body ? body->HitTest(pt) : nullptr; c; c = c->Parent()) {
+        const LRESULT where = c->NcHitTest(pt);
+        if (where != HTCLIENT) return where;
+    }
+    return HTCLIENT;
+}
+
+void SkinHostWnd::OnSize(int width, int height)
+{
+    m_layer.Layout(width, height);
+    InvalidateRect(m_hwnd, nullptr, FALSE);
+}
+
+void SkinHostWnd::OnPaint()
+{
+    PAINTSTRUCT ps;
+    HDC hdc = BeginPaint(m_hwnd, &ps);
+    RECT client;
+    GetClientRect(m_hwnd, &client);
+    const int width = client.right, height = client.bottom;
+    if (width > 0 && height > 0) {
+        if (!m_buffer || m_buffer->Width() != width || m_buffer->Height() != height)
+            m_buffer = std::make_unique<CSkinDib>(width, height);
+        if (m_buffer->ok()) {
+            // Drawn in full off screen, then copied in one go: no flicker.
+            FillRect(m_buffer->Dc(), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            m_layer.Paint(m_buffer->Dc());
+            BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                   ps.rcPaint.bottom - ps.rcPaint.top, m_buffer->Dc(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+        }
+    }
+    EndPaint(m_hwnd, &ps);
+}
+
+// --- Mouse ---
+
+void SkinHostWnd::MouseMove(POINT pt)
+{
+    if (!m_trackingLeave) {
+        TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, m_hwnd, 0};
+        m_trackingLeave = TrackMouseEvent(&track) != FALSE;
+    }
+    CSkinControl* body = m_layer.Body();
+    CSkinControl* now = body ? body->HitTest(pt) : nullptr;
+    if (now == m_hover) return;
+    std::shared_ptr<bool> alive = m_alive;
+    CSkinControl* before = m_hover;
+    m_hover = now;
+    if (before) before->OnMouseLeave(*this);
+    if (*alive && m_hover) m_hover->OnMouseEnter(*this);
+}
+
+void SkinHostWnd::MouseLeave()
+{
+    if (!m_hover) return;
+    CSkinControl* before = m_hover;
+    m_hover = nullptr;
+    before->OnMouseLeave(*this);
+}
+
+void SkinHostWnd::ButtonDown(POINT pt)
+{
+    MouseMove(pt);
+    if (!m_hover) return;
+    m_pressed = m_hover;
+    SetCapture(m_hwnd);
+    m_pressed->OnMouseDown(pt, *this);
+}
+
+void SkinHostWnd::ButtonUp(POINT pt)
+{
+    CSkinControl* pressed = m_pressed;
+    m_pressed = nullptr;
+    if (GetCapture() == m_hwnd) ReleaseCapture();
+    // The click may close or destroy the window; nothing below needs it.
+    if (pressed) pressed->OnMouseUp(pt, *this);
+}
+
+void SkinHostWnd::Wheel(POINT screen, int delta)
+{
+    POINT pt = screen;
+    ScreenToClient(m_hwnd, &pt);
+    CSkinControl* body = m_layer.Body();
+    for (CSkinControl* c = body ? body->HitTest(pt) : nullptr; c; c = c->Parent())
+        if (c->OnMouseWheel(delta, *this)) return;
+}
+
+bool SkinHostWnd::SetCursorForHover()
+{
+    for (CSkinControl* c = m_hover; c; c = c->Parent())
+        if (HCURSOR cursor = c->Cursor()) {
+            SetCursor(cursor);
+            return true;
+        }
+    return false;
+}
+
+}  // namespace SkinEngine

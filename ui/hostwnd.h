@@ -1,2 +1,105 @@
 #pragma once
+// The native window of a layer: a top-level window whose whole area is the
+// layer's client area (no system frame is drawn), laid out again on every
+// size change, painted through an off-screen bitmap, and the router of the
+// mouse into the control tree. Application windows derive from it and
+// override HandleMessage for what they answer themselves, the engine's
+// WM_NOTIFY (from control kEngineNotifyId) first of all.
 #include "ui/layer.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <set>
+#include <string>
+
+namespace SkinEngine {
+
+class SkinHostWnd : public ISkinHost, private IControlWatcher {
+public:
+    SkinHostWnd();
+    ~SkinHostWnd() override;
+    SkinHostWnd(const SkinHostWnd&) = delete;
+    SkinHostWnd& operator=(const SkinHostWnd&) = delete;
+
+    // Builds the layer and creates its window, hidden, at the layer's size
+    // (client area = window). The style comes from the layer's `resize` and
+    // `appwin` unless `style` is given; `translucent` makes it a layered
+    // window. Null when the layer does not build or the window cannot be made.
+    HWND Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source,
+                HWND owner = nullptr, DWORD style = 0, ControlFactory& factory = SkinControls());
+    // Shows the window and runs a message loop until EndModal; the owner is
+    // disabled meanwhile. The result is EndModal's code, or -1 when the window
+    // went away without it.
+    int RunModal();
+    void EndModal(int code);
+    void Destroy();
+
+    // --- For application code ---
+    CSkinLayer& Layer() { return m_layer; }
+    CSkinControl* FindControl(int id) const { return m_layer.FindById(id); }
+    template <class T>
+    T* FindAs(int id) const
+    {
+        return dynamic_cast<T*>(FindControl(id));
+    }
+    // Each is false when there is no control `id`; all repaint.
+    bool SetControlText(int id, const std::wstring& text);
+    bool ShowControl(int id, bool visible);
+    bool SetControlState(int id, unsigned state);
+    // Only for progress bars; false for any other control.
+    bool SetProgress(int id, int value);
+    void Redraw();
+    // The control under the mouse and the one being pressed (null if none).
+    CSkinControl* HoverControl() const { return m_hover; }
+    CSkinControl* PressedControl() const { return m_pressed; }
+
+    // --- ISkinHost ---
+    HWND Window() const override { return m_hwnd; }
+    const SkinContext& Context() const override { return m_layer.Context(); }
+    LRESULT SendNotify(SkinNotify& notify) override;
+    void Invalidate(const SkinRect& rect) override;
+    void RequestLayout() override;
+    void StartTimer(CSkinControl* control, UINT ms) override;
+    void StopTimer(CSkinControl* control) override;
+
+protected:
+    // Everything the window receives. Derived windows handle what they need
+    // and pass the rest here.
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Where a point of the client area lies for the frame: resizing borders
+    // of `ncRect` (when the window is sizeable and not maximised), else what
+    // the control under it says.
+    LRESULT HitTestFrame(POINT client) const;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static bool RegisterWindowClass();
+
+    void OnPaint();
+    void OnSize(int width, int height);
+    void MouseMove(POINT pt);
+    void MouseLeave();
+    void ButtonDown(POINT pt);
+    void ButtonUp(POINT pt);
+    void Wheel(POINT screen, int delta);
+    bool SetCursorForHover();
+    void ControlGone(CSkinControl* control) override;
+
+    HWND m_hwnd = nullptr;
+    CSkinLayer m_layer;
+    int m_ncBorder[4] = {0, 0, 0, 0};  // left, top, right, bottom
+    SIZE m_minSize = {0, 0};
+    std::unique_ptr<CSkinDib> m_buffer;
+    CSkinControl* m_hover = nullptr;
+    CSkinControl* m_pressed = nullptr;
+    bool m_trackingLeave = false;
+    std::set<CSkinControl*> m_timers;
+    bool m_modal = false;
+    int m_modalResult = -1;
+    // Set when the object is destroyed, so that a handler that destroyed its
+    // own window (a close button) does not touch it afterwards.
+    std::shared_ptr<bool> m_alive;
+};
+
+}  // namespace SkinEngine

@@ -1,1 +1,278 @@
+// The host window under Wine: a real top-level window built from a layer,
+// driven with real window messages, read back from the screen.
+#include "uitest.h"
+
+#include "app/controls.h"
+#include "ui/hostwnd.h"
+
 #include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace SkinEngine;
+
+namespace {
+
+LPARAM At(int x, int y)
+{
+    return MAKELPARAM(x, y);
+}
+
+// Records the engine's notifications and answers them.
+class RecordingWindow : public SkinHostWnd {
+public:
+    std::vector<SkinNotify> notifies;
+    LRESULT answer = 0;
+    // Run from inside a click: ends the modal loop.
+    int endWith = -1;
+    bool ownerEnabled = true;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_NOTIFY && wParam == kEngineNotifyId) {
+            notifies.push_back(*reinterpret_cast<SkinNotify*>(lParam));
+            HWND owner = GetWindow(Window(), GW_OWNER);
+            ownerEnabled = owner && IsWindowEnabled(owner);
+            if (endWith >= 0) EndModal(endWith);
+            return answer;
+        }
+        return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+class TickCounter : public CSkinControl {
+public:
+    int ticks = 0;
+    void OnTimer(ISkinHost& host) override { ++ticks; }
+};
+
+void Pump(DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < ms) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        Sleep(5);
+    }
+}
+
+const uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kGrey = 0x808080;
+
+class SkinHost : public SkinLayerTest {
+protected:
+    void SetUp() override
+    {
+        SkinLayerTest::SetUp();
+        RegisterApplicationControls(factory);
+        factory.Register<TickCounter>("ticker");
+        // Buttons: normal red, hover blue, pushed green, 20 pixels a state.
+        source.AddImage(1, BmpFile(60, 20, [](int x, int) { return x < 20 ? kRed : x < 40 ? kBlue : kGreen; }));
+    }
+    HWND Open(const std::string& layerXml, const std::string& skins = "", HWND owner = nullptr)
+    {
+        source.AddXml(kXmlStrings, "<string/>");
+        source.AddXml(kXmlSkins, "<skins><imglst name=\"btn\" src=\"1\" states=\"3\"/>" + skins + "</skins>");
+        source.AddXml(kXmlStyles, "<style/>");
+        source.AddXml(kXmlObjAttr, "<objattr><imgbtn skin=\"btn\"/><myimgbtn skin=\"btn\"/></objattr>");
+        EXPECT_TRUE(pools.Load(source));
+        EXPECT_TRUE(doc.Load(layerXml));
+        return wnd.Create(doc, pools, source, owner, 0, factory);
+    }
+    // What the screen shows at a client point of the window.
+    uint32_t ScreenPx(int x, int y)
+    {
+        HDC dc = GetDC(wnd.Window());
+        const COLORREF c = GetPixel(dc, x, y);
+        ReleaseDC(wnd.Window(), dc);
+        return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+    }
+    LRESULT Send(UINT msg, LPARAM lParam, WPARAM wParam = 0)
+    {
+        return SendMessageW(wnd.Window(), msg, wParam, lParam);
+    }
+
+    RecordingWindow wnd;
+};
+
+TEST_F(SkinHost, WindowFromTheLayerLaysOutOnEverySize)
+{
+    HWND hwnd = Open(u8"<layer title=\"系统设置\" width=\"300\" height=\"200\" resize=\"1\" minsize=\"200,150\""
+                     u8" ncRect=\"4,4,4,4\"><body>"
+                     u8"<div id=\"5\" pos=\"-45,0,-0,20\"/><div id=\"6\" pos=\"0,|-10,-0,|10\"/></body></layer>");
+    ASSERT_TRUE(hwnd);
+    wchar_t title[32] = {};
+    GetWindowTextW(hwnd, title, 32);
+    EXPECT_STREQ(title, L"系统设置");
+    EXPECT_TRUE(GetWindowLongW(hwnd, GWL_STYLE) & WS_THICKFRAME);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    EXPECT_EQ(client.right, 300);  // no system frame takes room
+    EXPECT_EQ(client.bottom, 200);
+
+    SetWindowPos(hwnd, nullptr, 0, 0, 500, 320, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(wnd.FindControl(5)->Rect(), (SkinRect{455, 0, 500, 20}));
+    EXPECT_EQ(wnd.FindControl(6)->Rect(), (SkinRect{0, 150, 500, 170}));
+
+    MINMAXINFO info = {};
+    Send(WM_GETMINMAXINFO, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 200);
+    EXPECT_EQ(info.ptMinTrackSize.y, 150);
+
+    // Resizing borders of ncRect, the rest is client area.
+    RECT window;
+    GetWindowRect(hwnd, &window);
+    EXPECT_EQ(Send(WM_NCHITTEST, At(window.left + 1, window.top + 1)), HTTOPLEFT);
+    EXPECT_EQ(Send(WM_NCHITTEST, At(window.right - 2, window.top + 100)), HTRIGHT);
+    EXPECT_EQ(Send(WM_NCHITTEST, At(window.left + 100, window.top + 100)), HTCLIENT);
+}
+
+TEST_F(SkinHost, PaintsTheSkinsAndFollowsVisibility)
+{
+    HWND hwnd = Open("<layer title=\"P\" width=\"200\" height=\"100\"><body>"
+                     "<img id=\"7\" pos=\"10,10,60,40\" skin=\"grey\"/>"
+                     "<imgbtn id=\"2\" pos=\"100,10\"/><imgbtn id=\"3\" pos=\"100,10,120,30\" show=\"0\" skin=\"grey\"/>"
+                     "</body></layer>",
+                     SolidSkin("grey", kGrey));
+    ASSERT_TRUE(hwnd);
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    wnd.Redraw();
+    Pump(100);
+    EXPECT_EQ(ScreenPx(30, 20), kGrey);
+    EXPECT_EQ(ScreenPx(5, 5), 0xFFFFFFu);
+    EXPECT_EQ(ScreenPx(110, 20), kRed);
+
+    // Two buttons on one place: code shows one and hides the other.
+    ASSERT_TRUE(wnd.ShowControl(2, false));
+    ASSERT_TRUE(wnd.ShowControl(3, true));
+    ASSERT_TRUE(wnd.ShowControl(7, false));
+    wnd.Redraw();
+    Pump(100);
+    EXPECT_EQ(ScreenPx(110, 20), kGrey);
+    EXPECT_EQ(ScreenPx(30, 20), 0xFFFFFFu);
+    EXPECT_FALSE(wnd.ShowControl(99, true));
+}
+
+TEST_F(SkinHost, MouseHoversPressesAndClicksOnlyWhenReleasedInside)
+{
+    ASSERT_TRUE(Open("<layer title=\"M\" width=\"200\" height=\"100\"><body>"
+                     "<imgbtn id=\"2\" pos=\"100,10\"/><imgbtn id=\"3\" pos=\"100,10\" show=\"0\"/>"
+                     "<text id=\"4\" pos=\"0,60,-0,-0\">label</text></body></layer>"));
+    CSkinControl* button = wnd.FindControl(2);
+    Send(WM_MOUSEMOVE, At(105, 15));
+    EXPECT_EQ(wnd.HoverControl(), button);
+    EXPECT_EQ(button->PaintState(), 1u);
+    Send(WM_LBUTTONDOWN, At(105, 15));
+    EXPECT_EQ(button->PaintState(), 2u);
+    wnd.answer = 42;
+    Send(WM_LBUTTONUP, At(106, 16));
+    ASSERT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(wnd.notifies[0].hdr.idFrom, kEngineNotifyId);
+    EXPECT_EQ(wnd.notifies[0].hdr.code, kNotifyClick);
+    EXPECT_EQ(wnd.notifies[0].hdr.hwndFrom, wnd.Window());
+    EXPECT_EQ(wnd.notifies[0].id, 2);
+    EXPECT_EQ(button->PaintState(), 1u);
+
+    // Pressed, then released outside: no click.
+    Send(WM_LBUTTONDOWN, At(105, 15));
+    Send(WM_MOUSEMOVE, At(10, 80));
+    Send(WM_LBUTTONUP, At(10, 80));
+    EXPECT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(button->PaintState(), 0u);
+    // A text takes no click; a click on the hidden twin's place goes to the shown one.
+    Send(WM_LBUTTONDOWN, At(10, 80));
+    Send(WM_LBUTTONUP, At(10, 80));
+    EXPECT_EQ(wnd.notifies.size(), 1u);
+    wnd.ShowControl(2, false);
+    wnd.ShowControl(3, true);
+    Send(WM_LBUTTONDOWN, At(105, 15));
+    Send(WM_LBUTTONUP, At(105, 15));
+    ASSERT_EQ(wnd.notifies.size(), 2u);
+    EXPECT_EQ(wnd.notifies[1].id, 3);
+}
+
+TEST_F(SkinHost, RowButtonsReportTheirRowAndDeletedRowsLeaveNoDanglingHover)
+{
+    ASSERT_TRUE(Open("<layer title=\"R\" width=\"200\" height=\"100\"><body>"
+                     "<mylistbox id=\"1131\" pos=\"0,0,-0,-0\" itemheight=\"40\"/></body></layer>"));
+    auto* list = wnd.FindAs<CMyListBox>(1131);
+    ASSERT_TRUE(list);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(list->AppendRow(std::string("<div><myimgbtn id=\"1\" pos=\"150,5\" name=\"fix\"/></div>"), pools,
+                                  factory),
+                  i);
+    wnd.Layer().Layout(200, 100);
+    // Row 1 spans 40..80.
+    Send(WM_LBUTTONDOWN, At(155, 50));
+    Send(WM_LBUTTONUP, At(155, 50));
+    ASSERT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(wnd.notifies[0].hdr.code, kNotifyRowClick);
+    EXPECT_EQ(wnd.notifies[0].rowIndex, 1);
+    EXPECT_EQ(wnd.notifies[0].row, list->Row(1));
+    EXPECT_EQ(wnd.notifies[0].control, list->FindInRow(1, 1));
+
+    // The wheel scrolls one row per notch (no scrollspeed): row 3 comes into view.
+    POINT screen = {10, 10};
+    ClientToScreen(wnd.Window(), &screen);
+    Send(WM_MOUSEWHEEL, MAKELPARAM(screen.x, screen.y), MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)));
+    EXPECT_EQ(list->ScrollOffset(), 40);
+    Send(WM_LBUTTONDOWN, At(155, 50));
+    Send(WM_LBUTTONUP, At(155, 50));
+    ASSERT_EQ(wnd.notifies.size(), 2u);
+    EXPECT_EQ(wnd.notifies[1].rowIndex, 2);
+
+    Send(WM_MOUSEMOVE, At(155, 50));
+    EXPECT_EQ(wnd.HoverControl(), list->FindInRow(2, 1));
+    list->DeleteAllRows();
+    EXPECT_EQ(wnd.HoverControl(), nullptr);
+    Send(WM_MOUSEMOVE, At(156, 51));
+    EXPECT_EQ(wnd.HoverControl(), list);
+}
+
+TEST_F(SkinHost, TimersTickUntilStoppedOrTheControlIsGone)
+{
+    ASSERT_TRUE(Open("<layer title=\"T\" width=\"100\" height=\"100\"><body><ticker id=\"1\"/><ticker id=\"2\"/>"
+                     "</body></layer>"));
+    auto* first = wnd.FindAs<TickCounter>(1);
+    auto* second = wnd.FindAs<TickCounter>(2);
+    wnd.StartTimer(first, 20);
+    wnd.StartTimer(second, 20);
+    Pump(300);
+    EXPECT_GE(first->ticks, 3);
+    wnd.StopTimer(first);
+    const int stopped = first->ticks;
+    const int running = second->ticks;
+    Pump(200);
+    EXPECT_EQ(first->ticks, stopped);
+    EXPECT_GT(second->ticks, running);
+}
+
+TEST_F(SkinHost, ModalLoopEndsWithTheCodeAndGivesTheOwnerBack)
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(owner);
+    ASSERT_TRUE(Open("<layer title=\"D\" width=\"100\" height=\"60\"><body><imgbtn id=\"1\" pos=\"0,0\"/></body>"
+                     "</layer>",
+                     "", owner));
+    wnd.endWith = 7;
+    // The click arrives once the loop runs; the owner is disabled meanwhile.
+    PostMessageW(wnd.Window(), WM_LBUTTONDOWN, 0, At(5, 5));
+    PostMessageW(wnd.Window(), WM_LBUTTONUP, 0, At(5, 5));
+    EXPECT_EQ(wnd.RunModal(), 7);
+    EXPECT_FALSE(wnd.ownerEnabled);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_FALSE(IsWindowVisible(wnd.Window()));
+
+    // A window destroyed while modal ends the loop with -1.
+    PostMessageW(wnd.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(wnd.RunModal(), -1);
+    EXPECT_EQ(wnd.Window(), nullptr);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    DestroyWindow(owner);
+}
+
+}  // namespace
