@@ -1,0 +1,290 @@
+#include "testutil.h"
+
+#include "app/config.h"
+#include "app/textconv.h"
+#include "net/uploadtest.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+namespace {
+
+const char* const kPage = "/norvik/SM/Upload/TestUploadSpeed.aspx";
+
+// Stands in for the network tab: a message-only window that receives the
+// records, and what each control would show.
+class UploadView : public NetworkTabView {
+public:
+    UploadView()
+    {
+        m_window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+    }
+    ~UploadView() override
+    {
+        MSG msg;
+        while (PeekMessageW(&msg, m_window, WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_REMOVE))
+            delete reinterpret_cast<UploadProgress*>(msg.wParam);
+        DestroyWindow(m_window);
+    }
+    HWND Window() override { return m_window; }
+    void ShowControl(int id, bool visible) override { shown[id] = visible; }
+    void SetProgress(int id, int percent) override { progress[id] = percent; }
+    void SetText(int id, const std::string& text) override { texts[id] = text; }
+    void Redraw() override { ++redraws; }
+
+    // Hands every record to the test until the done one; copies kept.
+    bool Pump(UploadSpeedTest& test, DWORD ms = 60000)
+    {
+        DWORD start = GetTickCount();
+        MSG msg;
+        while (GetTickCount() - start < ms) {
+            if (!PeekMessageW(&msg, m_window, WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_REMOVE)) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_POSTMESSAGE);
+                continue;
+            }
+            auto* record = reinterpret_cast<UploadProgress*>(msg.wParam);
+            records.push_back(*record);
+            bool done = record->done != 0;
+            test.OnProgress(record);
+            if (done) return true;
+        }
+        return false;
+    }
+
+    std::vector<UploadProgress> records;
+    std::map<int, bool> shown;
+    std::map<int, int> progress;
+    std::map<int, std::string> texts;
+    int redraws = 0;
+
+private:
+    HWND m_window;
+};
+
+DWORD g_now = 0;
+DWORD FakeTick() { return g_now; }
+
+UploadProgress* Record(uint32_t total, uint32_t posted, int done = 0)
+{
+    auto* p = new UploadProgress;
+    p->total = total;
+    p->posted = posted;
+    p->done = done;
+    return p;
+}
+
+class UploadTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        saved = g_serverSettings;
+        ASSERT_TRUE(DemoReset());
+        std::string host = DemoHost();
+        g_serverSettings.serverAddr = "127.0.0.1";
+        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        folder = MakeScratchFolder("upload") + "\\";
+    }
+    void TearDown() override
+    {
+        g_serverSettings = saved;
+        DemoReset();
+    }
+    std::string File(const char* name, size_t size)
+    {
+        std::string bytes(size, '\0');
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131) >> 3);
+        std::string path = folder + name;
+        EXPECT_TRUE(WriteFileBytes(path, bytes));
+        return path;
+    }
+
+    AppScope scope;
+    ServerSettings saved;
+    UploadView view;
+    NetworkTestState state;
+    std::string folder;
+};
+
+} // namespace
+
+TEST(UploadSpeedText, BytesSentOverTheTimeSoFar)
+{
+    EXPECT_EQ("500.0KB/s", UploadSpeedText(1536000, 3000));
+    EXPECT_EQ("1500.0KB/s", UploadSpeedText(1536000, 0));  // no time yet: one second
+    EXPECT_EQ("2000.0KB/s", UploadSpeedText(1024000, 500));
+    EXPECT_EQ("0.1KB/s", UploadSpeedText(100, 1000));
+    EXPECT_EQ("4194304.0KB/s", UploadSpeedText(0xFFFFFFFFu, 1000));
+}
+
+TEST_F(UploadTest, RecordsDriveBarAndFigureAndTheDoneRecordEndsTheRun)
+{
+    UploadSpeedTest test(view, state);
+    test.m_tick = FakeTick;
+    state.testRunning = state.uploadRunning = state.downloadRunning = 1;
+    state.uploadStart = g_now = 1000;
+
+    EXPECT_EQ(-1, test.OnProgress(nullptr));
+    // The figure divides the bytes sent, not the file size, by the time.
+    g_now += 2000;
+    EXPECT_EQ(0, test.OnProgress(Record(4 << 20, 1 << 20)));
+    EXPECT_EQ(25, view.progress[kNetUploadBar]);
+    EXPECT_EQ("512.0KB/s", view.texts[kNetUploadSpeed]);
+    g_now += 2000;
+    test.OnProgress(Record(3000, 2999));
+    EXPECT_EQ(99, view.progress[kNetUploadBar]);  // truncated, not rounded
+    test.OnProgress(Record(0, 0));
+    EXPECT_EQ(100, view.progress[kNetUploadBar]) << "an empty file is complete";
+    EXPECT_EQ(1, state.uploadRunning);
+
+    // The done record keeps the last values and ends only the upload.
+    int redraws = view.redraws;
+    test.OnProgress(Record(1, 1, 1));
+    EXPECT_EQ(100, view.progress[kNetUploadBar]);
+    EXPECT_EQ("0.0KB/s", view.texts[kNetUploadSpeed]);
+    EXPECT_EQ(redraws + 1, view.redraws);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_EQ(1, state.testRunning) << "the download test still runs";
+}
+
+TEST_F(UploadTest, RealRunPostsTheFileWithTheTestHeadersAndEndsWithOneDoneRecord)
+{
+    std::string path = File("speed.bin", 3 << 20);
+    UploadSpeedTest test(view, state);
+    DWORD started = GetTickCount();
+    ASSERT_TRUE(test.Start(AnsiToWide(path)));
+    EXPECT_EQ(1, state.testRunning);
+    EXPECT_EQ(1, state.uploadRunning);
+    ASSERT_NE(nullptr, test.Job());
+    EXPECT_EQ(DemoBaseUrl() + kPage, test.Job()->url);
+    EXPECT_EQ(3u << 20, test.Job()->size);
+    EXPECT_EQ(path, std::string(reinterpret_cast<const char*>(test.Job()->path.data()), test.Job()->path.size()));
+
+    ASSERT_TRUE(view.Pump(test));
+    DWORD elapsed = GetTickCount() - started;
+    EXPECT_EQ(nullptr, test.Job());
+    EXPECT_EQ(0, state.testRunning);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_TRUE(scope.boxes.empty());
+
+    // At most one record per 20 ms, the full file always last before done.
+    ASSERT_GE(view.records.size(), 3u);
+    EXPECT_LE(view.records.size(), elapsed / kUploadRecordInterval + 3);
+    const UploadProgress& done = view.records.back();
+    EXPECT_EQ(1u, done.total);
+    EXPECT_EQ(1u, done.posted);
+    const UploadProgress& last = view.records[view.records.size() - 2];
+    EXPECT_EQ(0, last.done);
+    EXPECT_EQ(3u << 20, last.total);
+    EXPECT_EQ(3u << 20, last.posted);
+    EXPECT_EQ(0u, view.records.front().posted);
+    for (size_t i = 1; i + 1 < view.records.size(); ++i) EXPECT_LE(view.records[i - 1].posted, view.records[i].posted);
+    EXPECT_EQ(100, view.progress[kNetUploadBar]);
+    double figure = atof(view.texts[kNetUploadSpeed].c_str());
+    EXPECT_GT(figure, 3072.0 * 1000 / (elapsed + 1000)) << view.texts[kNetUploadSpeed];
+
+    // What the server received: the probe, then the post.
+    EXPECT_EQ(std::string("HEAD ") + kPage + "\nPOST " + kPage + "\n", DemoGet("/_demo/requests"));
+    std::string head = DemoGet("/_demo/upload?part=head");
+    EXPECT_EQ(0u, head.find(std::string("POST ") + kPage + " HTTP/1.1\r\n"));
+    for (const char* line : {"\r\nUser-Agent: My User Agent v1.0\r\n", "\r\nVexel-Magic: My Magic Header\r\n",
+                             "\r\nUser-Magic: User's Magic Header\r\n", "\r\nCache-Control: no-cache\r\n",
+                             "\r\nContent-Type: multipart/form-data; boundary=----MAFRO-"})
+        EXPECT_NE(std::string::npos, head.find(line)) << line;
+    size_t at = head.find("boundary=") + 9;
+    std::string b = head.substr(at, head.find("\r\n", at) - at);
+    std::string expected = "--" + b + "\r\nContent-Disposition: form-data; name=\"\"; filename=\"" + AnsiToUtf8(path) +
+                           "\"\r\nContent-Type: application/octet-stream\r\n\r\n" + ReadFileBytes(path) + "\r\n--" +
+                           b + "--\r\n";
+    EXPECT_TRUE(DemoGet("/_demo/upload?part=body") == expected) << "body differs";
+    EXPECT_EQ("1 " + std::to_string(expected.size()) + " complete", DemoGet("/_demo/upload"));
+}
+
+TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
+{
+    UploadSpeedTest test(view, state);
+    // One byte over 20 MiB is refused before anything is sent.
+    EXPECT_FALSE(test.Start(AnsiToWide(File("over.bin", 20971521))));
+    ASSERT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ("上传测试文件不要超过20m", scope.boxes[0].text);
+    EXPECT_EQ("警告", scope.boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
+    EXPECT_EQ(nullptr, scope.boxes[0].owner);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_EQ(0, state.testRunning);
+    EXPECT_EQ(nullptr, test.Job());
+
+    // Cancelled dialog and vanished file: no message, flags back.
+    EXPECT_FALSE(test.Start(L""));
+    EXPECT_FALSE(test.Start(AnsiToWide(folder + "gone.bin")));
+    EXPECT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ(0, state.testRunning);
+    EXPECT_EQ("", DemoGet("/_demo/requests"));
+
+    // Exactly 20 MiB goes, and so does an empty file.
+    for (size_t size : {size_t(20971520), size_t(0)}) {
+        view.records.clear();
+        ASSERT_TRUE(test.Start(AnsiToWide(File(size ? "max.bin" : "empty.bin", size)))) << size;
+        ASSERT_TRUE(view.Pump(test));
+        EXPECT_EQ(size, view.records[view.records.size() - 2].posted);
+        EXPECT_EQ(100, view.progress[kNetUploadBar]);
+        EXPECT_NE(std::string::npos, DemoGet("/_demo/upload").find(" complete"));
+    }
+    EXPECT_EQ(1u, scope.boxes.size());
+}
+
+TEST_F(UploadTest, UnavailablePageLeavesTheDownloadTestAlone)
+{
+    ASSERT_TRUE(DemoFault(kPage, "404"));
+    state.testRunning = state.downloadRunning = 1;
+    UploadSpeedTest test(view, state);
+    EXPECT_FALSE(test.Start(AnsiToWide(File("a.bin", 100))));
+    ASSERT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ("上传测试接口:" + DemoBaseUrl() + kPage + " 不可用", scope.boxes[0].text);
+    EXPECT_EQ("警告", scope.boxes[0].caption);
+    EXPECT_EQ(1, state.testRunning);
+    EXPECT_EQ(1, state.downloadRunning);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_EQ(nullptr, test.Job());
+
+    // Without "/login.htm" the page follows the port directly.
+    g_serverSettings.serverWebsite = "/norvik/index.htm";
+    EXPECT_EQ(DemoBaseUrl() + "/SM/Upload/TestUploadSpeed.aspx", UploadTestUrl());
+}
+
+TEST_F(UploadTest, ServerDroppingTheConnectionStillEndsTheRun)
+{
+    ASSERT_TRUE(DemoFault(kPage, "cut"));
+    UploadSpeedTest test(view, state);
+    ASSERT_TRUE(test.Start(AnsiToWide(File("big.bin", 16 << 20))));
+    ASSERT_TRUE(view.Pump(test));
+    int doneRecords = 0;
+    for (const auto& r : view.records) doneRecords += r.done;
+    EXPECT_EQ(1, doneRecords);
+    EXPECT_EQ(1, view.records.back().done);
+    EXPECT_LT(view.records[view.records.size() - 2].posted, 16u << 20);
+    EXPECT_EQ(0, state.testRunning);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_EQ(nullptr, test.Job());
+    EXPECT_TRUE(scope.boxes.empty());
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("UploadThread failed: 408 ::InternetWriteFile failed."));
+
+    // A page that cannot be reached once the probe passed ends the same way.
+    auto* job = new UploadJob;
+    std::string path = File("small.bin", 10);
+    job->path.write(path.data(), static_cast<uint32_t>(path.size()));
+    job->url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + kPage;
+    job->window = view.Window();
+    view.records.clear();
+    EXPECT_EQ(0u, UploadThread(job));
+    delete job;
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, view.Window(), WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_REMOVE));
+    std::unique_ptr<UploadProgress> only(reinterpret_cast<UploadProgress*>(msg.wParam));
+    EXPECT_EQ(1, only->done);
+    EXPECT_FALSE(PeekMessageW(&msg, view.Window(), WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_NOREMOVE));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("UploadThread failed: 407"));
+}
