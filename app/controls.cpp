@@ -54,6 +54,7 @@ void RegisterApplicationControls(ControlFactory& factory)
 {
     factory.Register<CMyImgBtn>("myimgbtn");
     factory.Register<CMyListBox>("mylistbox");
+    factory.Register<CMyImgWnd>("myimg");
 }
 
 // --- CMyListBox ---

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// Registers `myimgbtn` and `mylistbox`; called before any layout loads.
+// Registers `myimgbtn`, `mylistbox` and `myimg`; called before any layout loads.
 void RegisterApplicationControls(SkinEngine::ControlFactory& factory);
 
 // An image button drawn from the states of its `imglst` skin. Its name says
@@ -17,6 +17,12 @@ void RegisterApplicationControls(SkinEngine::ControlFactory& factory);
 class CMyImgBtn : public SkinEngine::CSkinImgButton {
 public:
     void SetName(const std::string& name) { m_name = name; }
+    void SetSkin(const std::string& skin) { m_skin = skin; }
+};
+
+// An image whose skin code changes (`myimg`).
+class CMyImgWnd : public SkinEngine::CSkinImg {
+public:
     void SetSkin(const std::string& skin) { m_skin = skin; }
 };
 

@@ -178,3 +178,14 @@ TEST(SkinResources, FolderSourceSkipsBomAndReportsMissingFiles)
     EXPECT_FALSE(LoadResourceBytes(kXmlResourceType, 9999, bytes));
     EXPECT_FALSE(ResourceSource().Image(9999, bytes));
 }
+
+TEST(SkinResources, ProgramResourcesAreReadInSimplifiedChineseOnly)
+{
+    ResourceSource source;
+    std::string text, bytes;
+    ASSERT_TRUE(source.Xml(901, text));
+    EXPECT_EQ(text, "<string><s id=\"0\">Song</s></string>\n") << "the BOM is gone";
+    ASSERT_TRUE(source.Image(901, bytes));
+    EXPECT_EQ(bytes, "\xEF\xBB\xBF" + text) << "images keep every byte";
+    EXPECT_FALSE(source.Xml(902, text)) << "stored under English only";
+}

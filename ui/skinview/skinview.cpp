@@ -1,9 +1,12 @@
-// SkinView LAYER OUT.png [--pools FOLDER]
+// SkinView LAYER OUT.png [--pools FOLDER] [--window]
 //
-// Renders a layer document to a PNG of the layer's size. LAYER is a file
+// Renders a layer document to a PNG of the layer's size. With --window the
+// layer is shown in its own window and the PNG is what the screen shows. LAYER is a file
 // path, or a decimal document id read from the pools (FOLDER\<id>.xml with
 // --pools, else the program's own resources). The pools (skins, styles,
 // strings, object defaults) come from FOLDER, or from the resources.
+#include "app/controls.h"
+#include "ui/hostwnd.h"
 #include "ui/layer.h"
 
 #include <windows.h>
@@ -22,7 +25,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: SkinView LAYER OUT.png [--pools FOLDER]\n");
+    std::fprintf(stderr, "usage: SkinView LAYER OUT.png [--pools FOLDER] [--window]\n");
     return 2;
 }
 
@@ -59,11 +62,36 @@ bool SavePng(const CSkinDib& dib, const std::wstring& path)
     return bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
 }
 
+// Shows the window on top, lets it paint, and copies its client area from the screen.
+std::unique_ptr<CSkinDib> FromScreen(HWND hwnd)
+{
+    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    UpdateWindow(hwnd);
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (GetTickCount() - start < 300) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    RECT client;
+    GetClientRect(hwnd, &client);
+    auto dib = std::make_unique<CSkinDib>(client.right, client.bottom);
+    if (!dib->ok()) return nullptr;
+    HDC screen = GetDC(hwnd);
+    BitBlt(dib->Dc(), 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    ReleaseDC(hwnd, screen);
+    GdiFlush();
+    return dib;
+}
+
 int Run(const std::vector<std::wstring>& args)
 {
     std::wstring layerArg, outPath, poolsFolder;
+    bool inWindow = false;
     for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == L"--pools") {
+        if (args[i] == L"--window") {
+            inWindow = true;
+        } else if (args[i] == L"--pools") {
             if (++i >= args.size()) return Usage();
             poolsFolder = args[i];
         } else if (layerArg.empty()) {
@@ -106,12 +134,16 @@ int Run(const std::vector<std::wstring>& args)
         return 1;
     }
 
-    CSkinLayer layer;
-    if (!layer.Build(doc, pools, *source)) {
+    RegisterApplicationControls(SkinControls());
+    SkinHostWnd window;
+    CSkinLayer offscreen;
+    CSkinLayer& layer = inWindow ? window.Layer() : offscreen;
+    const bool built = inWindow ? window.Create(doc, pools, *source) != nullptr : layer.Build(doc, pools, *source);
+    if (!built) {
         std::fprintf(stderr, "SkinView: the layer could not be built\n");
         return 1;
     }
-    std::unique_ptr<CSkinDib> dib = layer.Render();
+    std::unique_ptr<CSkinDib> dib = inWindow ? FromScreen(window.Window()) : layer.Render();
     if (!dib) {
         std::fprintf(stderr, "SkinView: layer size %d x %d cannot be rendered\n", layer.Width(), layer.Height());
         return 1;
