@@ -1,7 +1,275 @@
 #include "ui/native.h"
 
+#include "app/log.h"
+#include "ui/fonts.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+
 namespace SkinEngine {
 
-void RegisterNativeControls(ControlFactory& factory) {}
+namespace {
+
+int IntOr(const std::string& value, int fallback)
+{
+    int out = fallback;
+    ParseSkinInt(value, out);
+    return out;
+}
+
+std::wstring Wide(const std::string& utf8)
+{
+    const std::u16string text = Utf8ToUtf16(utf8);
+    return std::wstring(text.begin(), text.end());
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::map<std::string, RealWndCreator>& Creators()
+{
+    static std::map<std::string, RealWndCreator> creators;
+    return creators;
+}
+
+RECT ToRect(const SkinRect& r)
+{
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace
+
+void RegisterRealWndCreator(const std::string& wndclass, RealWndCreator creator)
+{
+    if (creator)
+        Creators()[Lower(wndclass)] = std::move(creator);
+    else
+        Creators().erase(Lower(wndclass));
+}
+
+// --- CSkinRealWnd ---
+
+CSkinRealWnd::~CSkinRealWnd()
+{
+    if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+}
+
+bool CSkinRealWnd::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinRealWnd;
+    static const AttrSetter<C> table[] = {
+        {"wndclass", [](C& c, const std::string& v) {
+             c.m_className = v;
+             c.m_class = Wide(v);
+         }},
+        {"wndname", [](C& c, const std::string& v) { c.m_wndName = Wide(v); }},
+        {"style", [](C& c, const std::string& v) { c.m_style = static_cast<DWORD>(IntOr(v, 0)); }},
+        {"exstyle", [](C& c, const std::string& v) { c.m_exStyle = static_cast<DWORD>(IntOr(v, 0)); }},
+    };
+    if (ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value)) return true;
+    // Kept for the window's creator (an embedded browser reads its options).
+    for (auto& extra : m_extra)
+        if (extra.first == name) {
+            extra.second = value;
+            return true;
+        }
+    m_extra.emplace_back(name, value);
+    return true;
+}
+
+std::string CSkinRealWnd::Extra(const std::string& name) const
+{
+    for (const auto& extra : m_extra)
+        if (extra.first == name) return extra.second;
+    return std::string();
+}
+
+HWND CSkinRealWnd::CreateNative(HWND parent, const RECT& rect, const SkinContext&)
+{
+    auto found = Creators().find(Lower(m_className));
+    if (found != Creators().end()) return found->second(*this, parent, rect);
+    // The window starts hidden and is shown by the layout that follows, so
+    // a control under a hidden container never flashes up.
+    const DWORD style = (m_style | WS_CHILD | WS_CLIPSIBLINGS) & ~static_cast<DWORD>(WS_VISIBLE | WS_POPUP);
+    return CreateWindowExW(m_exStyle, m_class.c_str(), m_wndName.c_str(), style, rect.left, rect.top,
+                           rect.right - rect.left, rect.bottom - rect.top, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(m_id)), GetModuleHandleW(nullptr), nullptr);
+}
+
+void CSkinRealWnd::Attach(ISkinHost& host)
+{
+    CSkinControl::Attach(host);
+    HWND parent = host.Window();
+    if (m_hwnd || !parent) return;
+    if (m_class.empty()) {
+        WriteLog("SkinEngine: realwnd %d has no window class", m_id);
+        return;
+    }
+    m_hwnd = CreateNative(parent, ToRect(WindowRect()), host.Context());
+    if (!m_hwnd) {
+        WriteLog("SkinEngine: realwnd %d: no window of class %s (error %lu)", m_id, m_className.c_str(),
+                 GetLastError());
+        return;
+    }
+    OnLayout(host.Context());
+}
+
+void CSkinRealWnd::Detach()
+{
+    if (m_hwnd) {
+        BeforeDestroy();
+        if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+        m_hwnd = nullptr;
+    }
+    CSkinControl::Detach();
+}
+
+void CSkinRealWnd::OnLayout(const SkinContext&)
+{
+    if (!m_hwnd || !IsWindow(m_hwnd)) return;
+    const SkinRect r = WindowRect();
+    const UINT show = IsShown() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW;
+    SetWindowPos(m_hwnd, nullptr, r.left, r.top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE | show);
+}
+
+// --- CSkinEdit ---
+
+CSkinEdit::CSkinEdit()
+{
+    m_className = "EDIT";
+    m_class = L"EDIT";
+}
+
+CSkinEdit::~CSkinEdit()
+{
+    if (m_hwnd) {
+        BeforeDestroy();
+        if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+        m_hwnd = nullptr;
+    }
+    FreeBrush();
+}
+
+bool CSkinEdit::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinEdit;
+    static const AttrSetter<C> table[] = {
+        {"number", [](C& c, const std::string& v) { c.m_number = IntOr(v, 0) != 0; }},
+        {"multilines", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || IntOr(v, 0) != 0; }},
+        {"wantreturn", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || IntOr(v, 0) != 0; }},
+        {"vscrollbar", [](C& c, const std::string& v) { c.m_vscroll = IntOr(v, 0) != 0; }},
+        {"hscrollbar", [](C& c, const std::string& v) { c.m_hscroll = IntOr(v, 0) != 0; }},
+        {"autovscroll", [](C& c, const std::string& v) { c.m_autoVScroll = IntOr(v, 0) != 0; }},
+        {"autohscroll", [](C& c, const std::string& v) { c.m_autoHScroll = IntOr(v, 0) != 0; }},
+        {"inset", [](C& c, const std::string& v) { ParseEdges(v, c.m_inset); }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinRealWnd::ApplyAttribute(name, value);
+}
+
+SkinRect CSkinEdit::WindowRect() const
+{
+    SkinRect r = m_rect;
+    r.left = std::min(r.left + m_inset.left, r.right);
+    r.top = std::min(r.top + m_inset.top, r.bottom);
+    r.right = std::max(r.right - m_inset.right, r.left);
+    r.bottom = std::max(r.bottom - m_inset.bottom, r.top);
+    return r;
+}
+
+HWND CSkinEdit::CreateNative(HWND parent, const RECT& rect, const SkinContext& ctx)
+{
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | WS_TABSTOP | m_style;
+    style &= ~static_cast<DWORD>(WS_VISIBLE | WS_POPUP);
+    if (m_number) style |= ES_NUMBER;
+    if (m_multiline) style |= ES_MULTILINE | ES_WANTRETURN;
+    if (m_multiline && m_autoVScroll) style |= ES_AUTOVSCROLL;
+    if (m_autoHScroll > 0 || (m_autoHScroll < 0 && !m_multiline)) style |= ES_AUTOHSCROLL;
+    if (m_vscroll) style |= WS_VSCROLL;
+    if (m_hscroll) style |= WS_HSCROLL;
+    if (m_textMode & kTextCentre)
+        style |= ES_CENTER;
+    else if (m_textMode & kTextRight)
+        style |= ES_RIGHT;
+    HWND edit = CreateWindowExW(m_exStyle, m_class.c_str(), m_text.c_str(), style, rect.left, rect.top,
+                                rect.right - rect.left, rect.bottom - rect.top, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(m_id)), GetModuleHandleW(nullptr),
+                                nullptr);
+    if (!edit) return nullptr;
+    if (HFONT font = SkinFonts().Get(m_font, ctx.defaultFace))
+        SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // The box asks its parent, the host window, for its colours: a hook on
+    // the parent answers for this box and passes everything else on.
+    if (m_hasBg && SetWindowSubclass(parent, ParentHook, reinterpret_cast<UINT_PTR>(this),
+                                     reinterpret_cast<DWORD_PTR>(this))) {
+        m_hookedParent = parent;
+        FreeBrush();
+        m_brush = CreateSolidBrush(m_crbg.Ref());
+    }
+    return edit;
+}
+
+LRESULT CALLBACK CSkinEdit::ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self)
+{
+    auto* edit = reinterpret_cast<CSkinEdit*>(self);
+    if ((msg == WM_CTLCOLOREDIT || msg == WM_CTLCOLORSTATIC) && edit->m_brush &&
+        reinterpret_cast<HWND>(lParam) == edit->m_hwnd) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, edit->m_crbg.Ref());
+        SetTextColor(dc, edit->m_crtext.Ref());
+        return reinterpret_cast<LRESULT>(edit->m_brush);
+    }
+    return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+void CSkinEdit::BeforeDestroy()
+{
+    if (m_hwnd && IsWindow(m_hwnd)) m_text = GetText();
+    if (m_hookedParent) {
+        if (IsWindow(m_hookedParent)) RemoveWindowSubclass(m_hookedParent, ParentHook, reinterpret_cast<UINT_PTR>(this));
+        m_hookedParent = nullptr;
+    }
+}
+
+void CSkinEdit::FreeBrush()
+{
+    if (m_brush) DeleteObject(m_brush);
+    m_brush = nullptr;
+}
+
+std::wstring CSkinEdit::GetText() const
+{
+    if (!m_hwnd || !IsWindow(m_hwnd)) return m_text;
+    const int length = GetWindowTextLengthW(m_hwnd);
+    if (length <= 0) return std::wstring();
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(m_hwnd, &text[0], length + 1);
+    text.resize(static_cast<size_t>(std::max(0, std::min(got, length))));
+    return text;
+}
+
+void CSkinEdit::SetText(std::wstring text)
+{
+    m_text = std::move(text);
+    if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, m_text.c_str());
+}
+
+void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    if (m_hwnd) return;
+    DrawLabel(hdc, ctx, m_text, WindowRect());
+}
+
+void RegisterNativeControls(ControlFactory& factory)
+{
+    factory.Register<CSkinRealWnd>("realwnd");
+    factory.Register<CSkinEdit>("edit");
+    factory.Register<CSkinEdit>("richedit");
+}
 
 }  // namespace SkinEngine

@@ -1,7 +1,112 @@
 #pragma once
+// Controls that are native child windows of the host window: `realwnd`
+// (any window class) and the text inputs `edit` and `richedit`. The child is
+// created when the tree is attached to its window, follows the control's
+// rectangle and visibility at every layout, and goes with Detach.
 #include "ui/control.h"
 
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace SkinEngine {
+
+class CSkinRealWnd;
+
+// Makes the native window of a `realwnd` whose class needs more than
+// CreateWindowEx (an embedded browser): `parent` is the host window, `rect`
+// the control's rectangle. Returns the window, or null when it failed.
+using RealWndCreator = std::function<HWND(CSkinRealWnd& control, HWND parent, const RECT& rect)>;
+// Registers (or with an empty creator removes) the creator for `wndclass`,
+// compared without regard to case.
+void RegisterRealWndCreator(const std::string& wndclass, RealWndCreator creator);
+
+// `realwnd`: a native child window of class `wndclass` with text `wndname`,
+// styled WS_CHILD | WS_CLIPSIBLINGS plus `style` and `exstyle` when given.
+// Attributes the control does not know are kept for the window's creator.
+class CSkinRealWnd : public CSkinControl {
+public:
+    ~CSkinRealWnd() override;
+
+    HWND Handle() const { return m_hwnd; }
+    const std::wstring& WndClass() const { return m_class; }
+    const std::wstring& WndName() const { return m_wndName; }
+    DWORD Style() const { return m_style; }
+    DWORD ExStyle() const { return m_exStyle; }
+    // An attribute of the element the control did not use (empty if absent).
+    std::string Extra(const std::string& name) const;
+
+    // Creates the window (once); a class that does not exist is logged and
+    // leaves the control without a window.
+    void Attach(ISkinHost& host) override;
+    // Destroys the window if it still exists.
+    void Detach() override;
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    void OnLayout(const SkinContext& ctx) override;
+    // Where the native window sits inside the control's rectangle.
+    virtual SkinRect WindowRect() const { return m_rect; }
+    // The window itself; the base uses a registered creator or CreateWindowEx.
+    virtual HWND CreateNative(HWND parent, const RECT& rect, const SkinContext& ctx);
+    // Just before the window goes: derived controls save what they need.
+    virtual void BeforeDestroy() {}
+
+    std::string m_className;  // UTF-8, for the creators and the log
+    std::wstring m_class;
+    std::wstring m_wndName;
+    DWORD m_style = 0;
+    DWORD m_exStyle = 0;
+    HWND m_hwnd = nullptr;
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_extra;
+};
+
+// `edit`, `richedit`: a native EDIT box. Single-line by default; `number`
+// takes digits only, `multilines` or `wantreturn` make it multi-line with
+// Enter starting a new line. `align` places the text, `inset` (left, top,
+// right, bottom) keeps the box that far inside the control's rectangle, whose
+// background `crbg` also colours the box. The text is the element's text
+// until the box exists, then the box's own; it survives Detach.
+class CSkinEdit : public CSkinRealWnd {
+public:
+    CSkinEdit();
+    ~CSkinEdit() override;
+
+    std::wstring GetText() const;
+    // Also the box's text when it exists. Setting the text through a plain
+    // CSkinControl pointer changes only what the box starts with.
+    using CSkinControl::SetText;
+    void SetText(std::wstring text);
+
+    bool Number() const { return m_number; }
+    bool MultiLine() const { return m_multiline; }
+    const SkinEdges& Inset() const { return m_inset; }
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    SkinRect WindowRect() const override;
+    HWND CreateNative(HWND parent, const RECT& rect, const SkinContext& ctx) override;
+    void BeforeDestroy() override;
+    // Without a window (a rendering) the text is drawn; with one the box shows it.
+    void PaintContent(HDC hdc, const SkinContext& ctx) const override;
+
+private:
+    static LRESULT CALLBACK ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
+    void FreeBrush();
+
+    bool m_number = false;
+    bool m_multiline = false;
+    bool m_vscroll = false, m_hscroll = false;
+    bool m_autoVScroll = false;
+    int m_autoHScroll = -1;  // unset: on for a single line, off (word wrap) for several
+    SkinEdges m_inset;
+    HWND m_hookedParent = nullptr;
+    HBRUSH m_brush = nullptr;
+};
 
 void RegisterNativeControls(ControlFactory& factory);
 

@@ -1,7 +1,160 @@
 #include "ui/split.h"
 
+#include <algorithm>
+#include <set>
+
 namespace SkinEngine {
 
-void RegisterSplitControls(ControlFactory& factory) {}
+namespace {
+
+int IntOr(const std::string& value, int fallback)
+{
+    int out = fallback;
+    ParseSkinInt(value, out);
+    return out;
+}
+
+// Sizes are kept far from overflow when summed.
+int Bounded(int value)
+{
+    return std::clamp(value, 0, kMaxPosValue);
+}
+
+}  // namespace
+
+std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total)
+{
+    const size_t n = panes.size();
+    std::vector<int> sizes(n);
+    long long sum = 0;
+    for (size_t i = 0; i < n; ++i) {
+        sizes[i] = std::max(Bounded(panes[i].ideal), Bounded(panes[i].min));
+        sum += sizes[i];
+    }
+    if (n == 0) return sizes;
+    long long room = static_cast<long long>(std::max(total, 0)) - sum;
+
+    if (room > 0) {
+        int top = panes[0].priority;
+        for (const PaneSpec& p : panes) top = std::max(top, p.priority);
+        std::vector<size_t> group;
+        for (size_t i = 0; i < n; ++i)
+            if (panes[i].priority == top) group.push_back(i);
+        const long long share = room / static_cast<long long>(group.size());
+        long long rest = room % static_cast<long long>(group.size());
+        for (size_t i : group) sizes[i] += static_cast<int>(share + (rest-- > 0 ? 1 : 0));
+        return sizes;
+    }
+
+    long long need = -room;
+    std::set<int> priorities;
+    for (const PaneSpec& p : panes) priorities.insert(p.priority);
+    for (int priority : priorities) {
+        // Shared equally among the panes of this priority that can still
+        // give; a pane that reaches its minimum leaves the rest to the others.
+        while (need > 0) {
+            std::vector<size_t> active;
+            for (size_t i = 0; i < n; ++i)
+                if (panes[i].priority == priority && sizes[i] > Bounded(panes[i].min)) active.push_back(i);
+            if (active.empty()) break;
+            const long long share = std::max(1LL, need / static_cast<long long>(active.size()));
+            for (size_t i : active) {
+                if (need == 0) break;
+                const long long take = std::min({share, static_cast<long long>(sizes[i] - Bounded(panes[i].min)), need});
+                sizes[i] -= static_cast<int>(take);
+                need -= take;
+            }
+        }
+        if (need == 0) break;
+    }
+    return sizes;
+}
+
+// --- CSkinPane ---
+
+bool CSkinPane::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinPane;
+    static const AttrSetter<C> table[] = {
+        {"idealsize", [](C& c, const std::string& v) { c.m_ideal = Bounded(IntOr(v, 0)); }},
+        {"minsize", [](C& c, const std::string& v) { c.m_min = Bounded(IntOr(v, 0)); }},
+        {"priority", [](C& c, const std::string& v) { c.m_priority = IntOr(v, 0); }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+// --- CSkinSplit ---
+
+bool CSkinSplit::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinSplit;
+    static const AttrSetter<C> table[] = {
+        {"sepsize", [](C& c, const std::string& v) { c.m_sepSize = Bounded(IntOr(v, 0)); }},
+        {"skinsep", [](C& c, const std::string& v) { c.m_sepSkin = v; }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+void CSkinSplit::OnLayout(const SkinContext& ctx)
+{
+    m_separators.clear();
+    std::vector<CSkinControl*> panes;
+    std::vector<PaneSpec> specs;
+    for (const auto& child : Children()) {
+        if (child->Pos().Fixed() || !child->Visible()) continue;
+        PaneSpec spec;
+        if (const auto* pane = dynamic_cast<const CSkinPane*>(child.get()))
+            spec = PaneSpec{pane->IdealSize(), pane->MinSize(), pane->Priority()};
+        panes.push_back(child.get());
+        specs.push_back(spec);
+    }
+    const int length = m_vertical ? m_rect.Height() : m_rect.Width();
+    const long long seps = panes.empty() ? 0 : static_cast<long long>(m_sepSize) * (panes.size() - 1);
+    const int room = static_cast<int>(std::max(0LL, length - seps));
+    const std::vector<int> sizes = SplitSizes(specs, room);
+
+    long long at = m_vertical ? m_rect.top : m_rect.left;
+    for (size_t i = 0; i < panes.size(); ++i) {
+        const int from = static_cast<int>(std::min<long long>(at, kMaxPosValue));
+        const int to = static_cast<int>(std::min<long long>(at + sizes[i], kMaxPosValue));
+        const SkinRect slot = m_vertical ? SkinRect{m_rect.left, from, m_rect.right, to}
+                                         : SkinRect{from, m_rect.top, to, m_rect.bottom};
+        panes[i]->Layout(slot, ctx);
+        at += sizes[i];
+        if (i + 1 < panes.size() && m_sepSize > 0) {
+            const int end = static_cast<int>(std::min<long long>(at + m_sepSize, kMaxPosValue));
+            const int start = static_cast<int>(std::min<long long>(at, kMaxPosValue));
+            m_separators.push_back(m_vertical ? SkinRect{m_rect.left, start, m_rect.right, end}
+                                              : SkinRect{start, m_rect.top, end, m_rect.bottom});
+            at += m_sepSize;
+        }
+    }
+    // Hidden panes keep an empty slot, so nothing of theirs is hit or moved
+    // into view by accident (their native windows hide anyway).
+    for (const auto& child : Children())
+        if (!child->Pos().Fixed() && !child->Visible()) {
+            const int x = m_vertical ? m_rect.left : static_cast<int>(std::min<long long>(at, kMaxPosValue));
+            const int y = m_vertical ? static_cast<int>(std::min<long long>(at, kMaxPosValue)) : m_rect.top;
+            child->Layout(SkinRect{x, y, x, y}, ctx);
+        }
+}
+
+void CSkinSplit::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    CSkinControl::PaintContent(hdc, ctx);
+    const CSkinBase* skin = ctx.FindSkin(m_sepSkin);
+    if (!skin) return;
+    for (const SkinRect& r : m_separators) {
+        const RECT rect = {r.left, r.top, r.right, r.bottom};
+        skin->Draw(hdc, rect, 0);
+    }
+}
+
+void RegisterSplitControls(ControlFactory& factory)
+{
+    factory.Register("splitcol", [] { return std::unique_ptr<CSkinControl>(new CSkinSplit(false)); });
+    factory.Register("splitrow", [] { return std::unique_ptr<CSkinControl>(new CSkinSplit(true)); });
+    factory.Register<CSkinPane>("pane");
+}
 
 }  // namespace SkinEngine
