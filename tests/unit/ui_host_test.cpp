@@ -139,7 +139,8 @@ TEST_F(SkinHost, PaintsTheSkinsAndFollowsVisibility)
                      SolidSkin("grey", kGrey));
     ASSERT_TRUE(hwnd);
     ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-    SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Away from where other tests' windows open, on top of everything.
+    SetWindowPos(hwnd, HWND_TOPMOST, 850, 650, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     wnd.Redraw();
     Pump(100);
     EXPECT_EQ(ScreenPx(30, 20), kGrey);
