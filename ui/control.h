@@ -188,6 +188,7 @@ public:
     unsigned SkinState() const { return m_skinState; }
     void SetSkinState(unsigned state) { m_skinState = state; }
     const std::wstring& Text() const { return m_text; }
+    const std::wstring& Tip() const { return m_tip; }
     void SetText(const std::string& utf8);
     void SetText(std::wstring text) { m_text = std::move(text); }
     const std::string& Font() const { return m_font; }

@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 
+#include <commctrl.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -241,12 +242,15 @@ LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
     case WM_CREATE:
+        CreateTooltip();
         m_layer.Body()->Attach(*this);
         return 0;
     case WM_DESTROY:
         for (CSkinControl* control : std::set<CSkinControl*>(m_timers)) StopTimer(control);
         m_layer.Body()->Detach();
         m_hover = m_pressed = nullptr;
+        if (m_tooltip) DestroyWindow(m_tooltip);
+        m_tooltip = nullptr;
         return 0;
     case WM_NCCALCSIZE:
         // The skin draws the frame: the client area is the whole window.
@@ -388,6 +392,40 @@ void SkinHostWnd::MouseMove(POINT pt)
     m_hover = now;
     if (before) before->OnMouseLeave(*this);
     if (*alive && m_hover) m_hover->OnMouseEnter(*this);
+    if (*alive) UpdateTooltip();
+}
+
+void SkinHostWnd::CreateTooltip()
+{
+    INITCOMMONCONTROLSEX init = {sizeof(init), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&init);
+    m_tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    if (!m_tooltip) return;
+    // One tool for the whole window; its text follows the control under the mouse.
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = m_hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hwnd);
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(m_tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(m_tooltip, TTM_ACTIVATE, FALSE, 0);
+}
+
+void SkinHostWnd::UpdateTooltip()
+{
+    if (!m_tooltip) return;
+    const std::wstring tip = m_hover ? m_hover->Tip() : std::wstring();
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = m_hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(m_hwnd);
+    tool.lpszText = const_cast<wchar_t*>(tip.c_str());
+    SendMessageW(m_tooltip, TTM_POP, 0, 0);
+    SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(m_tooltip, TTM_ACTIVATE, tip.empty() ? FALSE : TRUE, 0);
 }
 
 void SkinHostWnd::MouseLeave()
@@ -396,6 +434,7 @@ void SkinHostWnd::MouseLeave()
     CSkinControl* before = m_hover;
     m_hover = nullptr;
     before->OnMouseLeave(*this);
+    UpdateTooltip();
 }
 
 void SkinHostWnd::ButtonDown(POINT pt)

@@ -53,6 +53,8 @@ public:
     // The control under the mouse and the one being pressed (null if none).
     CSkinControl* HoverControl() const { return m_hover; }
     CSkinControl* PressedControl() const { return m_pressed; }
+    // The tooltip window showing the `tip` of the control under the mouse.
+    HWND Tooltip() const { return m_tooltip; }
 
     // --- ISkinHost ---
     HWND Window() const override { return m_hwnd; }
@@ -84,9 +86,12 @@ private:
     void ButtonUp(POINT pt);
     void Wheel(POINT screen, int delta);
     bool SetCursorForHover();
+    void CreateTooltip();
+    void UpdateTooltip();
     void ControlGone(CSkinControl* control) override;
 
     HWND m_hwnd = nullptr;
+    HWND m_tooltip = nullptr;
     CSkinLayer m_layer;
     int m_ncBorder[4] = {0, 0, 0, 0};  // left, top, right, bottom
     SIZE m_minSize = {0, 0};

@@ -5,6 +5,7 @@
 #include "app/controls.h"
 #include "ui/hostwnd.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -163,10 +164,23 @@ TEST_F(SkinHost, MouseHoversPressesAndClicksOnlyWhenReleasedInside)
     ASSERT_TRUE(Open("<layer title=\"M\" width=\"200\" height=\"100\"><body>"
                      "<imgbtn id=\"2\" pos=\"100,10\"/><imgbtn id=\"3\" pos=\"100,10\" show=\"0\"/>"
                      "<text id=\"4\" pos=\"0,60,-0,-0\">label</text></body></layer>"));
+    // Tips follow the control under the mouse.
+    wnd.FindControl(2)->SetAttribute("tip", u8"关闭");
+    auto tipText = [&] {
+        wchar_t text[80] = {};
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = wnd.Window();
+        tool.uId = reinterpret_cast<UINT_PTR>(wnd.Window());
+        tool.lpszText = text;
+        SendMessageW(wnd.Tooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+        return std::wstring(text);
+    };
     CSkinControl* button = wnd.FindControl(2);
     Send(WM_MOUSEMOVE, At(105, 15));
     EXPECT_EQ(wnd.HoverControl(), button);
     EXPECT_EQ(button->PaintState(), 1u);
+    EXPECT_EQ(tipText(), L"关闭");
     Send(WM_LBUTTONDOWN, At(105, 15));
     EXPECT_EQ(button->PaintState(), 2u);
     wnd.answer = 42;
@@ -184,6 +198,7 @@ TEST_F(SkinHost, MouseHoversPressesAndClicksOnlyWhenReleasedInside)
     Send(WM_LBUTTONUP, At(10, 80));
     EXPECT_EQ(wnd.notifies.size(), 1u);
     EXPECT_EQ(button->PaintState(), 0u);
+    EXPECT_EQ(tipText(), L"");
     // A text takes no click; a click on the hidden twin's place goes to the shown one.
     Send(WM_LBUTTONDOWN, At(10, 80));
     Send(WM_LBUTTONUP, At(10, 80));
