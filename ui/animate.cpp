@@ -78,7 +78,9 @@ bool CSkinGif::LoadImageBytes(const std::string& bytes)
             if (count == 0) count = 1;  // a still image has no time dimension
             count = std::min<UINT>(count, kMaxGifFrames);
             const std::vector<long> delays = DelayProperty(bitmap);
+            const long long framePixels = static_cast<long long>(bitmap.GetWidth()) * bitmap.GetHeight();
             for (UINT i = 0; i < count; ++i) {
+                if (i > 0 && framePixels * (i + 1) > kMaxGifPixels) break;
                 if (i > 0 && bitmap.SelectActiveFrame(&dimension, i) != Gdiplus::Ok) break;
                 std::shared_ptr<CSkinImage> frame = CopyFrame(bitmap);
                 if (!frame) break;

@@ -13,6 +13,8 @@ namespace SkinEngine {
 const UINT kMinFrameDelayMs = 100;
 // A runaway file cannot make the skin hold more than this many frames.
 const int kMaxGifFrames = 512;
+// Nor more pixels than this over all its frames (256 MB of bitmaps).
+const long long kMaxGifPixels = 64LL * 1024 * 1024;
 
 // `gif`: an animated image. The state index a control passes when drawing is
 // the frame index (clamped to the last frame); frames are stretched to the

@@ -201,16 +201,16 @@ HWND CSkinEdit::CreateNative(HWND parent, const RECT& rect, const SkinContext& c
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(m_id)), GetModuleHandleW(nullptr),
                                 nullptr);
     if (!edit) return nullptr;
+    m_synced = m_text;
     if (HFONT font = SkinFonts().Get(m_font, ctx.defaultFace))
         SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    // The box asks its parent, the host window, for its colours: a hook on
-    // the parent answers for this box and passes everything else on.
-    if (m_hasBg && SetWindowSubclass(parent, ParentHook, reinterpret_cast<UINT_PTR>(this),
-                                     reinterpret_cast<DWORD_PTR>(this))) {
+    // The box asks its parent, the host window, for its colours and tells it
+    // of changes: a hook on the parent answers for this box (and keeps the
+    // control's text up to date) and passes everything on.
+    if (SetWindowSubclass(parent, ParentHook, reinterpret_cast<UINT_PTR>(this), reinterpret_cast<DWORD_PTR>(this)))
         m_hookedParent = parent;
-        FreeBrush();
-        m_brush = CreateSolidBrush(m_crbg.Ref());
-    }
+    FreeBrush();
+    if (m_hasBg) m_brush = CreateSolidBrush(m_crbg.Ref());
     return edit;
 }
 
@@ -224,12 +224,15 @@ LRESULT CALLBACK CSkinEdit::ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         SetTextColor(dc, edit->m_crtext.Ref());
         return reinterpret_cast<LRESULT>(edit->m_brush);
     }
+    if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && edit->m_hwnd &&
+        reinterpret_cast<HWND>(lParam) == edit->m_hwnd)
+        edit->m_synced = edit->m_text = edit->BoxText();
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 void CSkinEdit::BeforeDestroy()
 {
-    if (m_hwnd && IsWindow(m_hwnd)) m_text = GetText();
+    if (m_hwnd && IsWindow(m_hwnd)) m_synced = m_text = GetText();
     if (m_hookedParent) {
         if (IsWindow(m_hookedParent)) RemoveWindowSubclass(m_hookedParent, ParentHook, reinterpret_cast<UINT_PTR>(this));
         m_hookedParent = nullptr;
@@ -242,9 +245,22 @@ void CSkinEdit::FreeBrush()
     m_brush = nullptr;
 }
 
+void CSkinEdit::Sync() const
+{
+    if (m_text == m_synced || !m_hwnd || !IsWindow(m_hwnd)) return;
+    m_synced = m_text;  // first: the box reports the change back at once
+    SetWindowTextW(m_hwnd, m_text.c_str());
+}
+
 std::wstring CSkinEdit::GetText() const
 {
     if (!m_hwnd || !IsWindow(m_hwnd)) return m_text;
+    Sync();
+    return BoxText();
+}
+
+std::wstring CSkinEdit::BoxText() const
+{
     const int length = GetWindowTextLengthW(m_hwnd);
     if (length <= 0) return std::wstring();
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -255,13 +271,16 @@ std::wstring CSkinEdit::GetText() const
 
 void CSkinEdit::SetText(std::wstring text)
 {
-    m_text = std::move(text);
+    m_synced = m_text = std::move(text);
     if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, m_text.c_str());
 }
 
 void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
-    if (m_hwnd) return;
+    if (m_hwnd) {
+        Sync();
+        return;
+    }
     DrawLabel(hdc, ctx, m_text, WindowRect());
 }
 

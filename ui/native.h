@@ -76,8 +76,8 @@ public:
     ~CSkinEdit() override;
 
     std::wstring GetText() const;
-    // Also the box's text when it exists. Setting the text through a plain
-    // CSkinControl pointer changes only what the box starts with.
+    // The box's text when it exists. Text set through a plain CSkinControl
+    // pointer replaces it too (at the next read or paint).
     using CSkinControl::SetText;
     void SetText(std::wstring text);
 
@@ -97,6 +97,10 @@ private:
     static LRESULT CALLBACK ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self);
     void FreeBrush();
+    // Text set through the base class (the host's SetControlText) reaches
+    // the box here, at the next read or paint.
+    void Sync() const;
+    std::wstring BoxText() const;
 
     bool m_number = false;
     bool m_multiline = false;
@@ -106,6 +110,9 @@ private:
     SkinEdges m_inset;
     HWND m_hookedParent = nullptr;
     HBRUSH m_brush = nullptr;
+    // m_text as last exchanged with the box: when they differ, m_text was
+    // set from outside and goes into the box.
+    mutable std::wstring m_synced;
 };
 
 void RegisterNativeControls(ControlFactory& factory);

@@ -301,4 +301,242 @@ TEST_F(SkinTab, WithoutHeaderBandItIsAPageSwitcherAndHeadersCanStandAtTheSide)
     EXPECT_GT(second.Width(), 16);
 }
 
+// --- Popup menu ---
+
+const uint32_t kMenuBg = 0xF0F0F0, kMenuHot = 0x3060C0, kMenuSep = 0x00A000;
+
+const char kTrayMenu[] =
+    u8"\xEF\xBB\xBF<menu itemskin=\"skin_menuitem\" iconskin=\"skin_menuicon\" checkskin=\"skin_menucheck\""
+    u8" sepskin=\"skin_menusplit\" bgskin=\"skin_menubg\" itemheight=\"26\" iconmargin=\"4\" textmargin=\"8\">"
+    u8"<!-- tray --><item id=\"1\" disable=\"1\">检查更新</item><item id=\"2\">更新日志</item><sep/>"
+    u8"<item id=\"3\">退出</item><sep/><submenu/></menu>";
+
+class SkinMenuTest : public SkinLayerTest {
+protected:
+    void SetUp() override
+    {
+        SkinLayerTest::SetUp();
+        Build("<layer title=\"T\" width=\"10\" height=\"10\"><body/></layer>",
+              SolidSkin("skin_menubg", kMenuBg) + SolidSkin("skin_menuitem", kMenuHot) +
+                  SolidSkin("skin_menusplit", kMenuSep));
+        ASSERT_TRUE(menu.Load(kTrayMenu));
+        geometry = LayoutSkinMenu(menu, layer.Context());
+    }
+
+    std::unique_ptr<CSkinDib> Paint(int hot)
+    {
+        auto out = std::make_unique<CSkinDib>(geometry.size.cx, geometry.size.cy);
+        PaintSkinMenu(out->Dc(), menu, geometry, layer.Context(), hot);
+        GdiFlush();
+        return out;
+    }
+
+    SkinMenu menu;
+    SkinMenuLayout geometry;
+};
+
+using SkinMenuModel = SkinMenuTest;
+
+TEST_F(SkinMenuModel, TrayDocumentGivesItemsRowsAndChoosablePoints)
+{
+    EXPECT_EQ(menu.bgSkin, "skin_menubg");
+    EXPECT_EQ(menu.checkSkin, "skin_menucheck");
+    EXPECT_EQ(menu.itemHeight, 26);
+    ASSERT_EQ(menu.items.size(), 5u);
+    EXPECT_EQ(menu.items[0].id, 1);
+    EXPECT_EQ(menu.items[0].text, L"检查更新");
+    EXPECT_TRUE(menu.items[0].disabled);
+    EXPECT_EQ(menu.items[1].id, 2);
+    EXPECT_FALSE(menu.items[1].disabled);
+    EXPECT_TRUE(menu.items[2].separator);
+    EXPECT_EQ(menu.items[3].text, L"退出");
+    EXPECT_TRUE(menu.items[4].separator);
+
+    // Rows stack inside the border: items 26 high, separators thinner.
+    ASSERT_EQ(geometry.rows.size(), 5u);
+    EXPECT_EQ(geometry.rows[0].top, kMenuBorder);
+    for (size_t i = 1; i < geometry.rows.size(); ++i) EXPECT_EQ(geometry.rows[i].top, geometry.rows[i - 1].bottom);
+    EXPECT_EQ(geometry.rows[1].Height(), 26);
+    EXPECT_EQ(geometry.rows[2].Height(), kMenuSepHeight);
+    EXPECT_EQ(geometry.size.cy, geometry.rows[4].bottom + kMenuBorder);
+    EXPECT_EQ(geometry.rows[0].left, kMenuBorder);
+    EXPECT_EQ(geometry.rows[0].right, geometry.size.cx - kMenuBorder);
+    EXPECT_EQ(geometry.textLeft, 4 + kMenuIconWidth + 8);
+    EXPECT_GE(geometry.size.cx, kMenuMinWidth);
+
+    const auto middle = [&](size_t row) {
+        const SkinRect& r = geometry.rows[row];
+        return Pt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    };
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, middle(0)), -1);  // disabled
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, middle(1)), 1);
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, middle(2)), -1);  // separator
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, middle(3)), 3);
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, Pt(0, 0)), -1);
+    EXPECT_EQ(SkinMenuItemAt(menu, geometry, Pt(geometry.size.cx, middle(1).y)), -1);
+
+    // A long text widens the popup; wrong documents load nothing.
+    SkinMenu wide = menu;
+    wide.items[1].text.assign(60, L'W');
+    EXPECT_GT(LayoutSkinMenu(wide, layer.Context()).size.cx, geometry.size.cx);
+    EXPECT_FALSE(wide.Load("<skins/>"));
+    EXPECT_TRUE(wide.items.empty());
+    EXPECT_FALSE(wide.Load("<menu><item>"));
+}
+
+TEST_F(SkinMenuModel, PaintsBackgroundHotItemSeparatorsAndGreyDisabledText)
+{
+    auto cold = Paint(-1);
+    const SkinRect& enabled = geometry.rows[1];
+    const SkinRect& disabled = geometry.rows[0];
+    const SkinRect& sep = geometry.rows[2];
+    EXPECT_EQ(cold->Pixel(0, 0), kMenuBg);
+    EXPECT_EQ(cold->Pixel(enabled.left + 1, enabled.top + 1), kMenuBg);
+    const int sepY = sep.top + (sep.Height() - 1) / 2;
+    EXPECT_EQ(cold->Pixel(sep.left + 4, sepY), kMenuSep);
+    EXPECT_EQ(cold->Pixel(sep.left + 3, sepY), kMenuBg);
+    EXPECT_EQ(cold->Pixel(sep.left + 4, sepY + 1), kMenuBg);
+    // Black text, grey when disabled, starting at the text column.
+    const SkinRect enabledText{enabled.left + geometry.textLeft, enabled.top, enabled.right, enabled.bottom};
+    const SkinRect disabledText{disabled.left + geometry.textLeft, disabled.top, disabled.right, disabled.bottom};
+    EXPECT_LT(Darkest(*cold, enabledText), 3 * 0x30);
+    EXPECT_GE(Darkest(*cold, disabledText), 3 * 0x70);
+    EXPECT_LT(Darkest(*cold, disabledText), 3 * 0xE0);
+    EXPECT_EQ(InkBox(*cold, SkinRect{enabled.left, enabled.top, enabledText.left, enabled.bottom}, kMenuBg).left,
+              enabledText.left);  // nothing left of the text column
+
+    auto hot = Paint(1);
+    EXPECT_EQ(hot->Pixel(enabled.left + 1, enabled.top + 1), kMenuHot);
+    EXPECT_EQ(hot->Pixel(enabled.right - 1, enabled.bottom - 1), kMenuHot);
+    EXPECT_EQ(hot->Pixel(enabled.left + 1, enabled.top - 1), kMenuBg);
+    auto disabledHot = Paint(0);
+    EXPECT_EQ(disabledHot->Pixel(disabled.left + 1, disabled.top + 1), kMenuBg);
+}
+
+// The popup runs its own loop, so the script of what the user does is
+// posted to it from a thread timer that its loop dispatches.
+struct PopupScript {
+    std::vector<MSG> steps;  // hwnd filled in when the popup is found
+    bool activateOwner = false;
+    HWND owner = nullptr;
+    RECT popupRect = {};
+    int ticks = 0;
+};
+PopupScript* g_script = nullptr;
+
+void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND popup = FindWindowW(kSkinMenuClass, nullptr);
+    if (!popup || !IsWindowVisible(popup)) {
+        if (++g_script->ticks > 200) {  // never shown: end the test instead of hanging
+            ADD_FAILURE() << "menu popup not found";
+            KillTimer(nullptr, timer);
+        }
+        return;
+    }
+    KillTimer(nullptr, timer);
+    GetWindowRect(popup, &g_script->popupRect);
+    for (const MSG& m : g_script->steps) PostMessageW(m.hwnd ? m.hwnd : popup, m.message, m.wParam, m.lParam);
+    if (g_script->activateOwner) SetActiveWindow(g_script->owner);
+}
+
+MSG Step(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    MSG m = {};
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    return m;
+}
+
+class SkinMenuPopup : public SkinMenuTest {
+protected:
+    void SetUp() override
+    {
+        SkinMenuTest::SetUp();
+        owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 400, 200, 100,
+                                nullptr, nullptr, nullptr, nullptr);
+        ASSERT_TRUE(owner);
+        script.owner = owner;
+        g_script = &script;
+    }
+    void TearDown() override
+    {
+        g_script = nullptr;
+        DestroyWindow(owner);
+    }
+
+    int Track(POINT at = {100, 100})
+    {
+        SetTimer(nullptr, 0, 20, RunPopupScript);
+        const int chosen = TrackSkinMenu(menu, layer.Context(), owner, at);
+        EXPECT_FALSE(FindWindowW(kSkinMenuClass, nullptr));  // gone again
+        return chosen;
+    }
+
+    LPARAM At(size_t row) const
+    {
+        const SkinRect& r = geometry.rows[row];
+        return MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+
+    // The WM_COMMAND ids waiting in the owner's queue.
+    std::vector<WPARAM> Commands()
+    {
+        std::vector<WPARAM> ids;
+        MSG msg;
+        while (PeekMessageW(&msg, owner, WM_COMMAND, WM_COMMAND, PM_REMOVE)) ids.push_back(msg.wParam);
+        return ids;
+    }
+
+    HWND owner = nullptr;
+    PopupScript script;
+};
+
+TEST_F(SkinMenuPopup, ClickOnAnItemChoosesItAndPostsTheCommand)
+{
+    // A click on the disabled item and one on a separator choose nothing.
+    script.steps = {Step(WM_MOUSEMOVE, 0, At(0)), Step(WM_LBUTTONDOWN, MK_LBUTTON, At(0)), Step(WM_LBUTTONUP, 0, At(0)),
+                    Step(WM_LBUTTONUP, 0, At(2)), Step(WM_MOUSEMOVE, 0, At(1)),
+                    Step(WM_LBUTTONDOWN, MK_LBUTTON, At(1)), Step(WM_LBUTTONUP, 0, At(1))};
+    EXPECT_EQ(Track(), 2);
+    EXPECT_EQ(Commands(), std::vector<WPARAM>{2});
+    EXPECT_EQ(script.popupRect.left, 100);
+    EXPECT_EQ(script.popupRect.top, 100);
+    EXPECT_EQ(script.popupRect.right - script.popupRect.left, geometry.size.cx);
+    EXPECT_EQ(script.popupRect.bottom - script.popupRect.top, geometry.size.cy);
+
+    // The keyboard skips the disabled item and the separators.
+    script.steps = {Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_RETURN)};
+    EXPECT_EQ(Track(), 3);
+    EXPECT_EQ(Commands(), std::vector<WPARAM>{3});
+}
+
+TEST_F(SkinMenuPopup, ClickOutsideEscapeFocusLossAndQuitDismissIt)
+{
+    script.steps = {Step(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(-5, -5))};
+    EXPECT_EQ(Track(), 0);
+    script.steps = {Step(WM_KEYDOWN, VK_ESCAPE)};
+    EXPECT_EQ(Track(), 0);
+    script.steps.clear();
+    script.activateOwner = true;
+    EXPECT_EQ(Track(), 0);
+    EXPECT_TRUE(Commands().empty());
+
+    // A quit during the menu ends it and stays for the caller's loop.
+    script.activateOwner = false;
+    script.steps = {Step(WM_QUIT, 7)};
+    EXPECT_EQ(Track(), 0);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+
+    // Near the screen's bottom-right corner it opens to the left and upwards.
+    const POINT corner = {GetSystemMetrics(SM_CXSCREEN) - 2, GetSystemMetrics(SM_CYSCREEN) - 2};
+    script.steps = {Step(WM_KEYDOWN, VK_ESCAPE)};
+    EXPECT_EQ(Track(corner), 0);
+    EXPECT_LE(script.popupRect.right, corner.x);
+    EXPECT_LE(script.popupRect.bottom, corner.y);
+}
+
 }  // namespace

@@ -249,7 +249,7 @@ TEST_F(SkinHost, RowButtonsReportTheirRowAndDeletedRowsLeaveNoDanglingHover)
     EXPECT_EQ(wnd.HoverControl(), list);
 }
 
-TEST_F(SkinHost, TimersTickUntilStoppedOrTheControlIsGone)
+TEST_F(SkinHost, TimersTickUntilStopped)
 {
     ASSERT_TRUE(Open("<layer title=\"T\" width=\"100\" height=\"100\"><body><ticker id=\"1\"/><ticker id=\"2\"/>"
                      "</body></layer>"));

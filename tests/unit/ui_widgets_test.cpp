@@ -340,6 +340,11 @@ TEST_F(SkinNative, EditBoxKeepsItsTextAcrossAttachAndNumberTakesOnlyDigits)
     SendMessageW(box, WM_CHAR, L'x', 0);
     SendMessageW(box, WM_CHAR, L'1', 0);
     EXPECT_EQ(number->GetText(), L"80801");
+    EXPECT_EQ(number->Text(), L"80801");  // the control follows the box
+    // Text set the way the host sets any control's text reaches the box.
+    static_cast<CSkinControl*>(number)->SetText(std::wstring(L"77"));
+    EXPECT_EQ(number->GetText(), L"77");
+    EXPECT_EQ(TextOf(box), L"77");
     SendMessageW(multi->Handle(), WM_CHAR, L'a', 0);
     EXPECT_EQ(multi->GetText(), L"a");
 
