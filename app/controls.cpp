@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 #include "app/textconv.h"
+#include "ui/animate.h"
 
 #include <tinyxml.h>
 
@@ -55,6 +56,8 @@ void RegisterApplicationControls(ControlFactory& factory)
     factory.Register<CMyImgBtn>("myimgbtn");
     factory.Register<CMyListBox>("mylistbox");
     factory.Register<CMyImgWnd>("myimg");
+    // The "checking" spinner is an animated GIF.
+    RegisterGifSkin();
 }
 
 // --- CMyListBox ---

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-// Registers `myimgbtn`, `mylistbox` and `myimg`; called before any layout loads.
+// Registers `myimgbtn`, `mylistbox` and `myimg`, and the `gif` skin kind;
+// called before any layout loads.
 void RegisterApplicationControls(SkinEngine::ControlFactory& factory);
 
 // An image button drawn from the states of its `imglst` skin. Its name says
