@@ -13,6 +13,9 @@ const wchar_t kSkinMenuClass[] = L"SkinEngineMenu";
 
 namespace {
 
+const UINT_PTR kFocusPollTimer = 1;
+const UINT kFocusPollMs = 100;
+
 // Metrics beyond this make no sense on any screen; documents cannot ask more.
 const int kMaxMetric = 1000;
 
@@ -284,6 +287,7 @@ LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
         if (reinterpret_cast<HWND>(lParam) != wnd) popup->Finish(0);
         return 0;
     case WM_CANCELMODE: popup->Finish(0); return 0;
+    case WM_TIMER: return 0;
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     }
     return DefWindowProcW(wnd, msg, wParam, lParam);
@@ -329,16 +333,19 @@ int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POIN
     popup.ctx = &ctx;
     popup.layout = LayoutSkinMenu(menu, ctx);
     const POINT pos = PlacePopup(at, popup.layout.size);
-    HWND wnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kSkinMenuClass, L"", WS_POPUP, pos.x, pos.y,
-                               popup.layout.size.cx, popup.layout.size.cy, owner, nullptr,
+    HWND wnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kSkinMenuClass, L"", WS_POPUP,
+                               pos.x, pos.y, popup.layout.size.cx, popup.layout.size.cy, owner, nullptr,
                                GetModuleHandleW(nullptr), &popup);
     if (!wnd) return 0;
 
-    ShowWindow(wnd, SW_SHOW);
-    SetForegroundWindow(wnd);
-    SetFocus(wnd);
+    // Like a system menu, the popup never takes the activation: the owner
+    // stays the foreground window and its keys are read here. The menu
+    // closes when another window comes to the foreground.
+    const HWND foreground = GetForegroundWindow();
+    ShowWindow(wnd, SW_SHOWNA);
     SetCapture(wnd);
     UpdateWindow(wnd);
+    SetTimer(wnd, kFocusPollTimer, kFocusPollMs, nullptr);  // wakes the loop to notice it
 
     bool quit = false;
     WPARAM quitCode = 0;
@@ -355,10 +362,13 @@ int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POIN
         if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) msg.hwnd = wnd;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+        const HWND now = GetForegroundWindow();
+        if (now != foreground && now != wnd) popup.Finish(0);
         if (owner && !IsWindow(owner)) popup.Finish(0);
     }
     popup.done = true;  // what follows (capture, destruction) must not change the outcome
     const int chosen = popup.chosen;
+    KillTimer(wnd, kFocusPollTimer);
     if (GetCapture() == wnd) ReleaseCapture();
     DestroyWindow(wnd);
     if (quit) PostQuitMessage(static_cast<int>(quitCode));

@@ -72,7 +72,9 @@ const COLORREF kMenuDisabledColor = RGB(0x80, 0x80, 0x80);
 // Shows the menu as a popup with its top-left corner at `at` (screen
 // coordinates; it opens to the left and upwards where the screen ends) and
 // runs its own message loop until the user chooses an item or dismisses it
-// (a click outside, Escape, or the popup losing the focus). Returns the
+// (a click outside, Escape, or another window coming to the foreground; the
+// popup itself never takes the activation, so the caller brings `owner` to
+// the foreground first and its keys drive the menu). Returns the
 // chosen item's id, 0 when dismissed; a chosen id is also posted to `owner`
 // as WM_COMMAND. A WM_QUIT arriving meanwhile dismisses the menu and is
 // posted again for the caller's loop.

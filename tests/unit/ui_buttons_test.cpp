@@ -417,8 +417,7 @@ TEST_F(SkinMenuModel, PaintsBackgroundHotItemSeparatorsAndGreyDisabledText)
 // posted to it from a thread timer that its loop dispatches.
 struct PopupScript {
     std::vector<MSG> steps;  // hwnd filled in when the popup is found
-    bool activateOwner = false;
-    HWND owner = nullptr;
+    HWND activate = nullptr;  // a window to bring to the foreground
     RECT popupRect = {};
     int ticks = 0;
 };
@@ -437,7 +436,7 @@ void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
     KillTimer(nullptr, timer);
     GetWindowRect(popup, &g_script->popupRect);
     for (const MSG& m : g_script->steps) PostMessageW(m.hwnd ? m.hwnd : popup, m.message, m.wParam, m.lParam);
-    if (g_script->activateOwner) SetActiveWindow(g_script->owner);
+    if (g_script->activate) SetForegroundWindow(g_script->activate);
 }
 
 MSG Step(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
@@ -457,7 +456,7 @@ protected:
         owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 400, 400, 200, 100,
                                 nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(owner);
-        script.owner = owner;
+        SetForegroundWindow(owner);
         g_script = &script;
     }
     void TearDown() override
@@ -518,13 +517,18 @@ TEST_F(SkinMenuPopup, ClickOutsideEscapeFocusLossAndQuitDismissIt)
     EXPECT_EQ(Track(), 0);
     script.steps = {Step(WM_KEYDOWN, VK_ESCAPE)};
     EXPECT_EQ(Track(), 0);
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 400, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(owner);
     script.steps.clear();
-    script.activateOwner = true;
+    script.activate = other;
     EXPECT_EQ(Track(), 0);
     EXPECT_TRUE(Commands().empty());
+    DestroyWindow(other);
 
     // A quit during the menu ends it and stays for the caller's loop.
-    script.activateOwner = false;
+    SetForegroundWindow(owner);
+    script.activate = nullptr;
     script.steps = {Step(WM_QUIT, 7)};
     EXPECT_EQ(Track(), 0);
     MSG msg;
