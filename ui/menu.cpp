@@ -92,6 +92,16 @@ bool SkinMenu::Load(const std::string& xml)
     return true;
 }
 
+bool LoadSkinMenu(DocumentSource& source, unsigned id, SkinMenu& menu)
+{
+    std::string text;
+    if (!source.Xml(id, text)) {
+        menu = SkinMenu();
+        return false;
+    }
+    return menu.Load(text);
+}
+
 // --- Geometry ---
 
 SkinMenuLayout LayoutSkinMenu(const SkinMenu& menu, const SkinContext& ctx)

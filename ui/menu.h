@@ -33,6 +33,11 @@ struct SkinMenu {
     static const size_t kMaxItems = 64;
 };
 
+class DocumentSource;
+// Menu document `id` of `source`; false (and an empty menu) when it is
+// missing or not a menu. Menus are read anew for every popup.
+bool LoadSkinMenu(DocumentSource& source, unsigned id, SkinMenu& menu);
+
 // Geometry of a popup, in its own client coordinates.
 //
 // The background band is kMenuBorder pixels wide on every side; rows stack

@@ -319,7 +319,8 @@ protected:
         Build("<layer title=\"T\" width=\"10\" height=\"10\"><body/></layer>",
               SolidSkin("skin_menubg", kMenuBg) + SolidSkin("skin_menuitem", kMenuHot) +
                   SolidSkin("skin_menusplit", kMenuSep));
-        ASSERT_TRUE(menu.Load(kTrayMenu));
+        source.AddXml(602, kTrayMenu);
+        ASSERT_TRUE(LoadSkinMenu(source, 602, menu));
         geometry = LayoutSkinMenu(menu, layer.Context());
     }
 
@@ -339,18 +340,13 @@ using SkinMenuModel = SkinMenuTest;
 
 TEST_F(SkinMenuModel, TrayDocumentGivesItemsRowsAndChoosablePoints)
 {
-    EXPECT_EQ(menu.bgSkin, "skin_menubg");
     EXPECT_EQ(menu.checkSkin, "skin_menucheck");
-    EXPECT_EQ(menu.itemHeight, 26);
     ASSERT_EQ(menu.items.size(), 5u);
-    EXPECT_EQ(menu.items[0].id, 1);
-    EXPECT_EQ(menu.items[0].text, L"检查更新");
-    EXPECT_TRUE(menu.items[0].disabled);
-    EXPECT_EQ(menu.items[1].id, 2);
-    EXPECT_FALSE(menu.items[1].disabled);
-    EXPECT_TRUE(menu.items[2].separator);
+    const SkinMenuItem& first = menu.items[0];
+    EXPECT_TRUE(first.id == 1 && first.text == L"检查更新" && first.disabled);
+    EXPECT_TRUE(menu.items[1].id == 2 && menu.items[1].Choosable());
+    EXPECT_TRUE(menu.items[2].separator && menu.items[4].separator);
     EXPECT_EQ(menu.items[3].text, L"退出");
-    EXPECT_TRUE(menu.items[4].separator);
 
     // Rows stack inside the border: items 26 high, separators thinner.
     ASSERT_EQ(geometry.rows.size(), 5u);
@@ -361,7 +357,6 @@ TEST_F(SkinMenuModel, TrayDocumentGivesItemsRowsAndChoosablePoints)
     EXPECT_EQ(geometry.size.cy, geometry.rows[4].bottom + kMenuBorder);
     EXPECT_EQ(geometry.rows[0].left, kMenuBorder);
     EXPECT_EQ(geometry.rows[0].right, geometry.size.cx - kMenuBorder);
-    EXPECT_EQ(geometry.textLeft, 4 + kMenuIconWidth + 8);
     EXPECT_GE(geometry.size.cx, kMenuMinWidth);
 
     const auto middle = [&](size_t row) {
@@ -382,6 +377,7 @@ TEST_F(SkinMenuModel, TrayDocumentGivesItemsRowsAndChoosablePoints)
     EXPECT_FALSE(wide.Load("<skins/>"));
     EXPECT_TRUE(wide.items.empty());
     EXPECT_FALSE(wide.Load("<menu><item>"));
+    EXPECT_FALSE(LoadSkinMenu(source, 603, wide));
 }
 
 TEST_F(SkinMenuModel, PaintsBackgroundHotItemSeparatorsAndGreyDisabledText)
