@@ -301,6 +301,30 @@ POST $IPINFO ip=myip
 HEAD $IPINFO
 POST $IPINFO ip=192.0.2.1&x=1"
 
+echo "== upload page"
+UPLOAD=/norvik/SM/Upload/TestUploadSpeed.aspx
+fetch GET /_demo/reset
+fetch GET /_demo/upload
+check "no upload after reset" "$(cat "$TMP/body")" "0 0 partial"
+fetch HEAD "$UPLOAD"; check "HEAD upload page" "$STATUS" 200
+PART=$'--XYZ\r\nContent-Disposition: form-data; name=""; filename="C:\\a.txt"\r\nContent-Type: text/plain\r\n\r\n0123456789\r\n--XYZ--\r\n'
+fetch POST "$UPLOAD" "$PART" "multipart/form-data; boundary=XYZ"
+check "POST upload page" "$STATUS" 200
+fetch GET /_demo/upload
+check "upload recorded whole" "$(cat "$TMP/body")" "1 ${#PART} complete"
+fetch GET "/_demo/upload?part=body"
+printf '%s' "$PART" >"$TMP/expected"
+cmp -s "$TMP/body" "$TMP/expected" || fail "recorded upload body differs"
+fetch GET "/_demo/upload?part=head"
+check "recorded request line" "$(head -n1 "$TMP/body")" $'POST '"$UPLOAD"$' HTTP/1.1\r'
+check "recorded Content-Type" "$(grep -a '^Content-Type:' "$TMP/body" | tr -d '\r')" "Content-Type: multipart/form-data; boundary=XYZ"
+check "recorded head ends with an empty line" "$(tail -c 4 "$TMP/body" | od -An -tx1 | tr -d ' \n')" 0d0a0d0a
+fetch GET /_demo/requests
+check "upload logged without its body" "$(cat "$TMP/body")" "HEAD $UPLOAD
+POST $UPLOAD"
+set_fault "$UPLOAD" 404
+fetch HEAD "$UPLOAD"; check "404 fault on upload page" "$STATUS" 404
+
 echo "== shutdown"
 kill -TERM "$SERVER_PID"
 for _ in $(seq 50); do kill -0 "$SERVER_PID" 2>/dev/null || break; sleep 0.1; done

@@ -26,7 +26,9 @@ const char* const kUsage =
     "  --port N            port on 127.0.0.1 (0 = any free port, default)\n"
     "  --root DIR          serve files from DIR, overriding built-in content\n"
     "  --fault PATH=MODE   MODE is 404, 302, empty, cut, nolength, rate:N (bytes\n"
-    "                      per second) or normal; repeatable\n"
+    "                      per second) or normal; repeatable. On the upload page,\n"
+    "                      cut reads 64 KiB of a post and drops the connection,\n"
+    "                      rate:N reads the post at N bytes per second\n"
     "  --port-file FILE    write the port number to FILE once listening\n"
     "  --speed-file-mib N  size of the speed-test download in MiB (20 to 1024,\n"
     "                      default 32)\n";
