@@ -2,6 +2,7 @@
 #include "uitest.h"
 
 #include "ui/animate.h"
+#include "ui/hostwnd.h"
 #include "ui/native.h"
 #include "ui/split.h"
 
@@ -363,6 +364,47 @@ TEST_F(SkinNative, EditBoxKeepsItsTextAcrossAttachAndNumberTakesOnlyDigits)
     layer.Body()->Detach();
     EXPECT_FALSE(IsWindow(box));
     EXPECT_EQ(number->GetText(), L"\x4E2D" L"42");
+}
+
+// The real host window: children made on creation, the animation driven by
+// its timer, everything gone with the window.
+class SkinNativeHost : public SkinLayerTest {};
+
+TEST_F(SkinNativeHost, HostWindowCreatesChildrenAndTicksTheAnimation)
+{
+    RegisterGifSkin();
+    source.AddImage(7, GifFile(8, 6, {{kRed, 5}, {kGreen, 5}}));
+    Build("<layer title=\"t\" width=\"200\" height=\"100\"><body>"
+          "<edit id=\"1\" pos=\"10,10,110,30\">abc</edit>"
+          "<animateimg id=\"2\" pos=\"150,10\" skin=\"spin\"/></body></layer>",
+          "<gif name=\"spin\" src=\"7\"/>");
+    SkinHostWnd host;
+    ASSERT_TRUE(host.Create(doc, pools, source, nullptr, 0, factory));
+    auto* edit = host.FindAs<CSkinEdit>(1);
+    auto* spin = host.FindAs<CSkinAnimateImg>(2);
+    ASSERT_TRUE(edit && spin);
+    HWND box = edit->Handle();
+    ASSERT_TRUE(box);
+    EXPECT_EQ(GetParent(box), host.Window());
+    EXPECT_TRUE(host.SetControlText(1, L"xyz"));
+    EXPECT_EQ(edit->GetText(), L"xyz");
+    wchar_t text[8] = {};
+    GetWindowTextW(box, text, 8);
+    EXPECT_STREQ(text, L"xyz");
+
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (spin->CurrentFrame() == 0 && GetTickCount() - start < 3000) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
+    EXPECT_EQ(spin->CurrentFrame(), 1);
+    EXPECT_GE(GetTickCount() - start, 90u);  // not before the first delay
+
+    host.Destroy();
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(edit->Handle(), nullptr);
+    EXPECT_FALSE(spin->Ticking());
 }
 
 // --- Split windows ---
