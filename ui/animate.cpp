@@ -86,8 +86,8 @@ bool CSkinGif::LoadImageBytes(const std::string& bytes)
                 if (!frame) break;
                 m_frames.push_back(std::move(frame));
                 const long hundredths = i < delays.size() ? delays[i] : 0;
-                const long long ms = std::max(0LL, static_cast<long long>(hundredths) * 10);
-                m_delays.push_back(static_cast<UINT>(std::min<long long>(std::max<long long>(ms, kMinFrameDelayMs), INT_MAX)));
+                const long long ms = std::max<long long>(static_cast<long long>(hundredths) * 10, kMinFrameDelayMs);
+                m_delays.push_back(static_cast<UINT>(std::min<long long>(ms, INT_MAX)));
             }
         }
     }

@@ -127,6 +127,7 @@ void CSkinRealWnd::Detach()
         if (IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
         m_hwnd = nullptr;
     }
+    m_kept.reset();
     CSkinControl::Detach();
 }
 
@@ -234,7 +235,8 @@ void CSkinEdit::BeforeDestroy()
 {
     if (m_hwnd && IsWindow(m_hwnd)) m_synced = m_text = GetText();
     if (m_hookedParent) {
-        if (IsWindow(m_hookedParent)) RemoveWindowSubclass(m_hookedParent, ParentHook, reinterpret_cast<UINT_PTR>(this));
+        if (IsWindow(m_hookedParent))
+            RemoveWindowSubclass(m_hookedParent, ParentHook, reinterpret_cast<UINT_PTR>(this));
         m_hookedParent = nullptr;
     }
 }

@@ -6,6 +6,7 @@
 #include "ui/control.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     DWORD ExStyle() const { return m_exStyle; }
     // An attribute of the element the control did not use (empty if absent).
     std::string Extra(const std::string& name) const;
+    // An object a creator made for the window (the browser behind it): kept
+    // until the window is destroyed, then released.
+    void KeepWithWindow(std::shared_ptr<void> object) { m_kept = std::move(object); }
+    const std::shared_ptr<void>& Kept() const { return m_kept; }
 
     // Creates the window (once); a class that does not exist is logged and
     // leaves the control without a window.
@@ -62,6 +67,7 @@ protected:
 
 private:
     std::vector<std::pair<std::string, std::string>> m_extra;
+    std::shared_ptr<void> m_kept;
 };
 
 // `edit`, `richedit`: a native EDIT box. Single-line by default; `number`

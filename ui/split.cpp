@@ -60,7 +60,8 @@ std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total)
             const long long share = std::max(1LL, need / static_cast<long long>(active.size()));
             for (size_t i : active) {
                 if (need == 0) break;
-                const long long take = std::min({share, static_cast<long long>(sizes[i] - Bounded(panes[i].min)), need});
+                const long long spare = sizes[i] - Bounded(panes[i].min);
+                const long long take = std::min({share, spare, need});
                 sizes[i] -= static_cast<int>(take);
                 need -= take;
             }

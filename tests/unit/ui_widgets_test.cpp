@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -291,8 +292,12 @@ TEST_F(SkinNative, RegisteredCreatorMakesTheWindowOfItsClass)
           "<realwnd id=\"22\" pos=\"5,5,50,40\" wndclass=\"IECTRL\" wndname=\"start\"/></body></layer>",
           "");
     std::wstring seenName;
+    std::weak_ptr<int> kept;
     RegisterRealWndCreator("iectrl", [&](CSkinRealWnd& control, HWND p, const RECT& r) {
         seenName = control.WndName();
+        auto browser = std::make_shared<int>(1);
+        kept = browser;
+        control.KeepWithWindow(browser);
         return CreateWindowExW(0, L"STATIC", L"made", WS_CHILD, r.left, r.top, r.right - r.left, r.bottom - r.top, p,
                                nullptr, GetModuleHandleW(nullptr), nullptr);
     });
@@ -304,6 +309,9 @@ TEST_F(SkinNative, RegisteredCreatorMakesTheWindowOfItsClass)
     EXPECT_EQ(seenName, L"start");
     EXPECT_EQ(TextOf(wnd->Handle()), L"made");
     ExpectRect(ChildRect(wnd->Handle()), 5, 5, 50, 40);
+    EXPECT_FALSE(kept.expired());
+    layer.Body()->Detach();
+    EXPECT_TRUE(kept.expired());
 }
 
 TEST_F(SkinNative, EditBoxKeepsItsTextAcrossAttachAndNumberTakesOnlyDigits)
