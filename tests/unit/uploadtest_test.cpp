@@ -203,6 +203,20 @@ TEST_F(UploadTest, RealRunPostsTheFileWithTheTestHeadersAndEndsWithOneDoneRecord
     EXPECT_EQ("1 " + std::to_string(expected.size()) + " complete", DemoGet("/_demo/upload"));
 }
 
+TEST_F(UploadTest, FigureEndsAtTheRateTheServerTookTheBytesAt)
+{
+    // The page reads 150000 bytes a second; the socket buffers take the
+    // whole file at once, so only a figure taken when the server has
+    // everything shows the link's rate.
+    ASSERT_TRUE(DemoFault(kPage, "rate:150000"));
+    UploadSpeedTest test(view, state);
+    ASSERT_TRUE(test.Start(AnsiToWide(File("slow.bin", 300000))));
+    ASSERT_TRUE(view.Pump(test));
+    double figure = atof(view.texts[kNetUploadSpeed].c_str());
+    EXPECT_GT(figure, 146.5 * 0.8) << view.texts[kNetUploadSpeed];
+    EXPECT_LT(figure, 146.5 * 1.05) << view.texts[kNetUploadSpeed];
+}
+
 TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
 {
     UploadSpeedTest test(view, state);
