@@ -152,7 +152,8 @@ TEST_F(UploadTest, RecordsDriveBarAndFigureAndTheDoneRecordEndsTheRun)
 
 TEST_F(UploadTest, RealRunPostsTheFileWithTheTestHeadersAndEndsWithOneDoneRecord)
 {
-    std::string path = File("speed.bin", 3 << 20);
+    // A Chinese name (GBK here) must arrive as UTF-8.
+    std::string path = File("\xcb\xd9\xb6\xc8.bin", 3 << 20);
     UploadSpeedTest test(view, state);
     DWORD started = GetTickCount();
     ASSERT_TRUE(test.Start(AnsiToWide(path)));
@@ -192,7 +193,9 @@ TEST_F(UploadTest, RealRunPostsTheFileWithTheTestHeadersAndEndsWithOneDoneRecord
     EXPECT_EQ(0u, head.find(std::string("POST ") + kPage + " HTTP/1.1\r\n"));
     for (const char* line : {"\r\nUser-Agent: My User Agent v1.0\r\n", "\r\nVexel-Magic: My Magic Header\r\n",
                              "\r\nUser-Magic: User's Magic Header\r\n", "\r\nCache-Control: no-cache\r\n",
-                             "\r\nContent-Type: multipart/form-data; boundary=----MAFRO-"})
+                             "\r\nContent-Type: multipart/form-data; boundary=----MAFRO-",
+                             // what the request flags make WinInet send
+                             "\r\nPragma: no-cache\r\n", "\r\nConnection: Keep-Alive\r\n"})
         EXPECT_NE(std::string::npos, head.find(line)) << line;
     size_t at = head.find("boundary=") + 9;
     std::string b = head.substr(at, head.find("\r\n", at) - at);
