@@ -27,12 +27,13 @@ std::string UploadSpeedText(uint32_t posted, DWORD elapsedMs)
 
 namespace {
 
-void PostRecord(HWND window, uint32_t total, uint32_t posted, int done)
+void PostRecord(HWND window, uint32_t total, uint32_t posted, int done, DWORD started = 0)
 {
     auto* record = new UploadProgress;
     record->total = total;
     record->posted = posted;
     record->done = done;
+    record->started = started;
     if (!PostMessageW(window, WM_UPLOAD_PROGRESS, reinterpret_cast<WPARAM>(record), 0)) delete record;
 }
 
@@ -46,6 +47,9 @@ void Upload(const std::wstring& path, const std::wstring& url, HWND window)
     client.SetUseUtf8(TRUE);
     client.AddParam(L"", path.c_str(), Vexel::ParamFile);
     client.BeginUpload(url.c_str(), 0x84400F00);
+    // The figure times the transfer, not the thread's start, the libraries'
+    // loading and the connection before it.
+    const DWORD started = GetTickCount();
 
     // No pause between steps: the figure must be the link's. The message
     // rate is bounded by time instead.
@@ -60,16 +64,16 @@ void Upload(const std::wstring& path, const std::wstring& url, HWND window)
         posted = stat.CurrParamPostedByte();
         DWORD now = GetTickCount();
         if (first || now - lastPost >= kUploadRecordInterval) {
-            PostRecord(window, total, posted, 0);
+            PostRecord(window, total, posted, 0, started);
             lastPost = now;
             first = false;
         }
         response.reset(client._ProceedUploadContext());
     }
     // The request has ended: the server holds every byte. The last figure
-    // is taken now, not when the last bytes went into the socket's buffer.
-    response.reset();
-    PostRecord(window, total, posted, 0);
+    // is taken now, not when the last bytes went into the socket's buffer,
+    // nor after the handles have been closed.
+    PostRecord(window, total, posted, 0, started);
 }
 
 } // namespace
@@ -178,7 +182,8 @@ LRESULT UploadSpeedTest::OnProgress(UploadProgress* progress)
                           ? static_cast<int>(static_cast<double>(progress->posted) / progress->total * 100.0)
                           : 100;
         m_view.SetProgress(kNetUploadBar, percent);
-        m_view.SetText(kNetUploadSpeed, UploadSpeedText(progress->posted, m_tick() - m_state.uploadStart));
+        DWORD origin = progress->started ? progress->started : m_state.uploadStart;
+        m_view.SetText(kNetUploadSpeed, UploadSpeedText(progress->posted, m_tick() - origin));
     }
     delete progress;
     m_view.Redraw();

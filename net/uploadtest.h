@@ -20,6 +20,7 @@ struct UploadProgress {
     uint32_t total = 0;   // bytes of the file
     uint32_t posted = 0;  // bytes of it sent so far
     int done = 0;
+    DWORD started = 0;    // tick when the request head had gone out, 0 before
 };
 
 // One test; held by the window and freed by the done record.

@@ -6,6 +6,7 @@
 
 #include <Poco/Net/HTTPServer.h>
 #include <Poco/Net/HTTPServerParams.h>
+#include <Poco/Net/IPAddress.h>
 #include <Poco/Net/ServerSocket.h>
 #include <Poco/Net/SocketAddress.h>
 
@@ -22,8 +23,9 @@ namespace {
 
 const char* const kUsage =
     "usage: pylonix-demo-server [--port N] [--root DIR] [--fault PATH=MODE]... [--port-file FILE]\n"
-    "                           [--speed-file-mib N]\n"
-    "  --port N            port on 127.0.0.1 (0 = any free port, default)\n"
+    "                           [--speed-file-mib N] [--host ADDRESS]\n"
+    "  --port N            port (0 = any free port, default)\n"
+    "  --host ADDRESS      IPv4 address to listen on (default 127.0.0.1)\n"
     "  --root DIR          serve files from DIR, overriding built-in content\n"
     "  --fault PATH=MODE   MODE is 404, 302, empty, cut, nolength, rate:N (bytes\n"
     "                      per second) or normal; repeatable. On the upload page,\n"
@@ -35,6 +37,7 @@ const char* const kUsage =
 
 struct Options {
     unsigned port = 0;
+    std::string host = "127.0.0.1";
     std::string root;
     std::string portFile;
     unsigned speedFileMiB = 32;
@@ -72,6 +75,11 @@ Options parseArgs(int argc, char** argv)
                 mib > demo::DemoState::kMaxSpeedFileMiB)
                 usageError("bad speed file size: " + value);
             opt.speedFileMiB = static_cast<unsigned>(mib);
+        } else if (arg == "--host") {
+            Poco::Net::IPAddress address;
+            if (!Poco::Net::IPAddress::tryParse(value, address) || address.family() != Poco::Net::AddressFamily::IPv4)
+                usageError("bad host address: " + value);
+            opt.host = value;
         } else if (arg == "--root") {
             opt.root = value;
         } else if (arg == "--port-file") {
@@ -123,7 +131,7 @@ int main(int argc, char** argv)
         state.setFault(f.first, f.second);
 
     try {
-        Poco::Net::ServerSocket socket(Poco::Net::SocketAddress("127.0.0.1", static_cast<Poco::UInt16>(opt.port)));
+        Poco::Net::ServerSocket socket(Poco::Net::SocketAddress(opt.host, static_cast<Poco::UInt16>(opt.port)));
         auto* params = new Poco::Net::HTTPServerParams;
         params->setKeepAlive(true);
         params->setMaxThreads(32);
@@ -137,7 +145,7 @@ int main(int argc, char** argv)
             server.stopAll(true);
             return 1;
         }
-        std::cout << "demo server listening on 127.0.0.1:" << port << std::endl;
+        std::cout << "demo server listening on " << opt.host << ":" << port << std::endl;
 
         int sig = 0;
         sigwait(&stopSignals, &sig);

@@ -133,6 +133,11 @@ TEST_F(UploadTest, RecordsDriveBarAndFigureAndTheDoneRecordEndsTheRun)
     EXPECT_EQ(0, test.OnProgress(Record(4 << 20, 1 << 20)));
     EXPECT_EQ(25, view.progress[kNetUploadBar]);
     EXPECT_EQ("512.0KB/s", view.texts[kNetUploadSpeed]);
+    // Once the transfer has begun, the time before it is not counted.
+    UploadProgress* timed = Record(4 << 20, 1 << 20);
+    timed->started = 2000;
+    test.OnProgress(timed);
+    EXPECT_EQ("1024.0KB/s", view.texts[kNetUploadSpeed]);
     g_now += 2000;
     test.OnProgress(Record(3000, 2999));
     EXPECT_EQ(99, view.progress[kNetUploadBar]);  // truncated, not rounded
