@@ -108,7 +108,7 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
 
 void CSkinControl::SetText(const std::string& utf8)
 {
-    m_text = Wide(utf8);
+    SetText(Wide(utf8));
 }
 
 CSkinControl* CSkinControl::AddChild(std::unique_ptr<CSkinControl> child)

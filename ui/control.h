@@ -190,7 +190,8 @@ public:
     const std::wstring& Text() const { return m_text; }
     const std::wstring& Tip() const { return m_tip; }
     void SetText(const std::string& utf8);
-    void SetText(std::wstring text) { m_text = std::move(text); }
+    // Controls that show their text elsewhere (a native box) take it here.
+    virtual void SetText(std::wstring text) { m_text = std::move(text); }
     const std::string& Font() const { return m_font; }
     SkinColor TextColor() const { return m_crtext; }
     unsigned TextMode() const { return m_textMode; }

@@ -202,7 +202,6 @@ HWND CSkinEdit::CreateNative(HWND parent, const RECT& rect, const SkinContext& c
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(m_id)), GetModuleHandleW(nullptr),
                                 nullptr);
     if (!edit) return nullptr;
-    m_synced = m_text;
     if (HFONT font = SkinFonts().Get(m_font, ctx.defaultFace))
         SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // The box asks its parent, the host window, for its colours and tells it
@@ -227,13 +226,13 @@ LRESULT CALLBACK CSkinEdit::ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     }
     if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && edit->m_hwnd &&
         reinterpret_cast<HWND>(lParam) == edit->m_hwnd)
-        edit->m_synced = edit->m_text = edit->BoxText();
+        edit->m_text = edit->BoxText();
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
 void CSkinEdit::BeforeDestroy()
 {
-    if (m_hwnd && IsWindow(m_hwnd)) m_synced = m_text = GetText();
+    if (m_hwnd && IsWindow(m_hwnd)) m_text = BoxText();
     if (m_hookedParent) {
         if (IsWindow(m_hookedParent))
             RemoveWindowSubclass(m_hookedParent, ParentHook, reinterpret_cast<UINT_PTR>(this));
@@ -247,17 +246,9 @@ void CSkinEdit::FreeBrush()
     m_brush = nullptr;
 }
 
-void CSkinEdit::Sync() const
-{
-    if (m_text == m_synced || !m_hwnd || !IsWindow(m_hwnd)) return;
-    m_synced = m_text;  // first: the box reports the change back at once
-    SetWindowTextW(m_hwnd, m_text.c_str());
-}
-
 std::wstring CSkinEdit::GetText() const
 {
     if (!m_hwnd || !IsWindow(m_hwnd)) return m_text;
-    Sync();
     return BoxText();
 }
 
@@ -273,16 +264,16 @@ std::wstring CSkinEdit::BoxText() const
 
 void CSkinEdit::SetText(std::wstring text)
 {
-    m_synced = m_text = std::move(text);
-    if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, m_text.c_str());
+    m_text = std::move(text);
+    // The box reports the change back (EN_CHANGE), which rewrites m_text
+    // while the box still reads its copy.
+    const std::wstring copy = m_text;
+    if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, copy.c_str());
 }
 
 void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
-    if (m_hwnd) {
-        Sync();
-        return;
-    }
+    if (m_hwnd) return;
     DrawLabel(hdc, ctx, m_text, WindowRect());
 }
 

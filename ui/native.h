@@ -82,10 +82,9 @@ public:
     ~CSkinEdit() override;
 
     std::wstring GetText() const;
-    // The box's text when it exists. Text set through a plain CSkinControl
-    // pointer replaces it too (at the next read or paint).
+    // The box's text when it exists.
     using CSkinControl::SetText;
-    void SetText(std::wstring text);
+    void SetText(std::wstring text) override;
 
     bool Number() const { return m_number; }
     bool MultiLine() const { return m_multiline; }
@@ -103,9 +102,6 @@ private:
     static LRESULT CALLBACK ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self);
     void FreeBrush();
-    // Text set through the base class (the host's SetControlText) reaches
-    // the box here, at the next read or paint.
-    void Sync() const;
     std::wstring BoxText() const;
 
     bool m_number = false;
@@ -116,9 +112,6 @@ private:
     SkinEdges m_inset;
     HWND m_hookedParent = nullptr;
     HBRUSH m_brush = nullptr;
-    // m_text as last exchanged with the box: when they differ, m_text was
-    // set from outside and goes into the box.
-    mutable std::wstring m_synced;
 };
 
 void RegisterNativeControls(ControlFactory& factory);
