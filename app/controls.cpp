@@ -56,6 +56,7 @@ void RegisterApplicationControls(ControlFactory& factory)
     factory.Register<CMyImgBtn>("myimgbtn");
     factory.Register<CMyListBox>("mylistbox");
     factory.Register<CMyImgWnd>("myimg");
+    factory.Register<CMyRichEdit>("search");
     // The "checking" spinner is an animated GIF.
     RegisterGifSkin();
 }

@@ -3,13 +3,14 @@
 // the check rows (`myimgbtn`) and the list box holding those rows
 // (`mylistbox`).
 #include "ui/control.h"
+#include "ui/native.h"
 #include "ui/resources.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-// Registers `myimgbtn`, `mylistbox` and `myimg`, and the `gif` skin kind;
+// Registers `myimgbtn`, `mylistbox`, `myimg` and `search`, and the `gif` skin kind;
 // called before any layout loads.
 void RegisterApplicationControls(SkinEngine::ControlFactory& factory);
 
@@ -26,6 +27,9 @@ class CMyImgWnd : public SkinEngine::CSkinImg {
 public:
     void SetSkin(const std::string& skin) { m_skin = skin; }
 };
+
+// The search box (`search`): an edit box of the engine.
+class CMyRichEdit : public SkinEngine::CSkinEdit {};
 
 // A list of rows built from markup. Rows are stacked at the item height from
 // the top of the box; each row is drawn over its alternating background

@@ -143,4 +143,23 @@ TEST_F(SkinAppControls, RowButtonIsRenamedReskinnedAndHiddenLikeAFailedRepair)
     EXPECT_EQ(Px(260, 75), kOddBg);
 }
 
+TEST_F(SkinAppControls, ApplicationTagsAndTheGifSkinAreRegisteredAndRowsScrollWithinTheList)
+{
+    EXPECT_TRUE(dynamic_cast<CMyImgBtn*>(factory.Create("myimgbtn").get()));
+    EXPECT_TRUE(dynamic_cast<CMyImgWnd*>(factory.Create("myimg").get()));
+    EXPECT_TRUE(dynamic_cast<CMyRichEdit*>(factory.Create("search").get()));
+    EXPECT_TRUE(CreateSkin("gif"));
+
+    // Four 60-pixel rows in a 150-pixel box: at most 90 pixels to scroll.
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(list->AppendRow(std::string("<div/>"), pools, factory), i);
+    list->ScrollTo(1000);
+    EXPECT_EQ(list->ScrollOffset(), 90);
+    EXPECT_EQ(list->RowRect(3), (SkinRect{0, 90, 400, 150}));
+    list->ScrollTo(-5);
+    EXPECT_EQ(list->ScrollOffset(), 0);
+    list->DeleteAllRows();
+    layer.Layout(400, 200);
+    EXPECT_EQ(list->ScrollOffset(), 0);
+}
+
 }  // namespace
