@@ -22,7 +22,7 @@ int Bounded(int value)
 
 }  // namespace
 
-std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total)
+std::vector<int> SplitSizes(const std::vector<PaneSize>& panes, int total)
 {
     const size_t n = panes.size();
     std::vector<int> sizes(n);
@@ -36,7 +36,7 @@ std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total)
 
     if (room > 0) {
         int top = panes[0].priority;
-        for (const PaneSpec& p : panes) top = std::max(top, p.priority);
+        for (const PaneSize& p : panes) top = std::max(top, p.priority);
         std::vector<size_t> group;
         for (size_t i = 0; i < n; ++i)
             if (panes[i].priority == top) group.push_back(i);
@@ -48,7 +48,7 @@ std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total)
 
     long long need = -room;
     std::set<int> priorities;
-    for (const PaneSpec& p : panes) priorities.insert(p.priority);
+    for (const PaneSize& p : panes) priorities.insert(p.priority);
     for (int priority : priorities) {
         // Shared equally among the panes of this priority that can still
         // give; a pane that reaches its minimum leaves the rest to the others.
@@ -100,19 +100,19 @@ void CSkinSplit::OnLayout(const SkinContext& ctx)
 {
     m_separators.clear();
     std::vector<CSkinControl*> panes;
-    std::vector<PaneSpec> specs;
+    std::vector<PaneSize> wanted;
     for (const auto& child : Children()) {
         if (child->Pos().Fixed() || !child->Visible()) continue;
-        PaneSpec spec;
+        PaneSize want;
         if (const auto* pane = dynamic_cast<const CSkinPane*>(child.get()))
-            spec = PaneSpec{pane->IdealSize(), pane->MinSize(), pane->Priority()};
+            want = PaneSize{pane->IdealSize(), pane->MinSize(), pane->Priority()};
         panes.push_back(child.get());
-        specs.push_back(spec);
+        wanted.push_back(want);
     }
     const int length = m_vertical ? m_rect.Height() : m_rect.Width();
     const long long seps = panes.empty() ? 0 : static_cast<long long>(m_sepSize) * (panes.size() - 1);
     const int room = static_cast<int>(std::max(0LL, length - seps));
-    const std::vector<int> sizes = SplitSizes(specs, room);
+    const std::vector<int> sizes = SplitSizes(wanted, room);
 
     long long at = m_vertical ? m_rect.top : m_rect.left;
     for (size_t i = 0; i < panes.size(); ++i) {

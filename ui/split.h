@@ -34,7 +34,7 @@ private:
 };
 
 // What sizing needs of a pane.
-struct PaneSpec {
+struct PaneSize {
     int ideal = 0;
     int min = 0;
     int priority = 0;
@@ -42,7 +42,7 @@ struct PaneSpec {
 
 // The sizes of the panes in `total` pixels (separators already taken off),
 // by the rule above; each at least its minimum.
-std::vector<int> SplitSizes(const std::vector<PaneSpec>& panes, int total);
+std::vector<int> SplitSizes(const std::vector<PaneSize>& panes, int total);
 
 class CSkinSplit : public CSkinControl {
 public:
