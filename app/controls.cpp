@@ -18,13 +18,6 @@ namespace {
 // Rows are a few levels deep; deeper markup is cut off.
 constexpr int kMaxRowDepth = 16;
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
 std::string WideToUtf8(const std::wstring& text)
 {
     if (text.empty()) return std::string();
@@ -67,7 +60,7 @@ bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& valu
 {
     using C = CMyListBox;
     static const AttrSetter<C> table[] = {
-        {"itemheight", [](C& c, const std::string& v) { c.m_itemHeight = std::max(0, IntOr(v, c.m_itemHeight)); }},
+        {"itemheight", [](C& c, const std::string& v) { c.m_itemHeight = std::max(0, SkinIntOr(v, c.m_itemHeight)); }},
         {"itemskin", [](C& c, const std::string& v) { c.m_itemSkin = v; }},
         {"critembg", [](C& c, const std::string& v) {
              c.m_evenBg = ParseColor(v);
@@ -77,8 +70,8 @@ bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& valu
              c.m_oddBg = ParseColor(v);
              c.m_hasOddBg = true;
          }},
-        {"virtual", [](C& c, const std::string& v) { c.m_virtual = IntOr(v, 0); }},
-        {"scrollspeed", [](C& c, const std::string& v) { c.m_scrollSpeed = IntOr(v, 0); }},
+        {"virtual", [](C& c, const std::string& v) { c.m_virtual = SkinIntOr(v, 0); }},
+        {"scrollspeed", [](C& c, const std::string& v) { c.m_scrollSpeed = SkinIntOr(v, 0); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }

@@ -9,13 +9,6 @@ namespace SkinEngine {
 
 namespace {
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
 // A control that only shows something: inside a caption it lets the mouse
 // through to the caption.
 bool IsPassive(const CSkinControl& control)
@@ -128,7 +121,7 @@ bool CSkinCheck::ApplyAttribute(const std::string& name, const std::string& valu
     using C = CSkinCheck;
     static const AttrSetter<C> table[] = {
         {"skin", [](C& c, const std::string& v) { c.m_boxSkin = v; }},
-        {"sep", [](C& c, const std::string& v) { c.m_sep = std::max(0, IntOr(v, c.m_sep)); }},
+        {"sep", [](C& c, const std::string& v) { c.m_sep = std::max(0, SkinIntOr(v, c.m_sep)); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinClickable::ApplyAttribute(name, value);
 }

@@ -14,19 +14,6 @@ namespace SkinEngine {
 
 namespace {
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
-std::wstring Wide(const std::string& utf8)
-{
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
 RECT ToRect(const SkinRect& r)
 {
     return RECT{r.left, r.top, r.right, r.bottom};
@@ -61,19 +48,19 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
 {
     using C = CSkinControl;
     static const AttrSetter<C> table[] = {
-        {"id", [](C& c, const std::string& v) { c.m_id = IntOr(v, 0); }},
+        {"id", [](C& c, const std::string& v) { c.m_id = SkinIntOr(v, 0); }},
         {"name", [](C& c, const std::string& v) { c.m_name = v; }},
         {"pos", [](C& c, const std::string& v) { c.m_pos = ParsePos(v); }},
         {"skin", [](C& c, const std::string& v) { c.m_skin = v; }},
-        {"show", [](C& c, const std::string& v) { c.m_visible = IntOr(v, 1) != 0; }},
+        {"show", [](C& c, const std::string& v) { c.m_visible = SkinIntOr(v, 1) != 0; }},
         {"state", [](C& c, const std::string& v) {
-             const unsigned bits = static_cast<unsigned>(IntOr(v, 0));
+             const unsigned bits = static_cast<unsigned>(SkinIntOr(v, 0));
              c.m_checked = (bits & kStateChecked) != 0;
              if (bits & kStateHidden) c.m_visible = false;
          }},
-        {"tip", [](C& c, const std::string& v) { c.m_tip = Wide(v); }},
+        {"tip", [](C& c, const std::string& v) { c.m_tip = Utf8ToWide(v); }},
         {"href", [](C& c, const std::string& v) { c.m_href = v; }},
-        {"data", [](C& c, const std::string& v) { c.m_data = IntOr(v, 0); }},
+        {"data", [](C& c, const std::string& v) { c.m_data = SkinIntOr(v, 0); }},
         {"font", [](C& c, const std::string& v) { c.m_font = v; }},
         {"crtext", [](C& c, const std::string& v) { c.m_crtext = ParseColor(v); }},
         {"crbg", [](C& c, const std::string& v) {
@@ -94,10 +81,10 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
              c.m_textMode &= ~kTextVCentre;
              if (align == kVAlignMiddle) c.m_textMode |= kTextVCentre;
          }},
-        {"x-margin", [](C& c, const std::string& v) { c.m_xMargin = std::max(0, IntOr(v, 0)); }},
-        {"y-margin", [](C& c, const std::string& v) { c.m_yMargin = std::max(0, IntOr(v, 0)); }},
-        {"margin", [](C& c, const std::string& v) { c.m_xMargin = c.m_yMargin = std::max(0, IntOr(v, 0)); }},
-        {"msgtransparent", [](C& c, const std::string& v) { c.m_msgTransparent = IntOr(v, 0) != 0; }},
+        {"x-margin", [](C& c, const std::string& v) { c.m_xMargin = std::max(0, SkinIntOr(v, 0)); }},
+        {"y-margin", [](C& c, const std::string& v) { c.m_yMargin = std::max(0, SkinIntOr(v, 0)); }},
+        {"margin", [](C& c, const std::string& v) { c.m_xMargin = c.m_yMargin = std::max(0, SkinIntOr(v, 0)); }},
+        {"msgtransparent", [](C& c, const std::string& v) { c.m_msgTransparent = SkinIntOr(v, 0) != 0; }},
         {"cursor", [](C& c, const std::string& v) {
              const SkinCursor cursor = ParseCursor(v);
              if (cursor != SkinCursor::kNone) c.m_cursor = cursor;
@@ -108,7 +95,7 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
 
 void CSkinControl::SetText(const std::string& utf8)
 {
-    SetText(Wide(utf8));
+    SetText(Utf8ToWide(utf8));
 }
 
 CSkinControl* CSkinControl::AddChild(std::unique_ptr<CSkinControl> child)
@@ -324,7 +311,7 @@ bool CSkinImgButton::ApplyAttribute(const std::string& name, const std::string& 
 {
     using C = CSkinImgButton;
     static const AttrSetter<C> table[] = {
-        {"animate", [](C& c, const std::string& v) { c.m_animate = IntOr(v, 1) != 0; }},
+        {"animate", [](C& c, const std::string& v) { c.m_animate = SkinIntOr(v, 1) != 0; }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
@@ -345,10 +332,10 @@ bool CSkinProgress::ApplyAttribute(const std::string& name, const std::string& v
     static const AttrSetter<C> table[] = {
         {"bgskin", [](C& c, const std::string& v) { c.m_bgSkin = v; }},
         {"posskin", [](C& c, const std::string& v) { c.m_posSkin = v; }},
-        {"min", [](C& c, const std::string& v) { c.m_min = IntOr(v, c.m_min); }},
-        {"max", [](C& c, const std::string& v) { c.m_max = IntOr(v, c.m_max); }},
-        {"value", [](C& c, const std::string& v) { c.m_value = IntOr(v, c.m_value); }},
-        {"showpercent", [](C& c, const std::string& v) { c.m_showPercent = IntOr(v, 0) != 0; }},
+        {"min", [](C& c, const std::string& v) { c.m_min = SkinIntOr(v, c.m_min); }},
+        {"max", [](C& c, const std::string& v) { c.m_max = SkinIntOr(v, c.m_max); }},
+        {"value", [](C& c, const std::string& v) { c.m_value = SkinIntOr(v, c.m_value); }},
+        {"showpercent", [](C& c, const std::string& v) { c.m_showPercent = SkinIntOr(v, 0) != 0; }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }

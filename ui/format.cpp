@@ -364,4 +364,17 @@ std::u16string Utf8ToUtf16(std::string_view text)
     return out;
 }
 
+int SkinIntOr(std::string_view text, int fallback)
+{
+    int out = fallback;
+    ParseSkinInt(text, out);
+    return out;
+}
+
+std::wstring Utf8ToWide(std::string_view text)
+{
+    const std::u16string wide = Utf8ToUtf16(text);
+    return std::wstring(wide.begin(), wide.end());
+}
+
 } // namespace SkinEngine

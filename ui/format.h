@@ -58,6 +58,8 @@ struct SkinEdges {
 // False, with `out` untouched, for anything else; values beyond the int
 // range saturate.
 bool ParseSkinInt(std::string_view text, int& out);
+// The same, or `fallback` when the text is not an integer.
+int SkinIntOr(std::string_view text, int fallback);
 
 // Up to `count` comma-separated integers into `out`. False, with `out`
 // untouched, when there are fewer than `count` items or one of the first
@@ -198,5 +200,7 @@ std::string ExpandStringRefs(std::string_view text, const StringLookup& lookup);
 // UTF-8 to UTF-16; stops at the first malformed sequence (overlong forms,
 // surrogates and values above U+10FFFF included).
 std::u16string Utf8ToUtf16(std::string_view text);
+// The same as wide text, as the screen takes it.
+std::wstring Utf8ToWide(std::string_view text);
 
 }  // namespace SkinEngine

@@ -14,12 +14,6 @@ namespace {
 
 const wchar_t kClassName[] = L"PylonixSkinHost";
 
-std::wstring Wide(const std::string& utf8)
-{
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
 DWORD StyleOf(const LayerHeader& header)
 {
     DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
@@ -68,7 +62,7 @@ HWND SkinHostWnd::Create(const LayerDocument& doc, const ResourcePools& pools, D
 
     DWORD exStyle = header.appwin ? WS_EX_APPWINDOW : WS_EX_TOOLWINDOW;
     if (header.translucent) exStyle |= WS_EX_LAYERED;
-    CreateWindowExW(exStyle, kClassName, Wide(header.title).c_str(), style ? style : StyleOf(header),
+    CreateWindowExW(exStyle, kClassName, Utf8ToWide(header.title).c_str(), style ? style : StyleOf(header),
                     CW_USEDEFAULT, CW_USEDEFAULT, header.width, header.height, owner, nullptr,
                     GetModuleHandleW(nullptr), this);
     if (!m_hwnd) {

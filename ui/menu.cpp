@@ -28,9 +28,7 @@ int Metric(const char* value, int fallback)
 
 std::wstring Wide(const char* utf8)
 {
-    if (!utf8) return std::wstring();
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
+    return utf8 ? Utf8ToWide(utf8) : std::wstring();
 }
 
 std::string Text(const char* value)

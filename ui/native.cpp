@@ -12,19 +12,6 @@ namespace SkinEngine {
 
 namespace {
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
-std::wstring Wide(const std::string& utf8)
-{
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
 std::string Lower(std::string text)
 {
     for (char& c : text)
@@ -66,11 +53,11 @@ bool CSkinRealWnd::ApplyAttribute(const std::string& name, const std::string& va
     static const AttrSetter<C> table[] = {
         {"wndclass", [](C& c, const std::string& v) {
              c.m_className = v;
-             c.m_class = Wide(v);
+             c.m_class = Utf8ToWide(v);
          }},
-        {"wndname", [](C& c, const std::string& v) { c.m_wndName = Wide(v); }},
-        {"style", [](C& c, const std::string& v) { c.m_style = static_cast<DWORD>(IntOr(v, 0)); }},
-        {"exstyle", [](C& c, const std::string& v) { c.m_exStyle = static_cast<DWORD>(IntOr(v, 0)); }},
+        {"wndname", [](C& c, const std::string& v) { c.m_wndName = Utf8ToWide(v); }},
+        {"style", [](C& c, const std::string& v) { c.m_style = static_cast<DWORD>(SkinIntOr(v, 0)); }},
+        {"exstyle", [](C& c, const std::string& v) { c.m_exStyle = static_cast<DWORD>(SkinIntOr(v, 0)); }},
     };
     if (ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value)) return true;
     // Kept for the window's creator (an embedded browser reads its options).
@@ -161,13 +148,13 @@ bool CSkinEdit::ApplyAttribute(const std::string& name, const std::string& value
 {
     using C = CSkinEdit;
     static const AttrSetter<C> table[] = {
-        {"number", [](C& c, const std::string& v) { c.m_number = IntOr(v, 0) != 0; }},
-        {"multilines", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || IntOr(v, 0) != 0; }},
-        {"wantreturn", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || IntOr(v, 0) != 0; }},
-        {"vscrollbar", [](C& c, const std::string& v) { c.m_vscroll = IntOr(v, 0) != 0; }},
-        {"hscrollbar", [](C& c, const std::string& v) { c.m_hscroll = IntOr(v, 0) != 0; }},
-        {"autovscroll", [](C& c, const std::string& v) { c.m_autoVScroll = IntOr(v, 0) != 0; }},
-        {"autohscroll", [](C& c, const std::string& v) { c.m_autoHScroll = IntOr(v, 0) != 0; }},
+        {"number", [](C& c, const std::string& v) { c.m_number = SkinIntOr(v, 0) != 0; }},
+        {"multilines", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || SkinIntOr(v, 0) != 0; }},
+        {"wantreturn", [](C& c, const std::string& v) { c.m_multiline = c.m_multiline || SkinIntOr(v, 0) != 0; }},
+        {"vscrollbar", [](C& c, const std::string& v) { c.m_vscroll = SkinIntOr(v, 0) != 0; }},
+        {"hscrollbar", [](C& c, const std::string& v) { c.m_hscroll = SkinIntOr(v, 0) != 0; }},
+        {"autovscroll", [](C& c, const std::string& v) { c.m_autoVScroll = SkinIntOr(v, 0) != 0; }},
+        {"autohscroll", [](C& c, const std::string& v) { c.m_autoHScroll = SkinIntOr(v, 0) != 0; }},
         {"inset", [](C& c, const std::string& v) { ParseEdges(v, c.m_inset); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinRealWnd::ApplyAttribute(name, value);

@@ -7,13 +7,6 @@ namespace SkinEngine {
 
 namespace {
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
 // Sizes are kept far from overflow when summed.
 int Bounded(int value)
 {
@@ -77,9 +70,9 @@ bool CSkinPane::ApplyAttribute(const std::string& name, const std::string& value
 {
     using C = CSkinPane;
     static const AttrSetter<C> table[] = {
-        {"idealsize", [](C& c, const std::string& v) { c.m_ideal = Bounded(IntOr(v, 0)); }},
-        {"minsize", [](C& c, const std::string& v) { c.m_min = Bounded(IntOr(v, 0)); }},
-        {"priority", [](C& c, const std::string& v) { c.m_priority = IntOr(v, 0); }},
+        {"idealsize", [](C& c, const std::string& v) { c.m_ideal = Bounded(SkinIntOr(v, 0)); }},
+        {"minsize", [](C& c, const std::string& v) { c.m_min = Bounded(SkinIntOr(v, 0)); }},
+        {"priority", [](C& c, const std::string& v) { c.m_priority = SkinIntOr(v, 0); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
@@ -90,7 +83,7 @@ bool CSkinSplit::ApplyAttribute(const std::string& name, const std::string& valu
 {
     using C = CSkinSplit;
     static const AttrSetter<C> table[] = {
-        {"sepsize", [](C& c, const std::string& v) { c.m_sepSize = Bounded(IntOr(v, 0)); }},
+        {"sepsize", [](C& c, const std::string& v) { c.m_sepSize = Bounded(SkinIntOr(v, 0)); }},
         {"skinsep", [](C& c, const std::string& v) { c.m_sepSkin = v; }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);

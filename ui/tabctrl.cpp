@@ -6,13 +6,6 @@ namespace SkinEngine {
 
 namespace {
 
-int IntOr(const std::string& value, int fallback)
-{
-    int out = fallback;
-    ParseSkinInt(value, out);
-    return out;
-}
-
 // Room beside a title when the header takes its width from it.
 const int kTitlePadding = 16;
 
@@ -63,10 +56,10 @@ bool CSkinTabCtrl::ApplyAttribute(const std::string& name, const std::string& va
 {
     using C = CSkinTabCtrl;
     static const AttrSetter<C> table[] = {
-        {"cursel", [](C& c, const std::string& v) { c.m_curSel = IntOr(v, 0); }},
-        {"tabwidth", [](C& c, const std::string& v) { c.m_tabWidth = std::max(0, IntOr(v, 0)); }},
-        {"tabheight", [](C& c, const std::string& v) { c.m_tabHeight = std::max(0, IntOr(v, 0)); }},
-        {"tabspacing", [](C& c, const std::string& v) { c.m_tabSpacing = std::max(0, IntOr(v, 0)); }},
+        {"cursel", [](C& c, const std::string& v) { c.m_curSel = SkinIntOr(v, 0); }},
+        {"tabwidth", [](C& c, const std::string& v) { c.m_tabWidth = std::max(0, SkinIntOr(v, 0)); }},
+        {"tabheight", [](C& c, const std::string& v) { c.m_tabHeight = std::max(0, SkinIntOr(v, 0)); }},
+        {"tabspacing", [](C& c, const std::string& v) { c.m_tabSpacing = std::max(0, SkinIntOr(v, 0)); }},
         {"tabpos", [](C& c, const std::string& v) {
              int offset = 0;
              if (ParseSkinInt(v, offset)) c.m_tabOffset = std::max(0, std::min(offset, kMaxPosValue));
