@@ -387,4 +387,5 @@ TEST_F(HttpClient, FailuresEndThePostContext)
     EXPECT_EQ(408, thrown.first) << thrown.second;
     EXPECT_FALSE(client.IsPostContextActive());
     EXPECT_EQ("1 65536 partial", DemoGet("/_demo/upload"));
+    DeleteFileA(big.c_str());
 }

@@ -92,6 +92,9 @@ protected:
     {
         g_serverSettings = saved;
         DemoReset();
+        // Files of up to 20 MiB: not left in the prefix.
+        for (const std::string& path : files) DeleteFileW(AnsiToWide(path).c_str());
+        RemoveDirectoryW(AnsiToWide(folder).c_str());
     }
     std::string File(const char* name, size_t size)
     {
@@ -99,6 +102,7 @@ protected:
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131) >> 3);
         std::string path = folder + name;
         EXPECT_TRUE(WriteFileBytes(path, bytes));
+        files.push_back(path);
         return path;
     }
 
@@ -107,6 +111,7 @@ protected:
     UploadView view;
     NetworkTestState state;
     std::string folder;
+    std::vector<std::string> files;
 };
 
 } // namespace
