@@ -82,7 +82,8 @@ unsigned __stdcall UploadThread(void* param)
 {
     auto* job = static_cast<UploadJob*>(param);
     HWND window = job->window;
-    std::string path(reinterpret_cast<const char*>(job->path.data()), job->path.size());
+    std::string path;
+    if (job->path.size()) path.assign(reinterpret_cast<const char*>(job->path.data()), job->path.size());
     std::wstring widePath = AnsiToWide(path);
     std::wstring url = AnsiToWide(job->url);
     try {
