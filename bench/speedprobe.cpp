@@ -1,18 +1,23 @@
-// Runs the network tab's download speed test once against a server and
-// prints the figure the tab would end with, as
-// "<KB/s> <bytes> <ms in all> <ms to the first progress record>".
-//   speedprobe <server address> <port> [<website path>]
+// Runs one of the network tab's speed tests once against a server and prints
+// the figure the tab would end with:
+//   speedprobe download <server address> <port> [<website path>]
+//     -> "<KB/s> <bytes> <ms in all> <ms to the first progress record>"
+//   speedprobe upload <server address> <port> <file> [<website path>]
+//     -> "<KB/s> <bytes> <ms in all> <records>"
 #include "app/app.h"
 #include "app/config.h"
 #include "app/textconv.h"
 #include "net/speedtest.h"
+#include "net/uploadtest.h"
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <map>
 
 namespace {
+
 class ConsoleView : public NetworkTabView {
 public:
     ConsoleView()
@@ -31,37 +36,18 @@ public:
 private:
     HWND m_window;
 };
-} // namespace
 
-int main(int argc, char** argv)
+int Download(ConsoleView& view, NetworkTestState& state)
 {
-    if (argc < 3) {
-        fprintf(stderr, "usage: speedprobe <server address> <port> [<website path>]\n");
-        return 2;
-    }
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
-    g_pApp = &app;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    app.m_dataFolder = std::wstring(temp) + L"pylonix-speedprobe\\";
-    CreateDirectoryW(app.m_dataFolder.c_str(), nullptr);
-
-    g_serverSettings.serverAddr = argv[1];
-    g_serverSettings.serverPort = static_cast<uint16_t>(atoi(argv[2]));
-    g_serverSettings.serverWebsite = argc > 3 ? argv[3] : kDefaultServerWebsite;
-
-    ConsoleView view;
-    NetworkTestState state;
     DownloadSpeedTest test(view, state);
     test.ResetTabAndStart();
-
     bool success = false;
     DWORD firstRecord = 0;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_DOWNLOAD_PROGRESS) continue;
         auto* record = reinterpret_cast<DownloadProgress*>(msg.wParam);
-        bool done = record->done != 0;
+        const bool done = record->done != 0;
         if (!firstRecord) firstRecord = GetTickCount() - state.downloadStart;
         success = record->success != 0;
         test.OnProgress(record);
@@ -72,4 +58,61 @@ int main(int argc, char** argv)
            GetTickCount() - state.downloadStart, firstRecord);
     DeleteFileW(AnsiToWide(SpeedTestPath()).c_str());
     return success ? 0 : 1;
+}
+
+int Upload(ConsoleView& view, NetworkTestState& state, const char* file)
+{
+    UploadSpeedTest test(view, state);
+    if (!test.Start(AnsiToWide(file))) {
+        fprintf(stderr, "speedprobe: the upload test did not start\n");
+        return 1;
+    }
+    uint32_t posted = 0;
+    int records = 0;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (msg.message != WM_UPLOAD_PROGRESS) continue;
+        auto* record = reinterpret_cast<UploadProgress*>(msg.wParam);
+        const bool done = record && record->done;
+        if (record && !done) posted = record->posted;
+        ++records;
+        test.OnProgress(record);
+        if (done) break;
+    }
+    printf("%s %u %lu %d\n", view.texts[kNetUploadSpeed].c_str(), posted, GetTickCount() - state.uploadStart,
+           records);
+    return 0;
+}
+
+int Usage()
+{
+    fprintf(stderr, "usage: speedprobe download <server address> <port> [<website path>]\n"
+                    "       speedprobe upload <server address> <port> <file> [<website path>]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 4) return Usage();
+    const bool upload = strcmp(argv[1], "upload") == 0;
+    if (!upload && strcmp(argv[1], "download") != 0) return Usage();
+    if (upload && argc < 5) return Usage();
+
+    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
+    g_pApp = &app;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    app.m_dataFolder = std::wstring(temp) + L"pylonix-speedprobe\\";
+    CreateDirectoryW(app.m_dataFolder.c_str(), nullptr);
+
+    g_serverSettings.serverAddr = argv[2];
+    g_serverSettings.serverPort = static_cast<uint16_t>(atoi(argv[3]));
+    const int websiteArg = upload ? 5 : 4;
+    g_serverSettings.serverWebsite = argc > websiteArg ? argv[websiteArg] : kDefaultServerWebsite;
+
+    ConsoleView view;
+    NetworkTestState state;
+    return upload ? Upload(view, state, argv[4]) : Download(view, state);
 }
