@@ -34,9 +34,8 @@ TEST(ResolveHostName, LocalhostResolvesToLoopback)
 TEST(IsServerConnetced, OpenPortPassesClosedPortFails)
 {
     AppScope scope;
-    std::string host = DemoHost();
-    ASSERT_FALSE(host.empty()) << "demo server not running";
-    uint16_t port = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
+    const uint16_t port = DemoPort();
+    ASSERT_NE(port, 0) << "demo server not running";
 
     CheckItem row;
     EXPECT_TRUE(IsServerConnetced("127.0.0.1", port, row));

@@ -28,25 +28,20 @@ class CheckRun : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = g_serverSettings;
         // A workstation profile: zones and browser keys, a browser of `version`.
         for (const char* path : {kTrustedZoneKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3",
                                  "Software\\Microsoft\\Internet Explorer\\International",
                                  "Software\\Microsoft\\Internet Explorer\\New Windows"})
             ASSERT_TRUE(MakeKey(user.real(), path));
         ASSERT_TRUE(MakeKey(machine.real(), "SOFTWARE\\Microsoft\\Internet Explorer\\Main"));
-        std::string host = DemoHost();
-        ASSERT_FALSE(host.empty()) << "demo server not running";
-        g_serverSettings.serverAddr = g_serverSettings.serverIp = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        ASSERT_TRUE(server.ok()) << "demo server not running";
+        g_serverSettings.serverIp = "127.0.0.1";
         g_serverSettings.edition = g_serverSettings.editionName = "";
         DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
     }
     void TearDown() override
     {
         DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
-        g_serverSettings = saved;
     }
     void SetBrowserVersion(const wchar_t* version)
     {
@@ -67,7 +62,7 @@ protected:
     ScratchRegistry machine{HKEY_LOCAL_MACHINE};
     ScratchRegistry user;
     AppScope scope;
-    ServerSettings saved;
+    ServerAtDemo server;
     RecordingReporter reporter;
     CheckItem items[kCheckItemCount];
 };

@@ -235,16 +235,15 @@ protected:
     {
         Components::SetUp();
         ASSERT_TRUE(DemoReset());
-        std::string host = DemoHost();
-        g_serverSettings.serverAddr = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.c_str() + host.find(':') + 1));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        ASSERT_TRUE(server.ok());
     }
     void TearDown() override
     {
         DemoReset();
         Components::TearDown();
     }
+
+    ServerAtDemo server;
 };
 
 TEST_F(ComponentRepair, MissingAndOutdatedFilesAreFetchedMovedAndRegistered)

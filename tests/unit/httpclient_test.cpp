@@ -307,7 +307,9 @@ TEST_F(HttpClient, RefusalsAndMessages)
         const char* narrow = GetHttpClientErrMsgA(code);
         const wchar_t* wide = GetHttpClientErrMsgW(code);
         ASSERT_EQ(narrow == nullptr, wide == nullptr) << code;
-        if (narrow) EXPECT_EQ(AnsiToWide(narrow), wide) << code;
+        if (narrow) {
+            EXPECT_EQ(AnsiToWide(narrow), wide) << code;
+        }
     }
     EXPECT_STREQ("An arithmetic overflow error has been occurred.", GetHttpClientErrMsgA(112));
     EXPECT_STREQ("::HttpEndRequest failed.", GetHttpClientErrMsgA(409));

@@ -32,16 +32,11 @@ class SpeedTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = g_serverSettings;
+        ASSERT_TRUE(server.ok());
         ASSERT_TRUE(DemoReset());
-        std::string host = DemoHost();
-        g_serverSettings.serverAddr = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
     }
     void TearDown() override
     {
-        g_serverSettings = saved;
         DemoReset();
     }
     // Feeds every record to the test, as the window's handler would.
@@ -54,7 +49,7 @@ protected:
     }
 
     AppScope scope;
-    ServerSettings saved;
+    ServerAtDemo server;
     RecordingView view;
     NetworkTestState state;
     int records = 0;

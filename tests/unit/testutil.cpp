@@ -147,6 +147,25 @@ std::string DemoHost()
     return base.empty() ? base : base.substr(strlen("http://"));
 }
 
+uint16_t DemoPort()
+{
+    const std::string host = DemoHost();
+    const size_t colon = host.find(':');
+    return colon == std::string::npos ? 0 : static_cast<uint16_t>(atoi(host.c_str() + colon + 1));
+}
+
+ServerAtDemo::ServerAtDemo() : m_saved(g_serverSettings), m_ok(DemoPort() != 0)
+{
+    g_serverSettings.serverAddr = "127.0.0.1";
+    g_serverSettings.serverPort = DemoPort();
+    g_serverSettings.serverWebsite = "/norvik/login.htm";
+}
+
+ServerAtDemo::~ServerAtDemo()
+{
+    g_serverSettings = m_saved;
+}
+
 std::string PercentEncode(const std::string& bytes)
 {
     static const char hex[] = "0123456789ABCDEF";

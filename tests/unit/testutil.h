@@ -2,6 +2,7 @@
 #include <winsock2.h>
 // Helpers shared by the unit tests.
 #include "app/app.h"
+#include "app/config.h"
 #include "app/msgbox.h"
 #include "net/download.h"
 
@@ -75,6 +76,23 @@ std::string DemoGet(const std::string& path);  // body of a plain GET
 bool DemoIpAnswer(const std::string& ip, const std::string& body);
 // "127.0.0.1:port" of the demo server.
 std::string DemoHost();
+// Its port; 0 when it is not running.
+uint16_t DemoPort();
+
+// Points the server settings at the demo server (127.0.0.1, its port, the
+// site "/norvik/login.htm") for its lifetime, then puts them back.
+class ServerAtDemo {
+public:
+    ServerAtDemo();
+    ~ServerAtDemo();
+    ServerAtDemo(const ServerAtDemo&) = delete;
+    ServerAtDemo& operator=(const ServerAtDemo&) = delete;
+    bool ok() const { return m_ok; }  // false when the demo server is not running
+
+private:
+    ServerSettings m_saved;
+    bool m_ok;
+};
 
 // Percent-encodes every byte outside [A-Za-z0-9].
 std::string PercentEncode(const std::string& bytes);

@@ -72,19 +72,13 @@ class BrowserUpgrade : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = g_serverSettings;
-        std::string host = DemoHost();
-        ASSERT_FALSE(host.empty()) << "demo server not running";
-        g_serverSettings.serverAddr = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
+        ASSERT_TRUE(server.ok()) << "demo server not running";
         SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
         installer = DownloadFolder() + "\\" + kXpChinese;
     }
     void TearDown() override
     {
         DemoReset();
-        g_serverSettings = saved;
     }
 
     // Feeds the posted records to the repair until the done record.
@@ -97,7 +91,7 @@ protected:
     }
 
     AppScope scope;
-    ServerSettings saved;
+    ServerAtDemo server;
     RecordSink sink;
     RecordingView view{sink.window()};
     int animations = 0;

@@ -80,17 +80,12 @@ class UploadTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        saved = g_serverSettings;
+        ASSERT_TRUE(server.ok());
         ASSERT_TRUE(DemoReset());
-        std::string host = DemoHost();
-        g_serverSettings.serverAddr = "127.0.0.1";
-        g_serverSettings.serverPort = static_cast<uint16_t>(atoi(host.substr(host.find(':') + 1).c_str()));
-        g_serverSettings.serverWebsite = "/norvik/login.htm";
         folder = MakeScratchFolder("upload") + "\\";
     }
     void TearDown() override
     {
-        g_serverSettings = saved;
         DemoReset();
         // Files of up to 20 MiB: not left in the prefix.
         for (const std::string& path : files) DeleteFileW(AnsiToWide(path).c_str());
@@ -107,7 +102,7 @@ protected:
     }
 
     AppScope scope;
-    ServerSettings saved;
+    ServerAtDemo server;
     UploadView view;
     NetworkTestState state;
     std::string folder;
