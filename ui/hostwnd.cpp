@@ -167,7 +167,6 @@ void SkinHostWnd::Redraw()
 LRESULT SkinHostWnd::SendNotify(SkinNotify& notify)
 {
     if (!m_hwnd) return 0;
-    notify.hdr.hwndFrom = m_hwnd;
     return SendMessageW(m_hwnd, WM_NOTIFY, kEngineNotifyId, reinterpret_cast<LPARAM>(&notify));
 }
 

@@ -45,16 +45,16 @@ void CSkinLayer::LoadSkins(const ResourcePools& pools, DocumentSource& source)
     for (const SkinEntry* entry : pools.skins.ForLayer(m_header.title)) {
         if (owned.count(entry->name)) continue;
         std::unique_ptr<CSkinBase> skin = CreateSkin(entry->kind);
-        if (!skin) continue;  // kinds drawn elsewhere (scroll bars, menu borders, animations)
+        if (!skin) continue;  // kinds drawn elsewhere (scroll bars, menu borders)
         for (const Attr& a : entry->attrs) skin->SetAttribute(a.name, a.value);
         skin->name = entry->name;
         skin->owner = entry->owner;
         if (auto* list = dynamic_cast<CSkinImageList*>(skin.get())) {
             std::string bytes;
-            // The sources hold only the image resource type.
-            const bool found = list->imageRef.type == "IMGX" && source.Image(list->imageRef.id, bytes);
-            if (!found) list->SetImage(nullptr);
-            if (!found || !list->LoadImageBytes(bytes))
+            // The sources hold only the image resource type. No bytes leave
+            // the skin without an image.
+            if (list->imageRef.type != "IMGX" || !source.Image(list->imageRef.id, bytes)) bytes.clear();
+            if (!list->LoadImageBytes(bytes))
                 WriteLog("SkinEngine: skin %s has no image %u", entry->name.c_str(), list->imageRef.id);
         }
         if (entry->owned) owned.insert(entry->name);

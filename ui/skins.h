@@ -118,8 +118,9 @@ public:
     SIZE GetSize() const override;
     // Takes the image and completes the state width and count from it.
     void SetImage(std::shared_ptr<CSkinImage> image);
-    // Decodes the image file's bytes and takes the image; false when they do
-    // not decode. Animated kinds override it to keep every frame.
+    // Decodes the image file's bytes and takes the image; false, and no
+    // image, when they do not decode (or are empty). Animated kinds override
+    // it to keep every frame.
     virtual bool LoadImageBytes(const std::string& bytes);
     const std::shared_ptr<CSkinImage>& Image() const { return m_image; }
 
