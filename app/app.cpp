@@ -3,10 +3,10 @@
 #include "app/config.h"
 #include "app/crashdump.h"
 #include "app/iconfile.h"
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "browser/trustsites.h"
 
 #include <Poco/Net/HTTPStreamFactory.h>
@@ -18,15 +18,18 @@ CVelmoraChatApp* g_pApp = nullptr;
 
 CVelmoraChatApp::CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine, int showCommand)
     : m_sysInfo(), m_instance(instance), m_commandLine(commandLine ? commandLine : L""),
-      m_showCommand(showCommand), m_mainWindow(nullptr), m_dataFolder(ComputeDataFolder()),
-      m_trayIconId(0), m_instanceMutex(nullptr)
+      m_showCommand(showCommand), m_mainWindow(nullptr), m_trayIconId(0),
+      m_instanceMutex(nullptr)
 {
     strcpy(m_sysInfo.architecture, "X86");
+    m_previousSysInfo = UseSystemInfo(&m_sysInfo);
+    SetDataFolder(ComputeDataFolder());
 }
 
 CVelmoraChatApp::~CVelmoraChatApp()
 {
     // The mutex stays held until the process ends; the object lives as long.
+    UseSystemInfo(m_previousSysInfo);
 }
 
 bool AcquireInstanceMutex(HANDLE* mutex)

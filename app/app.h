@@ -1,27 +1,10 @@
 #pragma once
 // The application object: start-up, message loop and shutdown.
+#include "base/sysinfo.h"
+
 #include <windows.h>
 
 #include <string>
-
-// Process-wide facts about the workstation, filled by the operating-system
-// probe at start-up and read everywhere else. Flags are 0 or 1.
-struct SystemInfo {
-    int windows2000;
-    int windowsXP;
-    int server2003;
-    int windowsVista;
-    int server2008;
-    int windows7;
-    int windows8;
-    int server2012;
-    int serverEdition;
-    int unknownOS;
-    int englishUI;
-    int simplifiedChineseUI;
-    int traditionalChineseUI;
-    char architecture[8];  // "X86" or "X64"
-};
 
 class CMainDlg;
 
@@ -44,11 +27,11 @@ public:
     std::wstring m_commandLine;
     int m_showCommand;
     CMainDlg* m_mainWindow;
-    std::wstring m_dataFolder;   // with trailing backslash, or ""
     UINT m_trayIconId;
 
 private:
     HANDLE m_instanceMutex;
+    SystemInfo* m_previousSysInfo;  // put back when this object goes
 };
 
 // The one application object, created by the entry point.

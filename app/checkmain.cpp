@@ -4,10 +4,10 @@
 // did not, 2 when the check could not run.
 #include "app/app.h"
 #include "app/config.h"
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "check/checkrun.h"
 
 #include <objbase.h>

@@ -1,9 +1,9 @@
 #include "app/config.h"
 
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "check/checkitem.h"
 #include "check/osprobe.h"
 #include "net/download.h"
@@ -16,9 +16,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
-
-ServerSettings g_serverSettings;
-ComponentTable g_componentTable;
 
 namespace pt = boost::property_tree;
 
@@ -72,20 +69,6 @@ void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
     settings->edition = tree.get<std::string>("para.edition", "");
     settings->editionName = EditionDisplayName(settings->edition);
     settings->ipInfoHost = tree.get<std::string>("para.ipinfo_host", kDefaultIpInfoHost);
-}
-
-std::string SitePrefix(const std::string& website)
-{
-    size_t at = website.find("/login.htm");
-    return at == std::string::npos ? std::string() : website.substr(0, at);
-}
-
-std::string ServerFileUrl(const ServerSettings& settings, const char* folder, const char* name)
-{
-    char url[2048];
-    snprintf(url, sizeof url, "http://%s:%d%s/%s/%s", settings.serverAddr.c_str(),
-             settings.serverPort, SitePrefix(settings.serverWebsite).c_str(), folder, name);
-    return url;
 }
 
 std::string ComponentListUrl(const ServerSettings& settings)

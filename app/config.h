@@ -1,38 +1,10 @@
 #pragma once
 // local.ini (server settings) and local.inf (component list).
+#include "base/settings.h"
+
 #include <boost/property_tree/ptree.hpp>
 
-#include <stdint.h>
-
-#include <map>
 #include <string>
-#include <vector>
-
-struct ServerSettings {
-    std::string serverAddr;
-    uint16_t serverPort = 0;
-    std::string serverWebsite;   // the login page's path, e.g. "/norvik/login.htm"
-    std::string version;
-    std::string edition;
-    std::string editionName;
-    std::string serverIp;        // dotted IPv4, set by ResolveServerAddress
-    std::string ipInfoHost;      // the IP-information service, "host" or "host:port"
-};
-
-struct ComponentInfo {
-    int state = 0;
-    int isregister = 0;
-    std::string text;
-    std::vector<std::string> texts;
-    int number = 20;
-    int major = 0, minor = 0, build = 0, revision = 0;
-    int isDownload = 0;
-};
-
-using ComponentTable = std::map<std::string, ComponentInfo>;
-
-extern ServerSettings g_serverSettings;
-extern ComponentTable g_componentTable;
 
 // INI files as a property tree. Load and Save never throw: failures are
 // logged, and a file that cannot be read counts as empty.
@@ -61,9 +33,6 @@ bool EnsureLocalIni(const std::string& path);
 std::string LocalInfPath();
 void ReadServerSettings(const boost::property_tree::ptree& tree, ServerSettings* settings);
 std::string EditionDisplayName(const std::string& edition);
-std::string SitePrefix(const std::string& website);
-// "http://address:port<site prefix>/<folder>/<name>" on the company server.
-std::string ServerFileUrl(const ServerSettings& settings, const char* folder, const char* name);
 std::string ComponentListUrl(const ServerSettings& settings);
 void ReadComponentTable(const boost::property_tree::ptree& tree, ComponentTable* table);
 

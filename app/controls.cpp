@@ -1,7 +1,7 @@
 #include "app/controls.h"
 
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "ui/animate.h"
 
 #include <tinyxml.h>

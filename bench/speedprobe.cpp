@@ -4,9 +4,9 @@
 //     -> "<KB/s> <bytes> <ms in all> <ms to the first progress record>"
 //   speedprobe upload <server address> <port> <file> [<website path>]
 //     -> "<KB/s> <bytes> <ms in all> <records>"
-#include "app/app.h"
 #include "app/config.h"
-#include "app/textconv.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "net/speedtest.h"
 #include "net/uploadtest.h"
 
@@ -100,12 +100,10 @@ int main(int argc, char** argv)
     if (!upload && strcmp(argv[1], "download") != 0) return Usage();
     if (upload && argc < 5) return Usage();
 
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
-    g_pApp = &app;
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    app.m_dataFolder = std::wstring(temp) + L"pylonix-speedprobe\\";
-    CreateDirectoryW(app.m_dataFolder.c_str(), nullptr);
+    SetDataFolder(std::wstring(temp) + L"pylonix-speedprobe\\");
+    CreateDirectoryW(DataFolder().c_str(), nullptr);
 
     g_serverSettings.serverAddr = argv[2];
     g_serverSettings.serverPort = static_cast<uint16_t>(atoi(argv[3]));

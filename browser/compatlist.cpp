@@ -1,7 +1,7 @@
 #include "browser/compatlist.h"
 
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "browser/regkeys.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #pragma once
 // The browser's per-user compatibility-view site list ("UserFilter").
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 #include "browser/compatparse.h"
 
 #include <stdint.h>

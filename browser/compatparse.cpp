@@ -1,7 +1,7 @@
 #include "browser/compatparse.h"
 
-#include "app/log.h"
-#include "browser/binbuffer.h"
+#include "base/log.h"
+#include "base/binbuffer.h"
 
 namespace {
 uint32_t Get32(const uint8_t* p)

@@ -1,8 +1,7 @@
 #include "browser/iesettings.h"
 
-#include "app/app.h"
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "browser/regkeys.h"
 #include "browser/shortcut.h"
 #include "browser/zonesettings.h"
@@ -57,23 +56,6 @@ bool CheckCompatibilityMode()
 {
     return PreferenceIs(kBrowserEmulationKey, L"AllSitesCompatibilityMode", Absent::Fails,
                         [](DWORD v) { return v != 0; });
-}
-
-int CheckIESetting(CheckItem& item)
-{
-    bool english = g_pApp && g_pApp->m_sysInfo.englishUI;
-    item.kind = kItemBrowserSettings;
-    item.title = CheckItemTitle(kItemBrowserSettings, english);
-    item.description = CheckItemDescription(kItemBrowserSettings, english);
-    item.optimal = "";
-
-    if (!IEActiveXSetting()) WriteLog("SetIESetting IEActiveXSetting fail\r\n");
-    if (!OtherIESetting()) WriteLog("SetIESetting OtherIESetting fail\r\n");
-
-    bool good = CheckNoClearBrowsingHistory() && CheckMaxScriptment() && CheckAllowPopUpWin() &&
-                CheckCompatibilityMode();
-    item.state = good ? kStatePassed : kStateFailed;
-    return 1;
 }
 
 bool SetAllowPopWindow(const std::string& serverIp)

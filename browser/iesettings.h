@@ -1,12 +1,6 @@
 #pragma once
-// The browser-settings check item and its repair.
-#include "check/checkitem.h"
-
+// The browser preferences the product needs: their readers and the repair.
 #include <string>
-
-// Applies the zone settings, then judges the four preferences: state 1 when
-// all hold, 2 (repairable) otherwise. Always returns 1.
-int CheckIESetting(CheckItem& item);
 
 // The four preference readers, in the order the check asks them.
 bool CheckNoClearBrowsingHistory();

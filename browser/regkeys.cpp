@@ -1,6 +1,6 @@
 #include "browser/regkeys.h"
 
-#include "app/textconv.h"
+#include "base/textconv.h"
 
 HKEY OpenBrowserKey(HKEY root, const std::string& path, bool create)
 {

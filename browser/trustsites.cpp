@@ -1,7 +1,7 @@
 #include "browser/trustsites.h"
 
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "browser/compatlist.h"
 #include "browser/regkeys.h"
 #include "net/address.h"

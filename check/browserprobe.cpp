@@ -1,8 +1,10 @@
 #include "check/browserprobe.h"
 
-#include "app/app.h"
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/sysinfo.h"
+#include "base/log.h"
+#include "base/textconv.h"
+#include "browser/iesettings.h"
+#include "browser/zonesettings.h"
 #include "check/checkrow.h"
 
 #include <objbase.h>
@@ -13,11 +15,6 @@
 std::string g_browserMajorVersion;
 
 namespace {
-
-bool English()
-{
-    return g_pApp && g_pApp->m_sysInfo.englishUI;
-}
 
 // A value's reported size (bytes) and its text up to the first zero
 // character. False when the size query fails (no such value). The buffer
@@ -140,7 +137,7 @@ void CollectHotfixes(std::set<std::string>* hotfixes)
 
 bool CheckBrowserVersion(CheckItem& item, int profile)
 {
-    bool english = English();
+    bool english = EnglishUI();
     item.kind = kItemBrowserVersion;
     item.title = CheckItemTitle(kItemBrowserVersion, english);
     item.optimal = OptimalText(kItemBrowserVersion, profile, english);
@@ -191,7 +188,7 @@ int CheckPatch(CheckItem& item, int profile)
 
 int CheckPatch(CheckItem& item, int profile, HotfixQuery query)
 {
-    bool english = English();
+    bool english = EnglishUI();
     item.kind = kItemPatch;
     item.installed = 1;
     item.title = CheckItemTitle(kItemPatch, english);
@@ -229,4 +226,21 @@ std::set<std::string> QueryHotfixes()
     // Balanced with the successful initialisation above, and only that.
     CoUninitialize();
     return hotfixes;
+}
+
+int CheckIESetting(CheckItem& item)
+{
+    bool english = EnglishUI();
+    item.kind = kItemBrowserSettings;
+    item.title = CheckItemTitle(kItemBrowserSettings, english);
+    item.description = CheckItemDescription(kItemBrowserSettings, english);
+    item.optimal = "";
+
+    if (!IEActiveXSetting()) WriteLog("SetIESetting IEActiveXSetting fail\r\n");
+    if (!OtherIESetting()) WriteLog("SetIESetting OtherIESetting fail\r\n");
+
+    bool good = CheckNoClearBrowsingHistory() && CheckMaxScriptment() && CheckAllowPopUpWin() &&
+                CheckCompatibilityMode();
+    item.state = good ? kStatePassed : kStateFailed;
+    return 1;
 }

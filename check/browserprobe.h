@@ -14,6 +14,10 @@ const char* const kVersionUnreadable = "获取IE版本失败";
 const char* const kBrowserNamePrefix = "Microsoft Internet Explorer ";
 const char* const kRequiredPatch = "KB2416400-IE8";
 
+// Applies the zone settings, then judges the four browser preferences:
+// state 1 when all hold, 2 (repairable) otherwise. Always returns 1.
+int CheckIESetting(CheckItem& item);
+
 // True when a version was read; on failure the record's state is 2.
 bool CheckBrowserVersion(CheckItem& item, int profile);
 // Major number 8 or more (or no "." at all); records the major version.

@@ -1,7 +1,7 @@
 #include "check/checkrun.h"
 
-#include "app/app.h"
-#include "app/config.h"
+#include "base/sysinfo.h"
+#include "base/settings.h"
 #include "browser/iesettings.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
@@ -25,7 +25,7 @@ void Report(CheckReporter& reporter, CheckItem& item, int progress, int row)
 
 void TrustTheServer()
 {
-    const SystemInfo& info = g_pApp->m_sysInfo;
+    const SystemInfo& info = CurrentSystemInfo();
     const std::string& server = g_serverSettings.serverAddr;
     if (info.server2003 || info.server2012) AddTrustSites(server, kZoneMapEscRanges, kZoneMapEscDomains);
     AddTrustSites(server, kZoneMapRanges, kZoneMapDomains);

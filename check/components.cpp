@@ -1,10 +1,10 @@
 #include "check/components.h"
 
-#include "app/app.h"
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/sysinfo.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "check/checkrow.h"
 
 #include <objbase.h>
@@ -16,11 +16,6 @@
 #include <tuple>
 
 namespace {
-
-bool EnglishUI()
-{
-    return g_pApp && g_pApp->m_sysInfo.englishUI != 0;
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // The print and report components the web application needs: the check of
 // the system folder, and the repair that downloads and registers them.
-#include "app/config.h"
+#include "base/settings.h"
 #include "check/checkitem.h"
 #include "check/repair.h"
 #include "net/download.h"

@@ -1,7 +1,7 @@
 #include "check/osprobe.h"
 
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "check/checkrow.h"
 
 #include <string.h>
@@ -164,7 +164,7 @@ bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
     facts.serverR2 = GetSystemMetrics(SM_SERVERR2);
 
     std::wstring name;
-    SystemInfo* info = &g_pApp->m_sysInfo;
+    SystemInfo* info = &CurrentSystemInfo();
     bool known = DescribeOperatingSystem(facts, info, &name, &probe.servicePack);
     wcsncpy(buffer, name.c_str(), kOSNameSize - 1);
     buffer[kOSNameSize - 1] = L'\0';
@@ -190,7 +190,7 @@ void ProbeInterfaceLanguage(SystemInfo* info, LANGID language)
 
 int CheckOperatingSystem(OSProbe& probe, CheckItem& item)
 {
-    SystemInfo* info = &g_pApp->m_sysInfo;
+    SystemInfo* info = &CurrentSystemInfo();
     item.kind = kItemOperatingSystem;
     item.installed = 1;
     item.title = CheckItemTitle(kItemOperatingSystem, info->englishUI != 0);

@@ -1,6 +1,6 @@
 #pragma once
 // Operating-system and interface-language probe.
-#include "app/app.h"
+#include "base/sysinfo.h"
 #include "check/checkitem.h"
 
 #include <windows.h>

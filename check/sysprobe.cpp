@@ -1,8 +1,9 @@
 #include "check/sysprobe.h"
 
-#include "app/app.h"
-#include "app/textconv.h"
+#include "base/sysinfo.h"
+#include "base/textconv.h"
 #include "check/checkrow.h"
+#include "net/address.h"
 
 #include <cpuid.h>
 #include <stdio.h>
@@ -10,11 +11,6 @@
 #include <windows.h>
 
 namespace {
-
-bool EnglishUI()
-{
-    return g_pApp && g_pApp->m_sysInfo.englishUI != 0;
-}
 
 void SetTexts(CheckItem& item, int kind, int profile)
 {
@@ -108,4 +104,16 @@ int CheckServicePack(OSProbe& probe, CheckItem& item)
     item.description = probe.servicePack;
     item.installed = probe.servicePack.empty() ? 0 : 1;
     return 1;
+}
+
+bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row)
+{
+    bool english = EnglishUI();
+    row.kind = kItemConnectivity;
+    row.title = CheckItemTitle(kItemConnectivity, english);
+    row.description = CheckItemDescription(kItemConnectivity, english);
+    row.installed = 1;
+    bool connected = ConnectToServer(host, port);
+    row.state = connected ? kStatePassed : kStateFailed;
+    return connected;
 }

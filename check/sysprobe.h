@@ -4,12 +4,17 @@
 #include "check/osprobe.h"
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include <string>
 
 int CheckCpu(CheckItem& item, int profile);
 int CheckMemory(CheckItem& item, int profile);
 int CheckServicePack(OSProbe& probe, CheckItem& item);
+
+// The connectivity check: a TCP connect to host:port (host must be dotted
+// text). Fills the row (kind 7, state 1 connected / 2 failed).
+bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row);
 
 // The processor brand string: three CPUID leaves of 16 bytes each plus the
 // terminating zero.

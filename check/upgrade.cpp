@@ -1,11 +1,11 @@
 #include "check/upgrade.h"
 
-#include "app/app.h"
-#include "app/config.h"
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/sysinfo.h"
+#include "base/settings.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "check/checkitem.h"
 
 #include <process.h>
@@ -23,13 +23,6 @@ const int kSlotStatus = 7;
 
 const char* const kInstallerFolder = "Download/IE";
 
-SystemInfo CurrentSystem()
-{
-    SystemInfo info = {};
-    if (g_pApp) info = g_pApp->m_sysInfo;
-    return info;
-}
-
 PageOpener g_pageOpener;
 
 void OpenPage(const wchar_t* verb, const wchar_t* file, int show)
@@ -45,7 +38,7 @@ void OpenPage(const wchar_t* verb, const wchar_t* file, int show)
 
 std::string BrowserInstallerName()
 {
-    SystemInfo info = CurrentSystem();
+    const SystemInfo& info = CurrentSystemInfo();
     // 64-bit systems get the Chinese 32-bit package whatever the language.
     bool english = strcmp(info.architecture, "X86") == 0 && info.englishUI;
     if (info.server2003)
@@ -220,7 +213,7 @@ const char* const kPatchPageUrl =
 
 void ShowPatchNotice()
 {
-    bool english = CurrentSystem().englishUI != 0;
+    bool english = EnglishUI();
     char text[256];
     snprintf(text, sizeof text, "%s%s", english ? "No IE Patch:" : "缺少补丁:", "KB2416400-IE8");
     ShowMessageBox(nullptr, text, english ? "Mention" : "注意", MB_OK);

@@ -2,7 +2,7 @@
 // inside them, and appending a site must keep what was read and add the
 // site behind it. A second pass splits the bytes into sites and checks that
 // a list built from them reads back the same.
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 #include "browser/compatparse.h"
 
 #include <stdlib.h>

@@ -1,6 +1,6 @@
 // The product's log writes into the data folder through Windows calls; the
 // native fuzz build only needs the format strings to be exercised.
-#include "app/log.h"
+#include "base/log.h"
 
 #include <stdarg.h>
 #include <stdio.h>

@@ -18,7 +18,7 @@ mkdir -p "$out/corpus"
 clang++ -std=c++17 -g -O1 -Wall -Wextra -I"$ROOT" \
     -Wno-ignored-attributes -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     "$HERE/compatlist_fuzz.cpp" "$HERE/log_stub.cpp" \
-    "$ROOT/browser/compatparse.cpp" "$ROOT/browser/binbuffer.cpp" \
+    "$ROOT/browser/compatparse.cpp" "$ROOT/base/binbuffer.cpp" \
     -o "$out/compatlist_fuzz"
 
 # Seeds: a sound three-entry list, and a length of 0x8000 with that many

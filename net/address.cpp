@@ -1,7 +1,6 @@
 #include "net/address.h"
 
-#include "app/app.h"
-#include "app/log.h"
+#include "base/log.h"
 
 #include <winsock2.h>
 
@@ -84,18 +83,11 @@ bool ResolveHostName(const char* name, std::string& address)
     return true;
 }
 
-bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row)
+bool ConnectToServer(const char* host, uint16_t port)
 {
-    bool english = g_pApp && g_pApp->m_sysInfo.englishUI;
-    row.kind = kItemConnectivity;
-    row.title = CheckItemTitle(kItemConnectivity, english);
-    row.description = CheckItemDescription(kItemConnectivity, english);
-    row.installed = 1;
-
     WSADATA data;
     if (WSAStartup(0x0101, &data) != 0) {
         WriteLog("error:IsServerConnetced WSAStartup failed\r\n");
-        row.state = kStateFailed;
         return false;
     }
     bool connected = false;
@@ -115,6 +107,5 @@ bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row)
         closesocket(s);
     }
     WSACleanup();
-    row.state = connected ? kStatePassed : kStateFailed;
     return connected;
 }

@@ -1,7 +1,5 @@
 #pragma once
 // Dotted IPv4 addresses and host-name resolution.
-#include "check/checkitem.h"
-
 #include <stdint.h>
 
 #include <string>
@@ -17,6 +15,6 @@ bool IsPublicAddress(const char* text);
 // listed. Prints a diagnostic listing on standard output.
 bool ResolveHostName(const char* name, std::string& address);
 
-// The connectivity check: a blocking TCP connect to host:port (host must be
-// dotted text). Fills the row (kind 7, state 1 connected / 2 failed).
-bool IsServerConnetced(const char* host, uint16_t port, CheckItem& row);
+// A blocking TCP connect to host:port (host must be dotted text), closed at
+// once. True when the server accepted it; failures are logged.
+bool ConnectToServer(const char* host, uint16_t port);

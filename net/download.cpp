@@ -1,8 +1,8 @@
 #include "net/download.h"
 
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/textconv.h"
 
 #include <curl/curl.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A form request to one URL over the POCO HTTP client.
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 
 #include <Poco/Net/HTTPResponse.h>
 #include <Poco/URI.h>

@@ -1,8 +1,8 @@
 #include "net/ipinfo.h"
 
-#include "app/config.h"
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/settings.h"
+#include "base/log.h"
+#include "base/textconv.h"
 #include "net/address.h"
 #include "net/download.h"
 #include "net/httpform.h"

@@ -1,7 +1,7 @@
 #include "net/speedtest.h"
 
-#include "app/config.h"
-#include "app/paths.h"
+#include "base/settings.h"
+#include "base/paths.h"
 
 #include <process.h>
 #include <stdio.h>

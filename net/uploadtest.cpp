@@ -1,9 +1,9 @@
 #include "net/uploadtest.h"
 
-#include "app/config.h"
-#include "app/log.h"
-#include "app/msgbox.h"
-#include "app/textconv.h"
+#include "base/settings.h"
+#include "base/log.h"
+#include "base/msgbox.h"
+#include "base/textconv.h"
 #include "net/download.h"
 #include "net/httpclient.h"
 

@@ -2,7 +2,7 @@
 // The network tab's upload speed test: a file the user picked is posted to
 // the server's upload page, and the worker's progress records become the
 // bar and the "KB/s" figure.
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 #include "net/speedtest.h"
 
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "ui/control.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "ui/animate.h"
 #include "ui/buttons.h"
 #include "ui/fonts.h"

@@ -1,6 +1,6 @@
 #include "ui/hostwnd.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 #include <commctrl.h>
 #include <windowsx.h>

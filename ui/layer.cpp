@@ -1,6 +1,6 @@
 #include "ui/layer.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 #include <tinyxml.h>
 

@@ -1,6 +1,6 @@
 #include "ui/native.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "ui/fonts.h"
 
 #include <commctrl.h>

@@ -1,5 +1,6 @@
 #include "testutil.h"
 
+#include "check/sysprobe.h"
 #include "net/address.h"
 
 #include <gtest/gtest.h>

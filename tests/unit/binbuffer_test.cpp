@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "testutil.h"
 
 #include "app/config.h"
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <boost/property_tree/ini_parser.hpp>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "testutil.h"
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "net/download.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #include "testutil.h"
 
 #include "browser/iesettings.h"
+#include "check/browserprobe.h"
 #include "browser/trustsites.h"
 #include "browser/zonesettings.h"
 

@@ -1,6 +1,7 @@
 #include "testutil.h"
 
-#include "app/log.h"
+#include "base/log.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ TEST(WriteLog, OversizedMessageBecomesTheOverflowLine)
 TEST(WriteLog, RefusesLogPathsLongerThanItsBuffer)
 {
     AppScope scope;
-    scope.app().m_dataFolder = std::wstring(L"C:\\") + std::wstring(290, L'd') + L"\\";
+    SetDataFolder(std::wstring(L"C:\\") + std::wstring(290, L'd') + L"\\");
     EXPECT_FALSE(WriteLog("dropped"));
 }
 

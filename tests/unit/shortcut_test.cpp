@@ -1,7 +1,7 @@
 #include "browser/shortcut.h"
 
 #include "app/config.h"
-#include "app/textconv.h"
+#include "base/textconv.h"
 #include "testutil.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "app/crashdump.h"
 #include "app/iconfile.h"
-#include "app/textconv.h"
+#include "base/textconv.h"
 
 #include <gtest/gtest.h>
 

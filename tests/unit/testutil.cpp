@@ -1,7 +1,8 @@
 #include "testutil.h"
 
-#include "app/log.h"
-#include "app/textconv.h"
+#include "base/log.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 
 #include <curl/curl.h>
 
@@ -16,11 +17,11 @@
 #include <fstream>
 #include <sstream>
 
-AppScope::AppScope() : m_previous(g_pApp)
+AppScope::AppScope() : m_previous(g_pApp), m_previousFolder(DataFolder())
 {
     m_app = new CVelmoraChatApp(GetModuleHandleW(nullptr), L"", SW_SHOW);
     m_folder = MakeScratchFolder("data") + "\\";
-    m_app->m_dataFolder = AnsiToWide(m_folder);
+    SetDataFolder(AnsiToWide(m_folder));
     g_pApp = m_app;
     SetMessageBoxRecorder([this](const MessageBoxCall& call) {
         boxes.push_back(call);
@@ -33,6 +34,7 @@ AppScope::~AppScope()
     SetMessageBoxRecorder(nullptr);
     g_pApp = m_previous;
     delete m_app;
+    SetDataFolder(m_previousFolder);
 }
 
 ScratchRegistry::ScratchRegistry(HKEY predefined) : m_predefined(predefined), m_scratch(nullptr)

@@ -3,7 +3,7 @@
 // Helpers shared by the unit tests.
 #include "app/app.h"
 #include "app/config.h"
-#include "app/msgbox.h"
+#include "base/msgbox.h"
 #include "net/download.h"
 
 #include <functional>
@@ -23,6 +23,7 @@ public:
 private:
     CVelmoraChatApp* m_app;
     CVelmoraChatApp* m_previous;
+    std::wstring m_previousFolder;
     std::string m_folder;
 };
 

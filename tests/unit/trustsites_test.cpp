@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "app/textconv.h"
+#include "base/textconv.h"
 #include "browser/trustsites.h"
 
 #include <gtest/gtest.h>

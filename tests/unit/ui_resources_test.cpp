@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "app/textconv.h"
+#include "base/textconv.h"
 #include "ui/resources.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #include "testutil.h"
 
 #include "app/config.h"
-#include "app/paths.h"
-#include "app/textconv.h"
+#include "base/paths.h"
+#include "base/textconv.h"
 #include "check/upgrade.h"
 
 #include <gtest/gtest.h>

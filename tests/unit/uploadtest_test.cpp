@@ -1,7 +1,7 @@
 #include "testutil.h"
 
 #include "app/config.h"
-#include "app/textconv.h"
+#include "base/textconv.h"
 #include "net/uploadtest.h"
 
 #include <gtest/gtest.h>

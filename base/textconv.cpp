@@ -1,4 +1,4 @@
-#include "app/textconv.h"
+#include "base/textconv.h"
 
 #include <windows.h>
 

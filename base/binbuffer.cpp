@@ -1,6 +1,6 @@
-#include "browser/binbuffer.h"
+#include "base/binbuffer.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 #include <new>
 #include <string.h>

@@ -1,6 +1,6 @@
-#include "app/msgbox.h"
+#include "base/msgbox.h"
 
-#include "app/textconv.h"
+#include "base/textconv.h"
 
 #include <mutex>
 

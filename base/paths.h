@@ -6,7 +6,10 @@
 // missing, with a trailing backslash; "" when it cannot be had.
 std::wstring ComputeDataFolder();
 
-// The application object's data folder as narrow text ("" before start-up).
+// The data folder in use (set at start-up, or by a test), with a trailing
+// backslash; "" before it is set.
+void SetDataFolder(const std::wstring& folder);
+std::wstring DataFolder();
 std::string DataFolderNarrow();
 
 // Data folder + "Download" (no trailing backslash).

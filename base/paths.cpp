@@ -1,7 +1,7 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
-#include "app/app.h"
-#include "app/textconv.h"
+#include "base/sysinfo.h"
+#include "base/textconv.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -23,9 +23,23 @@ std::wstring ComputeDataFolder()
     return folder + L"\\";
 }
 
+namespace {
+std::wstring g_dataFolder;
+}  // namespace
+
+void SetDataFolder(const std::wstring& folder)
+{
+    g_dataFolder = folder;
+}
+
+std::wstring DataFolder()
+{
+    return g_dataFolder;
+}
+
 std::string DataFolderNarrow()
 {
-    return g_pApp ? WideToAnsi(g_pApp->m_dataFolder) : std::string();
+    return WideToAnsi(g_dataFolder);
 }
 
 std::string DownloadFolder()
@@ -45,7 +59,7 @@ std::string ExeDirectory()
 
 const char* SystemFolderName()
 {
-    return g_pApp && strcmp(g_pApp->m_sysInfo.architecture, "X64") == 0 ? "SysWOW64" : "System32";
+    return strcmp(CurrentSystemInfo().architecture, "X64") == 0 ? "SysWOW64" : "System32";
 }
 
 std::string SystemFolder()

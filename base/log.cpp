@@ -1,6 +1,6 @@
-#include "app/log.h"
+#include "base/log.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <direct.h>
 #include <io.h>

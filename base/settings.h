@@ -1,0 +1,41 @@
+#pragma once
+// The server settings (from local.ini) and the component table (from
+// local.inf): plain records shared by every layer, and the server's URLs.
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+struct ServerSettings {
+    std::string serverAddr;
+    uint16_t serverPort = 0;
+    std::string serverWebsite;   // the login page's path, e.g. "/norvik/login.htm"
+    std::string version;
+    std::string edition;
+    std::string editionName;
+    std::string serverIp;        // dotted IPv4, set by ResolveServerAddress
+    std::string ipInfoHost;      // the IP-information service, "host" or "host:port"
+};
+
+struct ComponentInfo {
+    int state = 0;
+    int isregister = 0;
+    std::string text;
+    std::vector<std::string> texts;
+    int number = 20;
+    int major = 0, minor = 0, build = 0, revision = 0;
+    int isDownload = 0;
+};
+
+using ComponentTable = std::map<std::string, ComponentInfo>;
+
+// Written at start-up (and by the settings dialog) on the main thread only.
+extern ServerSettings g_serverSettings;
+extern ComponentTable g_componentTable;
+
+// The virtual directory: the login page's path before "/login.htm" ("" if
+// it has none).
+std::string SitePrefix(const std::string& website);
+// "http://address:port<site prefix>/<folder>/<name>" on the company server.
+std::string ServerFileUrl(const ServerSettings& settings, const char* folder, const char* name);
