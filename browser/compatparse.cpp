@@ -1,7 +1,7 @@
 #include "browser/compatparse.h"
 
-#include "base/log.h"
 #include "base/binbuffer.h"
+#include "base/log.h"
 
 namespace {
 uint32_t Get32(const uint8_t* p)

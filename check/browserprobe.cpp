@@ -1,7 +1,7 @@
 #include "check/browserprobe.h"
 
-#include "base/sysinfo.h"
 #include "base/log.h"
+#include "base/sysinfo.h"
 #include "base/textconv.h"
 #include "browser/iesettings.h"
 #include "browser/zonesettings.h"

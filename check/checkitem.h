@@ -20,6 +20,15 @@ enum ItemState {
     kStateWarning = 3,
 };
 
+// Slots of the controls inside a row (row control identifiers are
+// 10000 + 100 * kind + slot).
+enum RowSlot {
+    kSlotStateIcon = 1,
+    kSlotActionButton = 5,
+    kSlotProgressBar = 6,
+    kSlotStatusText = 7,
+};
+
 struct CheckItem {
     int kind = kItemCpu;
     std::string title;

@@ -11,14 +11,6 @@ const int kCheckProfile = 1;
 // Optimal text of a kind for a requirement profile (1..5), "" otherwise.
 const char* OptimalText(int kind, int profile, bool english);
 
-// Slots of the controls inside a row.
-enum RowSlot {
-    kSlotStateIcon = 1,
-    kSlotActionButton = 5,
-    kSlotProgressBar = 6,
-    kSlotStatusText = 7,
-};
-
 // 10000 + 100 * kind + slot for kinds 1..8 and 10; -1 (no control) for
 // kind 9 and any other kind.
 int RowControlId(int kind, int slot);

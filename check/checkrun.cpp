@@ -1,7 +1,7 @@
 #include "check/checkrun.h"
 
-#include "base/sysinfo.h"
 #include "base/settings.h"
+#include "base/sysinfo.h"
 #include "browser/iesettings.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"

@@ -1,14 +1,14 @@
 #include "check/components.h"
 
-#include "base/sysinfo.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
+#include "base/sysinfo.h"
 #include "base/textconv.h"
+#include "base/worker.h"
 #include "check/checkrow.h"
 
 #include <objbase.h>
-#include <process.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <windows.h>
@@ -170,7 +170,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
     m_componentsOk = 1;
     ComponentList list = BuildComponentList();
 
-    m_view.ShowRowControl(kItemComponents, row, 5, false);
+    m_view.ShowRowControl(kItemComponents, row, kSlotActionButton, false);
     m_view.ShowCheckingAnimation();
     m_view.Redraw();
 
@@ -197,11 +197,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
         job->row = row;
         job->url = url;
         job->path = local;
-        uintptr_t thread = _beginthreadex(nullptr, 0, ComponentDownloadThread, job, 0, nullptr);
-        if (thread) {
-            CloseHandle(reinterpret_cast<HANDLE>(thread));
-            continue;
-        }
+        if (StartWorker(ComponentDownloadThread, job)) continue;
         // No worker: report the download as failed through the usual path.
         WriteLog("OnDownAndRegThirdParty cannot start download:%s\r\n", url.c_str());
         delete job;
@@ -247,7 +243,7 @@ void ComponentRepair::InstallDownloaded(const std::string& localPath)
 void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
 {
     if (record.kind != kTransferComponent || !record.done) return;
-    m_view.ShowRowControl(kItemComponents, record.row, 6, false);
+    m_view.ShowRowControl(kItemComponents, record.row, kSlotProgressBar, false);
     WriteLog("Download third party:%s finish\r\n", record.path.c_str());
 
     auto pending = m_pending.find(record.path);
@@ -265,6 +261,6 @@ void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
     if (!m_pending.empty()) return;
 
     WriteLog("----------------Third party all download finish----------------\r\n");
-    m_view.SetRowText(kItemComponents, record.row, 7, m_componentsOk ? "下载完成" : "下载失败");
+    m_view.SetRowText(kItemComponents, record.row, kSlotStatusText, m_componentsOk ? "下载完成" : "下载失败");
     m_view.SetRowResult(m_componentsOk ? kRowSuccess : kRowDownloadFailed, kItemComponents, record.row);
 }

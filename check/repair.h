@@ -1,6 +1,8 @@
 #pragma once
 // What a repair may do to the check tab's rows. The main window implements
 // it; tests implement it to record what would be shown.
+#include "check/checkitem.h"
+
 #include <windows.h>
 
 #include <string>
@@ -18,7 +20,7 @@ public:
     // Receiver of the repair downloads' WM_DOWNLOAD_PROGRESS records.
     virtual HWND Window() = 0;
     virtual int RowCount() = 0;
-    // A control of a row, by kind and slot (row control identifiers).
+    // A control of a row, by kind and RowSlot.
     virtual void ShowRowControl(int kind, int row, int slot, bool visible) = 0;
     virtual void SetRowProgress(int kind, int row, int percent) = 0;
     virtual void SetRowText(int kind, int row, int slot, const std::string& text) = 0;

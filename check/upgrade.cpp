@@ -1,25 +1,19 @@
 #include "check/upgrade.h"
 
-#include "base/sysinfo.h"
-#include "base/settings.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
+#include "base/settings.h"
+#include "base/sysinfo.h"
 #include "base/textconv.h"
+#include "base/worker.h"
 #include "check/checkitem.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <stdio.h>
 #include <string.h>
 
-
 namespace {
-
-// Row slots of the browser-version row.
-const int kSlotButton = 5;
-const int kSlotProgress = 6;
-const int kSlotStatus = 7;
 
 const char* const kInstallerFolder = "Download/IE";
 
@@ -59,6 +53,19 @@ std::string BrowserInstallerUrl()
     return ServerFileUrl(g_serverSettings, kInstallerFolder, name.c_str());
 }
 
+namespace {
+
+// The installer's start failures are told on standard output, beside the
+// command line ("cmd:"), for whoever runs the program from a console.
+DWORD InstallerNotStarted(DWORD error)
+{
+    printf("here\r\n");
+    fflush(stdout);
+    return error ? error : ERROR_GEN_FAILURE;
+}
+
+} // namespace
+
 DWORD RunInstaller(const std::string& path)
 {
     // The path is quoted: with no application name, an unquoted path with
@@ -66,16 +73,10 @@ DWORD RunInstaller(const std::string& path)
     // "C:\Documents.exe" and the like first.
     wchar_t commandLine[kInstallerCommandLineSize];
     std::wstring wide = L"\"" + AnsiToWide(path) + L"\" " + AnsiToWide(kInstallerArguments);
-    if (path.empty()) {
-        printf("here\r\n");
-        return ERROR_FILE_NOT_FOUND;
-    }
-    if (wide.size() >= kInstallerCommandLineSize) {
-        // A cut command line would start some other file, or the installer
-        // without its silent switches.
-        printf("here\r\n");
-        return ERROR_FILENAME_EXCED_RANGE;
-    }
+    if (path.empty()) return InstallerNotStarted(ERROR_FILE_NOT_FOUND);
+    // A cut command line would start some other file, or the installer
+    // without its silent switches.
+    if (wide.size() >= kInstallerCommandLineSize) return InstallerNotStarted(ERROR_FILENAME_EXCED_RANGE);
     wcsncpy(commandLine, wide.c_str(), kInstallerCommandLineSize - 1);
     commandLine[kInstallerCommandLineSize - 1] = L'\0';
     printf("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
@@ -88,9 +89,7 @@ DWORD RunInstaller(const std::string& path)
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
                         nullptr, &startup, &process)) {
-        DWORD error = GetLastError();
-        printf("here\r\n");
-        return error ? error : ERROR_GEN_FAILURE;
+        return InstallerNotStarted(GetLastError());
     }
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = 0;
@@ -120,7 +119,7 @@ int BrowserUpgrade::UpgradeBrowser(int row)
 {
     if (m_job) return -1;
     if (row < 0 || row >= m_view.RowCount()) return -1;
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotButton, false);
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotActionButton, false);
 
     std::string url = BrowserInstallerUrl();
     // Backslash: the download creates the folder named before the last one.
@@ -139,17 +138,16 @@ int BrowserUpgrade::UpgradeBrowser(int row)
     m_job->path = path;
     m_installerDownloadOk = 1;
 
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, true);
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotButton, false);
-    m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载中...");
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, true);
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotActionButton, false);
+    m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载中...");
     m_view.Redraw();
 
     ++m_view.busyCount;
     if (m_showAnimation) m_showAnimation();
     m_view.Redraw();
 
-    uintptr_t thread = _beginthreadex(nullptr, 0, DownloadThread, m_job, 0, nullptr);
-    if (!thread) {
+    if (!StartWorker(DownloadThread, m_job)) {
         // No thread, no done record: end the repair here instead of leaving
         // the row downloading for ever.
         WriteLog("Download ie: no thread, error %lu\r\n", GetLastError());
@@ -157,12 +155,11 @@ int BrowserUpgrade::UpgradeBrowser(int row)
         m_job = nullptr;
         m_installerDownloadOk = 0;
         --m_view.busyCount;
-        m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, false);
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+        m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
         m_view.SetRowResult(kRowDownloadFailed, kItemBrowserVersion, row);
         return -1;
     }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
     return 0;
 }
 
@@ -177,31 +174,31 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
     }
 
     // The thread is past its last use of the job once the done record is out.
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgress, false);
+    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
     delete m_job;
     m_job = nullptr;
 
     DWORD installerResult = 0;
     if (record.success) {
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载完成");
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载完成");
         m_view.Redraw();
         installerResult = RunInstaller(record.path);
     } else {
         m_installerDownloadOk = 0;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
     }
 
     int result;
     if (!m_installerDownloadOk) {
         result = kRowDownloadFailed;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "下载失败");
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
     } else if (installerResult != 0) {
         result = kRowInstallFailed;
         WriteLog("install ie %s: exit %lu\r\n", record.path.c_str(), installerResult);
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "安装失败");
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "安装失败");
     } else {
         result = kRowSuccess;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatus, "安装成功");
+        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "安装成功");
     }
     --m_view.busyCount;
     m_view.SetRowResult(result, kItemBrowserVersion, row);

@@ -1,7 +1,7 @@
 #include "net/ipinfo.h"
 
-#include "base/settings.h"
 #include "base/log.h"
+#include "base/settings.h"
 #include "base/textconv.h"
 #include "net/address.h"
 #include "net/download.h"

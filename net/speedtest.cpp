@@ -1,9 +1,9 @@
 #include "net/speedtest.h"
 
-#include "base/settings.h"
 #include "base/paths.h"
+#include "base/settings.h"
+#include "base/worker.h"
 
-#include <process.h>
 #include <stdio.h>
 
 std::string SpeedTestUrl()
@@ -78,11 +78,7 @@ void DownloadSpeedTest::Start()
     job.window = m_view.Window();
     job.received = 0;
 
-    uintptr_t thread = _beginthreadex(nullptr, 0, DownloadThread, &job, 0, nullptr);
-    if (thread) {
-        CloseHandle(reinterpret_cast<HANDLE>(thread));
-        return;
-    }
+    if (StartWorker(DownloadThread, &job)) return;
     // No worker: end the run as a failed one so the retest comes back.
     auto* progress = new DownloadProgress;
     progress->kind = kTransferSpeedTest;

@@ -1,14 +1,14 @@
 #include "net/uploadtest.h"
 
-#include "base/settings.h"
 #include "base/log.h"
 #include "base/msgbox.h"
+#include "base/settings.h"
 #include "base/textconv.h"
+#include "base/worker.h"
 #include "net/download.h"
 #include "net/httpclient.h"
 
 #include <io.h>
-#include <process.h>
 #include <stdio.h>
 
 std::string UploadTestUrl()
@@ -158,14 +158,12 @@ bool UploadSpeedTest::Start(const std::wstring& chosen)
     m_job->window = m_view.Window();
 
     m_state.uploadStart = m_tick();
-    uintptr_t thread = _beginthreadex(nullptr, 0, UploadThread, m_job.get(), 0, nullptr);
-    if (!thread) {
+    if (!StartWorker(UploadThread, m_job.get())) {
         WriteLog("UploadThread could not start\r\n");
         m_job.reset();
         EndRun();
         return false;
     }
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
     return true;
 }
 
