@@ -1,9 +1,9 @@
 #include "testutil.h"
 
 #include "browser/iesettings.h"
-#include "check/browserprobe.h"
 #include "browser/trustsites.h"
 #include "browser/zonesettings.h"
+#include "check/browserprobe.h"
 
 #include <gtest/gtest.h>
 

@@ -13,13 +13,13 @@ namespace {
 class RecordingView : public NetworkTabView {
 public:
     HWND Window() override { return sink.window(); }
-    void ShowControl(int id, bool visible) override { shown[id] = visible; }
+    void ShowControl(int id, bool visible) override { shown.Set(id, visible); }
     void SetProgress(int id, int percent) override { progress[id] = percent; }
     void SetText(int id, const std::string& text) override { texts[id] = text; }
     void Redraw() override { ++redraws; }
 
     RecordSink sink;
-    std::map<int, bool> shown;
+    VisibilityLog shown;
     std::map<int, int> progress;
     std::map<int, std::string> texts;
     int redraws = 0;
@@ -93,7 +93,7 @@ TEST_F(SpeedTest, EveryRecordUpdatesBarAndFigureAndTheDoneOneEndsTheRun)
     EXPECT_EQ(76, view.progress[kNetDownloadBar]);  // 76.8 truncated
     EXPECT_EQ("500KB/s", view.texts[kNetDownloadSpeed]);
     EXPECT_EQ(1, state.downloadRunning);
-    EXPECT_FALSE(view.shown.count(kNetRetestButton));
+    EXPECT_FALSE(view.shown.Told(kNetRetestButton));
 
     // Once the transfer has begun, the time before it (probes) is not counted.
     DownloadProgress* timed = Record(1536000, 2000000, 0);
@@ -109,7 +109,7 @@ TEST_F(SpeedTest, EveryRecordUpdatesBarAndFigureAndTheDoneOneEndsTheRun)
     EXPECT_EQ("488KB/s", view.texts[kNetDownloadSpeed]);
     EXPECT_EQ(0, state.downloadRunning);
     EXPECT_EQ(1, state.testRunning);
-    EXPECT_TRUE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Shown, view.shown[kNetRetestButton]);
 }
 
 TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
@@ -117,11 +117,11 @@ TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
     DownloadSpeedTest test(view, state);
     test.ResetTabAndStart();
     for (int id : {int(kNetTestButton), 1141, 1145, 1149, int(kNetRelationLabel), int(kNetRelationText), int(kNetBrowserPane)})
-        EXPECT_FALSE(view.shown[id]) << id;
-    EXPECT_TRUE(view.shown[kNetSplitPane]);
+        EXPECT_EQ(Visibility::Hidden, view.shown[id]) << id;
+    EXPECT_EQ(Visibility::Shown, view.shown[kNetSplitPane]);
     EXPECT_EQ("0KB/s", view.texts[kNetUploadSpeed]);
     EXPECT_EQ(0, view.progress[kNetUploadBar]);
-    EXPECT_FALSE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Hidden, view.shown[kNetRetestButton]);
     EXPECT_EQ(1, state.testRunning);
     EXPECT_EQ(1, state.downloadRunning);
     EXPECT_FALSE(test.DiscardJob()) << "job dropped while its download runs";
@@ -135,7 +135,7 @@ TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
     EXPECT_EQ(job->total, job->received);
     EXPECT_EQ(100, view.progress[kNetDownloadBar]);
     EXPECT_NE("0KB/s", view.texts[kNetDownloadSpeed]);
-    EXPECT_TRUE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Shown, view.shown[kNetRetestButton]);
     EXPECT_EQ(0, state.testRunning);
     EXPECT_EQ(0, state.downloadRunning);
     EXPECT_EQ(static_cast<int>(job->total), static_cast<int>(ReadFileBytes(SpeedTestPath()).size()));
@@ -143,10 +143,10 @@ TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
     records = 0;
     test.Start();
     EXPECT_EQ(job, test.Job());
-    EXPECT_FALSE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Hidden, view.shown[kNetRetestButton]);
     ASSERT_TRUE(RunToEnd(test));
     EXPECT_GE(records, 1);
-    EXPECT_TRUE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Shown, view.shown[kNetRetestButton]);
     EXPECT_TRUE(test.DiscardJob());
     EXPECT_EQ(nullptr, test.Job());
 }
@@ -160,7 +160,7 @@ TEST_F(SpeedTest, UnavailableFileEndsLikeAFinishedRun)
     EXPECT_EQ(1, records);
     EXPECT_EQ("0KB/s", view.texts[kNetDownloadSpeed]);
     EXPECT_EQ(0, view.progress[kNetDownloadBar]);
-    EXPECT_TRUE(view.shown[kNetRetestButton]);
+    EXPECT_EQ(Visibility::Shown, view.shown[kNetRetestButton]);
     EXPECT_EQ(0, state.testRunning);
     ASSERT_EQ(1u, scope.boxes.size());
     EXPECT_EQ("请检查资源是否有效:" + SpeedTestUrl(), scope.boxes[0].text);

@@ -7,6 +7,8 @@
 #include "net/download.h"
 
 #include <functional>
+#include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,28 @@ private:
     std::wstring m_previousFolder;
     std::string m_folder;
 };
+
+// What fake views were last told about each control's visibility. A control
+// nobody showed or hid reads as Untold, so a check for "hidden" passes only
+// when the code under test really hid it.
+enum class Visibility { Untold, Shown, Hidden };
+class VisibilityLog {
+public:
+    void Set(int id, bool visible) { m_seen[id] = visible ? Visibility::Shown : Visibility::Hidden; }
+    Visibility operator[](int id) const
+    {
+        auto it = m_seen.find(id);
+        return it == m_seen.end() ? Visibility::Untold : it->second;
+    }
+    bool Told(int id) const { return m_seen.count(id) != 0; }
+
+private:
+    std::map<int, Visibility> m_seen;
+};
+inline void PrintTo(Visibility v, std::ostream* os)
+{
+    *os << (v == Visibility::Shown ? "shown" : v == Visibility::Hidden ? "hidden" : "untold");
+}
 
 // Points HKEY_CURRENT_USER (or another predefined key) at a fresh scratch
 // key for the lifetime of a test; `real()` reads the scratch key back

@@ -24,12 +24,12 @@ public:
     void ShowRowControl(int kind, int row, int slot, bool visible) override
     {
         EXPECT_EQ(5, kind);
-        shown[slot] = visible;
+        shown.Set(slot, visible);
     }
     void SetRowProgress(int kind, int row, int percent) override { percents.push_back(percent); }
     void SetRowText(int kind, int row, int slot, const std::string& text) override
     {
-        EXPECT_EQ(7, slot);
+        EXPECT_EQ(kSlotStatusText, slot);
         texts.push_back(text);
     }
     int SetRowResult(int result, int kind, int row) override
@@ -40,7 +40,7 @@ public:
     void Redraw() override {}
 
     struct Result { int result, kind, row, busy; };
-    std::map<int, bool> shown;  // slot -> last visibility
+    VisibilityLog shown;  // by slot
     std::vector<int> percents;
     std::vector<std::string> texts;
     std::vector<Result> results;
@@ -167,8 +167,8 @@ TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
     EXPECT_EQ(1, upgrade.InstallerDownloadOk());
     EXPECT_EQ(1, view.busyCount);
     EXPECT_EQ(1, animations);
-    EXPECT_TRUE(view.shown[6]);
-    EXPECT_FALSE(view.shown[5]);
+    EXPECT_EQ(Visibility::Shown, view.shown[kSlotProgressBar]);
+    EXPECT_EQ(Visibility::Hidden, view.shown[kSlotActionButton]);
     ASSERT_EQ(1u, view.texts.size());
     EXPECT_EQ("下载中...", view.texts[0]);
     // A second click while the download runs does nothing.
@@ -177,7 +177,7 @@ TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
 
     ASSERT_TRUE(Pump());
     EXPECT_FALSE(upgrade.Downloading());
-    EXPECT_FALSE(view.shown[6]);
+    EXPECT_EQ(Visibility::Hidden, view.shown[kSlotProgressBar]);
     ASSERT_EQ(1u, view.results.size());
     EXPECT_EQ(0, view.results[0].result);
     EXPECT_EQ(5, view.results[0].kind);
@@ -227,7 +227,7 @@ TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
     EXPECT_FALSE(upgrade.Downloading());
     EXPECT_EQ(0, view.busyCount);
     EXPECT_EQ(0, animations);
-    EXPECT_FALSE(view.shown[5]);
+    EXPECT_EQ(Visibility::Hidden, view.shown[kSlotActionButton]);
     ASSERT_EQ(1u, view.results.size());
     EXPECT_EQ(1, view.results[0].result);
     EXPECT_EQ(5, view.results[0].row);
