@@ -1,5 +1,6 @@
-#include "net/httpclient.h"
+#include "net/httptool.h"
 
+#include <objbase.h>
 
 #include <stdio.h>
 #include <string.h>
