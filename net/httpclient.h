@@ -8,6 +8,7 @@
 
 #include "net/httperror.h"
 #include "net/httpmap.h"
+#include "net/httpmultipart.h"
 #include "net/httpresponse.h"
 #include "net/httpstat.h"
 #include "net/httptool.h"
@@ -17,6 +18,7 @@
 
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Vexel {
@@ -94,23 +96,30 @@ public:
         try {
             DWORD total = 0, files = 0;
             for (const auto& p : params) {
-                if (p.attr == ParamFile) {
-                    // One slot per file parameter, in map order.
-                    HANDLE file = Tool::OpenFile(p.value);
-                    if (file == INVALID_HANDLE_VALUE && m_strictFile)
+                // In the context before anything can throw, so that its
+                // file is closed on the way out.
+                ctx.parts.emplace_back(p);
+                Part& part = ctx.parts.back();
+                if (part.IsFile()) {
+                    part.file = Tool::OpenFile(p.value);
+                    if (part.file == INVALID_HANDLE_VALUE && m_strictFile)
                         Tool::ThrowException(HTTPCLIENT_ERR_OPENFILE_FAILED, ::GetLastError(), p.value);
-                    ctx.files.push_back(file);
-                    DWORD size = file == INVALID_HANDLE_VALUE ? 0 : Tool::GetFileSize(file, p.value);
-                    ctx.sizes.push_back(size);
-                    ctx.mimes.push_back(file == INVALID_HANDLE_VALUE ? std::string("application/octet-stream")
-                                                                     : Tool::GetMimeType(file, m_codePage));
-                    CheckedAdd<Tool>(total, size);
+                    std::string mime = "application/octet-stream";
+                    if (part.file != INVALID_HANDLE_VALUE) {
+                        part.size = Tool::GetFileSize(part.file, p.value);
+                        mime = Tool::GetMimeType(part.file, m_codePage);
+                    }
+                    part.head = MultipartFileHead(m_boundaryA, Encode(p.name), Encode(p.value), mime);
                     ++files;
                 } else {
-                    CheckedAdd<Tool>(total, EncodeLen(p.value));
+                    part.value = Encode(p.value);
+                    part.size = static_cast<DWORD>(part.value.size());
+                    part.head = MultipartValueHead(m_boundaryA, Encode(p.name));
                 }
+                CheckedAdd<Tool>(total, part.size);
             }
-            DWORD bodyLength = _CalcBodyLength(ctx.sizes, ctx.mimes);
+            ctx.closing = MultipartClosing(m_boundaryA, !params.empty());
+            DWORD bodyLength = BodyLength(ctx);
 
             ctx.hInternet = Tool::OpenInternet(m_hasUserAgent ? m_userAgent.c_str() : L"Vexel HTTP Client Class",
                                                m_accessType, m_hasProxy ? m_proxy.c_str() : nullptr,
@@ -129,11 +138,9 @@ public:
         m_ctx = std::move(ctx);
         m_started = false;
         m_initial._MakeInactive();
-        if (!params.empty()) {
+        if (!m_ctx.parts.empty()) {
             m_initial = m_stat;
-            bool isFile = params[0].attr == ParamFile;
-            m_initial._StartNewEntry(params[0].name, isFile ? params[0].value : nullptr,
-                                     isFile ? m_ctx.sizes[0] : EncodeLen(params[0].value));
+            StartEntry(m_initial, m_ctx.parts[0]);
         }
     }
 
@@ -165,37 +172,6 @@ public:
             stat = m_initial;
         else
             stat = m_stat;
-    }
-
-    // The exact body length, given the size and MIME text of each file
-    // parameter in map order; error 112 when it does not fit in 32 bits.
-    DWORD _CalcBodyLength(const std::vector<DWORD>& sizes, const std::vector<std::string>& mimes) const
-    {
-        const uint64_t b = m_boundaryA.size();
-        DWORD total = 0;
-        std::vector<typename Map::Entry> params = m_params.Entries();
-        if (params.empty()) {
-            CheckedAdd<Tool>(total, b + 8);
-            return total;
-        }
-        size_t slot = 0;
-        for (const auto& p : params) {
-            CheckedAdd<Tool>(total, b + 4);
-            CheckedAdd<Tool>(total, EncodeLen(p.name));
-            if (p.attr == ParamFile) {
-                CheckedAdd<Tool>(total, 72);
-                CheckedAdd<Tool>(total, EncodeLen(p.value));
-                CheckedAdd<Tool>(total, mimes.at(slot).size());
-                CheckedAdd<Tool>(total, sizes.at(slot));
-                ++slot;
-            } else {
-                CheckedAdd<Tool>(total, 43);
-                CheckedAdd<Tool>(total, EncodeLen(p.value));
-            }
-            CheckedAdd<Tool>(total, 2);
-        }
-        CheckedAdd<Tool>(total, b + 6);
-        return total;
     }
 
     HINTERNET OpenConnection(HINTERNET hInternet, const CharType* szUrl)
@@ -235,20 +211,32 @@ public:
     }
 
 private:
+    // One parameter as the body carries it.
+    struct Part {
+        explicit Part(const typename Map::Entry& entry) : param(entry) {}
+
+        typename Map::Entry param;
+        std::string head;                    // boundary line and headers
+        std::string value;                   // a plain parameter's bytes
+        HANDLE file = INVALID_HANDLE_VALUE;  // invalid when it did not open
+        DWORD size = 0;                      // bytes of the value or the file
+
+        bool IsFile() const { return param.attr == ParamFile; }
+    };
+
     struct Context {
         HINTERNET hInternet = nullptr;
         HINTERNET hConnection = nullptr;
         HINTERNET hRequest = nullptr;
-        std::vector<HANDLE> files;  // per file parameter; invalid when it did not open
-        std::vector<DWORD> sizes;
-        std::vector<std::string> mimes;
+        std::vector<Part> parts;  // in map order
+        std::string closing;
 
         void CloseFiles()
         {
-            for (HANDLE f : files) Tool::CloseFile(f);
-            files.clear();
-            sizes.clear();
-            mimes.clear();
+            for (const Part& part : parts)
+                if (part.IsFile()) Tool::CloseFile(part.file);
+            parts.clear();
+            closing.clear();
         }
         void Close()
         {
@@ -277,10 +265,6 @@ private:
         m_boundaryA.assign(m_boundary.begin(), m_boundary.end());
     }
 
-    DWORD EncodeLen(const CharType* text) const
-    {
-        return m_useUtf8 ? Encoder::Utf8EncodeLen(text) : Encoder::AnsiEncodeLen(text, m_codePage);
-    }
     std::string Encode(const CharType* text) const
     {
         return m_useUtf8 ? Encoder::Utf8Encode(text ? text : L"") : Encoder::AnsiEncode(text ? text : L"", m_codePage);
@@ -305,7 +289,7 @@ private:
         if (isParamData) m_stat._AddPostedBytes(bytes);
         if (m_stat.ActualPostedByte() == m_stat.ActualTotalByte()) _FlushPost();
     }
-    void _WritePost(const std::string& text) { _WritePost(text.data(), static_cast<DWORD>(text.size())); }
+    void _WritePost(std::string_view text) { _WritePost(text.data(), static_cast<DWORD>(text.size())); }
     void _FlushPost()
     {
         if (m_pending.empty()) return;
@@ -321,70 +305,56 @@ private:
             Tool::EndRequest(m_ctx.hRequest);
             return _ReleasePostResponse();
         }
-        const std::string& boundary = m_boundaryA;
-        if (m_stat.TotalCount() == 0) {
-            _WritePost("\r\n--" + boundary + "--\r\n");
-            return nullptr;
-        }
         if (!m_started || m_stat.CurrParamIsComplete()) {
             DWORD index = m_stat.PostedCount();
             if (index == m_stat.TotalCount()) {
-                _WritePost("--" + boundary + "--\r\n");
+                _WritePost(m_ctx.closing);
                 return nullptr;
             }
-            std::vector<typename Map::Entry> params = m_params.Entries();
-            const typename Map::Entry& p = params[index];
-            bool isFile = p.attr == ParamFile;
-            _WritePost("--" + boundary + "\r\n");
-            _WritePost("Content-Disposition: form-data; name=\"");
-            _WritePost(Encode(p.name));
-            DWORD total;
-            if (isFile) {
-                size_t slot = FileSlot(index);
-                _WritePost("\"; filename=\"");
-                _WritePost(Encode(p.value));
-                _WritePost("\"\r\nContent-Type: ");
-                _WritePost(m_ctx.mimes[slot]);
-                _WritePost("\r\n\r\n");
-                m_fileSlot = slot;
-                total = m_ctx.sizes[slot];
-            } else {
-                _WritePost("\"\r\n\r\n");
-                m_value = Encode(p.value);
-                total = static_cast<DWORD>(m_value.size());
-            }
+            const Part& part = m_ctx.parts[index];
+            _WritePost(part.head);
+            m_part = index;
             m_started = true;
             m_valueOffset = 0;
-            m_stat._StartNewEntry(p.name, isFile ? p.value : nullptr, total);
-            m_currIsFile = isFile;
-            if (total == 0) _WritePost("\r\n");
+            StartEntry(m_stat, part);
+            if (part.size == 0) _WritePost(kMultipartPartEnd);
             return nullptr;
         }
 
+        const Part& part = m_ctx.parts[m_part];
         DWORD chunk = m_stat.CurrParamRemainByte();
         if (chunk > kStepBytes) chunk = kStepBytes;
-        if (m_currIsFile) {
+        if (part.IsFile()) {
             if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferBytes);
-            HANDLE file = m_ctx.files[m_fileSlot];
-            DWORD read = file == INVALID_HANDLE_VALUE ? 0 : Tool::ReadFile(file, m_readBuffer.data(), chunk);
+            DWORD read =
+                part.file == INVALID_HANDLE_VALUE ? 0 : Tool::ReadFile(part.file, m_readBuffer.data(), chunk);
             if (read != chunk) Tool::ThrowException(HTTPCLIENT_ERR_READ_UNEXPECTED_SIZE, 0);
             _WritePost(m_readBuffer.data(), chunk, true);
         } else {
-            _WritePost(m_value.data() + m_valueOffset, chunk, true);
+            _WritePost(part.value.data() + m_valueOffset, chunk, true);
             m_valueOffset += chunk;
         }
-        if (m_stat.CurrParamIsComplete()) _WritePost("\r\n");
+        if (m_stat.CurrParamIsComplete()) _WritePost(kMultipartPartEnd);
         return nullptr;
     }
 
-    // Position of the parameter at `index` among the file parameters.
-    size_t FileSlot(DWORD index) const
+    static void StartEntry(PostStat& stat, const Part& part)
     {
-        size_t slot = 0;
-        std::vector<typename Map::Entry> params = m_params.Entries();
-        for (DWORD i = 0; i < index; ++i)
-            if (params[i].attr == ParamFile) ++slot;
-        return slot;
+        stat._StartNewEntry(part.param.name, part.IsFile() ? part.param.value : nullptr, part.size);
+    }
+
+    // The exact body length, summed from the strings the steps write; error
+    // 112 when it does not fit in 32 bits.
+    static DWORD BodyLength(const Context& ctx)
+    {
+        DWORD total = 0;
+        for (const Part& part : ctx.parts) {
+            CheckedAdd<Tool>(total, part.head.size());
+            CheckedAdd<Tool>(total, part.size);
+            CheckedAdd<Tool>(total, kMultipartPartEnd.size());
+        }
+        CheckedAdd<Tool>(total, ctx.closing.size());
+        return total;
     }
 
     Response* _ReleasePostResponse()
@@ -405,7 +375,6 @@ private:
     void _EndPostContext()
     {
         m_ctx.Close();
-        m_value.clear();
         std::vector<char>().swap(m_readBuffer);
         std::vector<char>().swap(m_pending);
         m_stat._MakeInactive();
@@ -435,9 +404,7 @@ private:
     PostStat m_stat;
     PostStat m_initial;
     bool m_started = false;   // a part has been announced
-    bool m_currIsFile = false;
-    size_t m_fileSlot = 0;
-    std::string m_value;      // encoded bytes of the current plain parameter
+    size_t m_part = 0;        // the part being written
     DWORD m_valueOffset = 0;
     std::vector<char> m_readBuffer;
     std::vector<char> m_pending;  // body bytes not yet handed to WinInet
