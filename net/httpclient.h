@@ -14,8 +14,6 @@
 #include "net/httptool.h"
 #include "net/httpurl.h"
 
-#include <stdint.h>
-
 #include <new>
 #include <string>
 #include <string_view>
