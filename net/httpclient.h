@@ -6,487 +6,20 @@
 #include <objbase.h>
 #include <wininet.h>
 
-#include <stdint.h>
+#include "net/httperror.h"
+#include "net/httpmap.h"
+#include "net/httpmultipart.h"
+#include "net/httpresponse.h"
+#include "net/httpstat.h"
+#include "net/httptool.h"
+#include "net/httpurl.h"
 
-#include <exception>
-#include <map>
-#include <memory>
+#include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace Vexel {
-
-// ---------------------------------------------------------------- errors
-
-enum HttpClientError {
-    HTTPCLIENT_ERR_NOT_SPECIFIED = 0,
-    HTTPCLIENT_ERR_UNEXPECTED_ERROR = 100,
-    HTTPCLIENT_ERR_OUT_OF_RANGE = 101,
-    HTTPCLIENT_ERR_OUT_OF_MEMORY = 102,
-    HTTPCLIENT_ERR_INVALID_URL = 103,
-    HTTPCLIENT_ERR_POST_NOT_STARTED = 104,
-    HTTPCLIENT_ERR_READ_UNEXPECTED_SIZE = 105,
-    HTTPCLIENT_ERR_POST_NOT_FINISHED = 106,
-    HTTPCLIENT_ERR_INVALID_PORT = 107,
-    HTTPCLIENT_ERR_STD_EXCEPTION = 108,
-    HTTPCLIENT_ERR_ENCODED_URL_NOT_VALID = 109,
-    HTTPCLIENT_ERR_INVALID_UTF8_CHARACTER = 110,
-    HTTPCLIENT_ERR_UNEXPECTED_ARITHMETIC_ERROR = 111,
-    HTTPCLIENT_ERR_ARITHMETIC_OVERFLOW = 112,
-    HTTPCLIENT_ERR_INT_DIVIDE_BY_ZERO = 113,
-    HTTPCLIENT_ERR_FILE_ALEADY_EXISTS = 114,
-    HTTPCLIENT_ERR_HTTPQUERYINFO_FAILED = 400,
-    HTTPCLIENT_ERR_INTERNETREADFILE_FAILED = 401,
-    HTTPCLIENT_ERR_INTERNETOPEN_FAILED = 402,
-    HTTPCLIENT_ERR_INTERNETCONNECT_FAILED = 403,
-    HTTPCLIENT_ERR_HTTPOPENREQUEST_FAILED = 404,
-    HTTPCLIENT_ERR_HTTPADDREQUESTHEADERS_FAILED = 405,
-    HTTPCLIENT_ERR_HTTPSENDREQUEST_FAILED = 406,
-    HTTPCLIENT_ERR_HTTPSENDREQUESTEX_FAILED = 407,
-    HTTPCLIENT_ERR_INTERNETWRITEFILE_FAILED = 408,
-    HTTPCLIENT_ERR_HTTPENDREQUEST_FAILED = 409,
-    HTTPCLIENT_ERR_INTERNETSETOPTION_FAILED = 410,
-    HTTPCLIENT_ERR_WIDECHARTOMULTIBYTE_FAILED = 600,
-    HTTPCLIENT_ERR_MULTIBYTETOWIDECHAR_FAILED = 601,
-    HTTPCLIENT_ERR_READFILE_FAILED = 602,
-    HTTPCLIENT_ERR_OPENFILE_FAILED = 603,
-    HTTPCLIENT_ERR_SETFILEPOINTER_FAILED = 604,
-    HTTPCLIENT_ERR_GETFILESIZE_FAILED = 605,
-    HTTPCLIENT_ERR_WRITEFILE_FAILED = 606,
-    HTTPCLIENT_ERR_USER = 1000,
-};
-
-// The message of an error code ("%s" still in place for the file errors);
-// null for a code without one.
-const char* GetHttpClientErrMsgA(int code);
-const wchar_t* GetHttpClientErrMsgW(int code);
-
-class errmsg_exceptionA : public std::exception {
-public:
-    explicit errmsg_exceptionA(const char* message = nullptr);
-    errmsg_exceptionA(const errmsg_exceptionA& other);
-    errmsg_exceptionA& operator=(const errmsg_exceptionA& other);
-    ~errmsg_exceptionA() override;
-    const char* what() const noexcept override { return m_message ? m_message : "NULL"; }
-    const char* errmsg() const { return what(); }
-
-private:
-    char* m_message = nullptr;
-};
-
-class errmsg_exceptionW : public std::exception {
-public:
-    explicit errmsg_exceptionW(const wchar_t* message = nullptr);
-    errmsg_exceptionW(const errmsg_exceptionW& other);
-    errmsg_exceptionW& operator=(const errmsg_exceptionW& other);
-    ~errmsg_exceptionW() override;
-    const char* what() const noexcept override { return "errmsg_exceptionW"; }
-    const wchar_t* errmsg() const { return m_message ? m_message : L"NULL"; }
-
-private:
-    wchar_t* m_message = nullptr;
-};
-
-class httpclientexceptionA : public errmsg_exceptionA {
-public:
-    httpclientexceptionA(const char* message, int code = 0, DWORD win32Error = 0)
-        : errmsg_exceptionA(message), m_code(code), m_win32Error(win32Error) {}
-    int LastError() const { return m_code; }
-    DWORD Win32LastError() const { return m_win32Error; }
-
-private:
-    int m_code;
-    DWORD m_win32Error;
-};
-
-class httpclientexceptionW : public errmsg_exceptionW {
-public:
-    httpclientexceptionW(const wchar_t* message, int code = 0, DWORD win32Error = 0)
-        : errmsg_exceptionW(message), m_code(code), m_win32Error(win32Error) {}
-    int LastError() const { return m_code; }
-    DWORD Win32LastError() const { return m_win32Error; }
-
-private:
-    int m_code;
-    DWORD m_win32Error;
-};
-
-// ------------------------------------------------------ tools and encoder
-
-// The WinInet and file calls, each turning a failure into an exception.
-class CHttpToolW {
-public:
-    typedef wchar_t CharType;
-    typedef httpclientexceptionW Exception;
-
-    // Throws the code's message; `path` replaces "%s" in the file errors.
-    [[noreturn]] static void ThrowException(int code, DWORD win32Error = ::GetLastError(),
-                                            const wchar_t* path = nullptr);
-    // Throws code 0 with an argument-check text.
-    [[noreturn]] static void ThrowArgument(const char* message);
-
-    static std::string Unicode2Ansi(const wchar_t* text, UINT codePage = CP_ACP);
-
-    static HINTERNET OpenInternet(const wchar_t* userAgent, DWORD accessType, const wchar_t* proxy,
-                                  const wchar_t* proxyBypass, DWORD flags);
-    static HINTERNET OpenConnection(HINTERNET hInternet, const wchar_t* szServerAddr, INTERNET_PORT port);
-    static HINTERNET OpenRequest(HINTERNET hConnection, const wchar_t* szVerb, const wchar_t* szObjectName,
-                                 DWORD flags, const wchar_t* szReferer, UINT codePage);
-    static void AddHeader(HINTERNET hRequest, const wchar_t* szName, const wchar_t* szValue, UINT codePage);
-    static void SendRequestEx(HINTERNET hRequest, DWORD totalBytes);
-    static void InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWORD cbyBuff);
-    static void EndRequest(HINTERNET hRequest);
-    static void CloseInternetHandle(HINTERNET handle);
-
-    // Invalid handle (no exception) when the file does not open.
-    static HANDLE OpenFile(const wchar_t* szFilePath);
-    static DWORD GetFileSize(HANDLE hFile, const wchar_t* szFilePath);
-    // Sniffs the first bytes; "application/octet-stream" when that fails.
-    static std::string GetMimeType(HANDLE hFile, UINT codePage);
-    static DWORD ReadFile(HANDLE hFile, void* buffer, DWORD bytes);
-    static void CloseFile(HANDLE hFile);
-};
-
-// The narrow twin, for the calls that go through the ANSI entry points.
-class CHttpToolA {
-public:
-    static HINTERNET OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szObjectName,
-                                 DWORD flags, const char* szReferer);
-    static void AddHeader(HINTERNET hRequest, const char* szName, const char* szValue);
-};
-
-class CHttpEncoderW {
-public:
-    static DWORD Utf8EncodeLen(const wchar_t* szStr);
-    static std::string Utf8Encode(const wchar_t* szBuff);
-    static DWORD AnsiEncodeLen(const wchar_t* szStr, UINT codePage = CP_ACP);
-    static std::string AnsiEncode(const wchar_t* szBuff, UINT codePage = CP_ACP);
-};
-
-// ------------------------------------------------------------------ map
-
-enum HttpParamAttr { ParamNormal = 0, ParamFile = 1 };
-
-template <class Tool> class CHttpClientMapT {
-public:
-    typedef typename Tool::CharType CharType;
-    struct Entry {
-        CharType* name;
-        CharType* value;
-        DWORD attr;
-    };
-
-    CHttpClientMapT() = default;
-    CHttpClientMapT(const CHttpClientMapT&) = delete;
-    CHttpClientMapT& operator=(const CHttpClientMapT&) = delete;
-    ~CHttpClientMapT() { Clear(); }
-
-    void Add(const CharType* szName, const CharType* szValue, DWORD attr = ParamNormal)
-    {
-        if (!szName) Tool::ThrowArgument("CHttpClientMapT::Add: szName can not be NULL.");
-        Insert(Copy(szName), Copy(szValue), attr);
-    }
-    // Replaces the value of the first entry with the name, or adds one.
-    void Set(const CharType* szName, const CharType* szValue, DWORD attr = ParamNormal)
-    {
-        if (!szName) Tool::ThrowArgument("CHttpClientMapT::Set: szName can not be NULL.");
-        auto it = m_map.find(const_cast<CharType*>(szName));
-        if (it == m_map.end()) {
-            Insert(Copy(szName), Copy(szValue), attr);
-            return;
-        }
-        CharType* value = Copy(szValue);
-        delete[] it->second.value;
-        it->second.value = value;
-        it->second.attr = attr;
-    }
-    // Takes ownership of copies made with new[].
-    void AddPointerDirectly(CharType* szName, CharType* szValue, DWORD attr = ParamNormal)
-    {
-        if (!szName) Tool::ThrowArgument("CHttpClientMapT::AddPointerDirectly: szName can not be NULL.");
-        Insert(szName, szValue, attr);
-    }
-    void Clear()
-    {
-        for (auto& kv : m_map) {
-            delete[] kv.first;
-            delete[] kv.second.value;
-        }
-        m_map.clear();
-    }
-    DWORD Count() const { return static_cast<DWORD>(m_map.size()); }
-    bool Empty() const { return m_map.empty(); }
-    // Entries in map order.
-    std::vector<Entry> Entries() const
-    {
-        std::vector<Entry> out;
-        for (const auto& kv : m_map) out.push_back({kv.first, kv.second.value, kv.second.attr});
-        return out;
-    }
-
-private:
-    struct Value {
-        CharType* value;
-        DWORD attr;
-    };
-    // Case-insensitive; an absent name sorts first.
-    struct NameLess {
-        bool operator()(const CharType* a, const CharType* b) const
-        {
-            if (!a || !b) return !a && b;
-            return _wcsicmp(a, b) < 0;
-        }
-    };
-    static CharType* Copy(const CharType* text)
-    {
-        if (!text) return nullptr;
-        size_t n = wcslen(text) + 1;
-        CharType* copy = new CharType[n];
-        memcpy(copy, text, n * sizeof(CharType));
-        return copy;
-    }
-    void Insert(CharType* name, CharType* value, DWORD attr)
-    {
-        // Equal names keep their insertion order (multimap inserts at the
-        // upper bound).
-        m_map.insert(std::make_pair(name, Value{value, attr}));
-    }
-
-    std::multimap<CharType*, Value, NameLess> m_map;
-};
-
-// ------------------------------------------------------------- statistics
-
-// Adds with a 32-bit overflow check (error 112).
-template <class Tool> inline void CheckedAdd(DWORD& target, uint64_t amount)
-{
-    uint64_t sum = static_cast<uint64_t>(target) + amount;
-    if (sum > 0xFFFFFFFFull) Tool::ThrowException(HTTPCLIENT_ERR_ARITHMETIC_OVERFLOW, 0);
-    target = static_cast<DWORD>(sum);
-}
-
-template <class Tool> class CHttpPostStatT {
-public:
-    typedef typename Tool::CharType CharType;
-
-    bool IsActive() const { return m_bIsActive; }
-    DWORD ActualTotalByte() const { return Check("ActualTotalByte"), m_cbActualTotal; }
-    DWORD ActualPostedByte() const { return Check("ActualPostedByte"), m_cbActualPosted; }
-    DWORD TotalByte() const { return Check("TotalByte"), m_cbTotal; }
-    DWORD PostedByte() const { return Check("PostedByte"), m_cbPosted; }
-    DWORD TotalCount() const { return Check("TotalCount"), m_cTotal; }
-    DWORD PostedCount() const { return Check("PostedCount"), m_cPosted; }
-    DWORD FileCount() const { return Check("FileCount"), m_cTotalFile; }
-    DWORD PostedFileCount() const { return Check("PostedFileCount"), m_cPostedFile; }
-    const CharType* CurrParam() const { return Check("CurrParam"), m_szCurrParam.c_str(); }
-    // Null for a plain parameter.
-    const CharType* CurrFile() const
-    {
-        return Check("CurrFile"), m_bCurrIsFile ? m_szCurrFile.c_str() : nullptr;
-    }
-    DWORD CurrParamTotalByte() const { return Check("CurrParamTotalByte"), m_cbCurrTotal; }
-    DWORD CurrParamPostedByte() const { return Check("CurrParamPostedByte"), m_cbCurrPosted; }
-    DWORD CurrParamRemainByte() const
-    {
-        return Check("CurrParamRemainByte"), m_cbCurrTotal - m_cbCurrPosted;
-    }
-    bool CurrParamIsFile() const { return Check("CurrParamIsFile"), m_bCurrIsFile; }
-    bool CurrParamIsComplete() const
-    {
-        return Check("CurrParamIsComplete"), m_cbCurrTotal == m_cbCurrPosted;
-    }
-
-    // Used by the client while it posts.
-    void _MakeActive(DWORD actualTotal, DWORD total, DWORD count, DWORD files)
-    {
-        *this = CHttpPostStatT();
-        m_bIsActive = true;
-        m_cbActualTotal = actualTotal;
-        m_cbTotal = total;
-        m_cTotal = count;
-        m_cTotalFile = files;
-    }
-    void _MakeInactive() { *this = CHttpPostStatT(); }
-    void _TestAddActualPostedBytes(DWORD n) const { Check("_TestAddActualPostedBytes"); }
-    void _AddActualPostedBytes(DWORD n)
-    {
-        _TestAddActualPostedBytes(n);
-        CheckedAdd<Tool>(m_cbActualPosted, n);
-    }
-    void _TestStartNewEntry() const { Check("_TestStartNewEntry"); }
-    void _StartNewEntry(const CharType* name, const CharType* file, DWORD total)
-    {
-        _TestStartNewEntry();
-        CheckedAdd<Tool>(m_cPosted, 1);
-        if (file) CheckedAdd<Tool>(m_cPostedFile, 1);
-        m_szCurrParam = name ? name : L"";
-        m_szCurrFile = file ? file : L"";
-        m_bCurrIsFile = file != nullptr;
-        m_cbCurrTotal = total;
-        m_cbCurrPosted = 0;
-    }
-    void _TestAddPostedBytes(DWORD n) const { Check("_TestAddPostedBytes"); }
-    void _AddPostedBytes(DWORD n)
-    {
-        _TestAddPostedBytes(n);
-        CheckedAdd<Tool>(m_cbPosted, n);
-        CheckedAdd<Tool>(m_cbCurrPosted, n);
-    }
-
-private:
-    void Check(const char* reader) const
-    {
-        if (m_bIsActive) return;
-        std::string message = std::string("CHttpPostStatT::") + reader + ": The post context is not active.";
-        Tool::ThrowArgument(message.c_str());
-    }
-
-    bool m_bIsActive = false;
-    DWORD m_cbActualTotal = 0;
-    DWORD m_cbActualPosted = 0;
-    DWORD m_cbTotal = 0;
-    DWORD m_cbPosted = 0;
-    DWORD m_cTotal = 0;
-    DWORD m_cPosted = 0;
-    DWORD m_cTotalFile = 0;
-    DWORD m_cPostedFile = 0;
-    std::basic_string<CharType> m_szCurrParam;
-    std::basic_string<CharType> m_szCurrFile;
-    bool m_bCurrIsFile = false;
-    DWORD m_cbCurrTotal = 0;
-    DWORD m_cbCurrPosted = 0;
-};
-
-// --------------------------------------------------------------- response
-
-// Owns the handles of a finished request; closes them, request first.
-template <class Tool> class CHttpResponseT {
-public:
-    CHttpResponseT(HINTERNET hInternet, HINTERNET hConnection, HINTERNET hRequest)
-        : m_hInternet(hInternet), m_hConnection(hConnection), m_hRequest(hRequest) {}
-    CHttpResponseT(const CHttpResponseT&) = delete;
-    CHttpResponseT& operator=(const CHttpResponseT&) = delete;
-    virtual ~CHttpResponseT()
-    {
-        Tool::CloseInternetHandle(m_hRequest);
-        Tool::CloseInternetHandle(m_hConnection);
-        Tool::CloseInternetHandle(m_hInternet);
-    }
-
-    // The status code of the reply (read once, then cached).
-    DWORD GetStatus()
-    {
-        if (m_status) return m_status;
-        DWORD status = 0, size = sizeof status;
-        if (!::HttpQueryInfoW(m_hRequest, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
-                              nullptr))
-            Tool::ThrowException(HTTPCLIENT_ERR_HTTPQUERYINFO_FAILED);
-        return m_status = status;
-    }
-    CHttpClientMapT<Tool>& Headers() { return m_headers; }
-    HINTERNET RequestHandle() const { return m_hRequest; }
-
-private:
-    HINTERNET m_hInternet;
-    HINTERNET m_hConnection;
-    HINTERNET m_hRequest;
-    CHttpClientMapT<Tool> m_headers;
-    DWORD m_status = 0;
-};
-
-// ------------------------------------------------------------ URL analysis
-
-template <class Tool> class CHttpUrlAnalyzerT {
-public:
-    typedef typename Tool::CharType CharType;
-    struct Span {
-        size_t offset = 0;
-        size_t length = 0;
-        bool present = false;
-    };
-
-    void Analyze(const CharType* url, UINT codePage = CP_ACP)
-    {
-        if (codePage == CP_UTF8 || codePage == CP_UTF7)
-            Tool::ThrowArgument("CHttpUrlAnalyzerT::Analyze: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
-        m_url = url ? url : L"";
-        m_scheme = m_host = m_port = m_path = m_query = m_fragment = Span();
-        const std::basic_string<CharType>& u = m_url;
-        size_t pos = 0;
-        size_t sep = u.find(L"://");
-        if (sep != std::basic_string<CharType>::npos) {
-            m_scheme = {0, sep, true};
-            pos = sep + 3;
-        }
-        size_t end = u.find_first_of(L":/?#", pos);
-        if (end == std::basic_string<CharType>::npos) end = u.size();
-        m_host = {pos, end - pos, true};
-        pos = end;
-        if (pos < u.size() && u[pos] == L':') {
-            end = u.find_first_of(L"/?#", pos + 1);
-            if (end == std::basic_string<CharType>::npos) end = u.size();
-            m_port = {pos + 1, end - pos - 1, true};
-            pos = end;
-        }
-        if (pos < u.size() && u[pos] == L'/') {
-            end = u.find_first_of(L"?#", pos);
-            if (end == std::basic_string<CharType>::npos) end = u.size();
-            m_path = {pos, end - pos, true};
-            pos = end;
-        }
-        if (pos < u.size() && u[pos] == L'?') {
-            end = u.find(L'#', pos);
-            if (end == std::basic_string<CharType>::npos) end = u.size();
-            m_query = {pos, end - pos, true};
-            pos = end;
-        }
-        if (pos < u.size() && u[pos] == L'#') m_fragment = {pos, u.size() - pos, true};
-        m_afterHost = m_host.offset + m_host.length + (m_port.present ? m_port.length + 1 : 0);
-    }
-
-    std::basic_string<CharType> Scheme() const { return Part(m_scheme); }
-    std::basic_string<CharType> Host() const { return Part(m_host); }
-    std::basic_string<CharType> Port() const { return Part(m_port); }
-    std::basic_string<CharType> Path() const { return Part(m_path); }
-    std::basic_string<CharType> Query() const { return Part(m_query); }
-    std::basic_string<CharType> Fragment() const { return Part(m_fragment); }
-    bool HasPort() const { return m_port.present; }
-
-    // The scheme is HTTPS in any letter case.
-    bool IsSecure() const
-    {
-        return m_scheme.length == 5 && _wcsnicmp(m_url.c_str(), L"HTTPS://", 5) == 0;
-    }
-    // The explicit port, or 443/80 by the scheme; error 107 for a bad one.
-    INTERNET_PORT PortNumber() const
-    {
-        if (!m_port.present) return IsSecure() ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-        std::basic_string<CharType> digits = Port();
-        if (digits.empty() || digits.size() > 5 || digits.find_first_not_of(L"0123456789") != digits.npos)
-            Tool::ThrowException(HTTPCLIENT_ERR_INVALID_PORT, 0);
-        unsigned long port = wcstoul(digits.c_str(), nullptr, 10);
-        if (port > 65535) Tool::ThrowException(HTTPCLIENT_ERR_INVALID_PORT, 0);
-        return static_cast<INTERNET_PORT>(port);
-    }
-    // Path, query and fragment as written; "/" first when there is no path.
-    std::basic_string<CharType> ObjectName() const
-    {
-        if (m_path.present) return m_url.substr(m_path.offset);
-        return L"/" + m_url.substr(m_afterHost);
-    }
-
-private:
-    std::basic_string<CharType> Part(const Span& s) const
-    {
-        return s.present ? m_url.substr(s.offset, s.length) : std::basic_string<CharType>();
-    }
-
-    std::basic_string<CharType> m_url;
-    Span m_scheme, m_host, m_port, m_path, m_query, m_fragment;
-    size_t m_afterHost = 0;
-};
-
-// ----------------------------------------------------------------- client
 
 template <class Tool, class Encoder> class CHttpClientT {
 public:
@@ -561,23 +94,30 @@ public:
         try {
             DWORD total = 0, files = 0;
             for (const auto& p : params) {
-                if (p.attr == ParamFile) {
-                    // One slot per file parameter, in map order.
-                    HANDLE file = Tool::OpenFile(p.value);
-                    if (file == INVALID_HANDLE_VALUE && m_strictFile)
+                // In the context before anything can throw, so that its
+                // file is closed on the way out.
+                ctx.parts.emplace_back(p);
+                Part& part = ctx.parts.back();
+                if (part.IsFile()) {
+                    part.file = Tool::OpenFile(p.value);
+                    if (part.file == INVALID_HANDLE_VALUE && m_strictFile)
                         Tool::ThrowException(HTTPCLIENT_ERR_OPENFILE_FAILED, ::GetLastError(), p.value);
-                    ctx.files.push_back(file);
-                    DWORD size = file == INVALID_HANDLE_VALUE ? 0 : Tool::GetFileSize(file, p.value);
-                    ctx.sizes.push_back(size);
-                    ctx.mimes.push_back(file == INVALID_HANDLE_VALUE ? std::string("application/octet-stream")
-                                                                     : Tool::GetMimeType(file, m_codePage));
-                    CheckedAdd<Tool>(total, size);
+                    std::string mime = "application/octet-stream";
+                    if (part.file != INVALID_HANDLE_VALUE) {
+                        part.size = Tool::GetFileSize(part.file, p.value);
+                        mime = Tool::GetMimeType(part.file, m_codePage);
+                    }
+                    part.head = MultipartFileHead(m_boundaryA, Encode(p.name), Encode(p.value), mime);
                     ++files;
                 } else {
-                    CheckedAdd<Tool>(total, EncodeLen(p.value));
+                    part.value = Encode(p.value);
+                    part.size = static_cast<DWORD>(part.value.size());
+                    part.head = MultipartValueHead(m_boundaryA, Encode(p.name));
                 }
+                CheckedAdd<Tool>(total, part.size);
             }
-            DWORD bodyLength = _CalcBodyLength(ctx.sizes, ctx.mimes);
+            ctx.closing = MultipartClosing(m_boundaryA, !params.empty());
+            DWORD bodyLength = BodyLength(ctx);
 
             ctx.hInternet = Tool::OpenInternet(m_hasUserAgent ? m_userAgent.c_str() : L"Vexel HTTP Client Class",
                                                m_accessType, m_hasProxy ? m_proxy.c_str() : nullptr,
@@ -596,11 +136,9 @@ public:
         m_ctx = std::move(ctx);
         m_started = false;
         m_initial._MakeInactive();
-        if (!params.empty()) {
+        if (!m_ctx.parts.empty()) {
             m_initial = m_stat;
-            bool isFile = params[0].attr == ParamFile;
-            m_initial._StartNewEntry(params[0].name, isFile ? params[0].value : nullptr,
-                                     isFile ? m_ctx.sizes[0] : EncodeLen(params[0].value));
+            StartEntry(m_initial, m_ctx.parts[0]);
         }
     }
 
@@ -632,37 +170,6 @@ public:
             stat = m_initial;
         else
             stat = m_stat;
-    }
-
-    // The exact body length, given the size and MIME text of each file
-    // parameter in map order; error 112 when it does not fit in 32 bits.
-    DWORD _CalcBodyLength(const std::vector<DWORD>& sizes, const std::vector<std::string>& mimes) const
-    {
-        const uint64_t b = m_boundaryA.size();
-        DWORD total = 0;
-        std::vector<typename Map::Entry> params = m_params.Entries();
-        if (params.empty()) {
-            CheckedAdd<Tool>(total, b + 8);
-            return total;
-        }
-        size_t slot = 0;
-        for (const auto& p : params) {
-            CheckedAdd<Tool>(total, b + 4);
-            CheckedAdd<Tool>(total, EncodeLen(p.name));
-            if (p.attr == ParamFile) {
-                CheckedAdd<Tool>(total, 72);
-                CheckedAdd<Tool>(total, EncodeLen(p.value));
-                CheckedAdd<Tool>(total, mimes.at(slot).size());
-                CheckedAdd<Tool>(total, sizes.at(slot));
-                ++slot;
-            } else {
-                CheckedAdd<Tool>(total, 43);
-                CheckedAdd<Tool>(total, EncodeLen(p.value));
-            }
-            CheckedAdd<Tool>(total, 2);
-        }
-        CheckedAdd<Tool>(total, b + 6);
-        return total;
     }
 
     HINTERNET OpenConnection(HINTERNET hInternet, const CharType* szUrl)
@@ -702,20 +209,32 @@ public:
     }
 
 private:
+    // One parameter as the body carries it.
+    struct Part {
+        explicit Part(const typename Map::Entry& entry) : param(entry) {}
+
+        typename Map::Entry param;
+        std::string head;                    // boundary line and headers
+        std::string value;                   // a plain parameter's bytes
+        HANDLE file = INVALID_HANDLE_VALUE;  // invalid when it did not open
+        DWORD size = 0;                      // bytes of the value or the file
+
+        bool IsFile() const { return param.attr == ParamFile; }
+    };
+
     struct Context {
         HINTERNET hInternet = nullptr;
         HINTERNET hConnection = nullptr;
         HINTERNET hRequest = nullptr;
-        std::vector<HANDLE> files;  // per file parameter; invalid when it did not open
-        std::vector<DWORD> sizes;
-        std::vector<std::string> mimes;
+        std::vector<Part> parts;  // in map order
+        std::string closing;
 
         void CloseFiles()
         {
-            for (HANDLE f : files) Tool::CloseFile(f);
-            files.clear();
-            sizes.clear();
-            mimes.clear();
+            for (const Part& part : parts)
+                if (part.IsFile()) Tool::CloseFile(part.file);
+            parts.clear();
+            closing.clear();
         }
         void Close()
         {
@@ -744,10 +263,6 @@ private:
         m_boundaryA.assign(m_boundary.begin(), m_boundary.end());
     }
 
-    DWORD EncodeLen(const CharType* text) const
-    {
-        return m_useUtf8 ? Encoder::Utf8EncodeLen(text) : Encoder::AnsiEncodeLen(text, m_codePage);
-    }
     std::string Encode(const CharType* text) const
     {
         return m_useUtf8 ? Encoder::Utf8Encode(text ? text : L"") : Encoder::AnsiEncode(text ? text : L"", m_codePage);
@@ -772,7 +287,7 @@ private:
         if (isParamData) m_stat._AddPostedBytes(bytes);
         if (m_stat.ActualPostedByte() == m_stat.ActualTotalByte()) _FlushPost();
     }
-    void _WritePost(const std::string& text) { _WritePost(text.data(), static_cast<DWORD>(text.size())); }
+    void _WritePost(std::string_view text) { _WritePost(text.data(), static_cast<DWORD>(text.size())); }
     void _FlushPost()
     {
         if (m_pending.empty()) return;
@@ -788,70 +303,56 @@ private:
             Tool::EndRequest(m_ctx.hRequest);
             return _ReleasePostResponse();
         }
-        const std::string& boundary = m_boundaryA;
-        if (m_stat.TotalCount() == 0) {
-            _WritePost("\r\n--" + boundary + "--\r\n");
-            return nullptr;
-        }
         if (!m_started || m_stat.CurrParamIsComplete()) {
             DWORD index = m_stat.PostedCount();
             if (index == m_stat.TotalCount()) {
-                _WritePost("--" + boundary + "--\r\n");
+                _WritePost(m_ctx.closing);
                 return nullptr;
             }
-            std::vector<typename Map::Entry> params = m_params.Entries();
-            const typename Map::Entry& p = params[index];
-            bool isFile = p.attr == ParamFile;
-            _WritePost("--" + boundary + "\r\n");
-            _WritePost("Content-Disposition: form-data; name=\"");
-            _WritePost(Encode(p.name));
-            DWORD total;
-            if (isFile) {
-                size_t slot = FileSlot(index);
-                _WritePost("\"; filename=\"");
-                _WritePost(Encode(p.value));
-                _WritePost("\"\r\nContent-Type: ");
-                _WritePost(m_ctx.mimes[slot]);
-                _WritePost("\r\n\r\n");
-                m_fileSlot = slot;
-                total = m_ctx.sizes[slot];
-            } else {
-                _WritePost("\"\r\n\r\n");
-                m_value = Encode(p.value);
-                total = static_cast<DWORD>(m_value.size());
-            }
+            const Part& part = m_ctx.parts[index];
+            _WritePost(part.head);
+            m_part = index;
             m_started = true;
             m_valueOffset = 0;
-            m_stat._StartNewEntry(p.name, isFile ? p.value : nullptr, total);
-            m_currIsFile = isFile;
-            if (total == 0) _WritePost("\r\n");
+            StartEntry(m_stat, part);
+            if (part.size == 0) _WritePost(kMultipartPartEnd);
             return nullptr;
         }
 
+        const Part& part = m_ctx.parts[m_part];
         DWORD chunk = m_stat.CurrParamRemainByte();
         if (chunk > kStepBytes) chunk = kStepBytes;
-        if (m_currIsFile) {
+        if (part.IsFile()) {
             if (m_readBuffer.empty()) m_readBuffer.resize(kReadBufferBytes);
-            HANDLE file = m_ctx.files[m_fileSlot];
-            DWORD read = file == INVALID_HANDLE_VALUE ? 0 : Tool::ReadFile(file, m_readBuffer.data(), chunk);
+            DWORD read =
+                part.file == INVALID_HANDLE_VALUE ? 0 : Tool::ReadFile(part.file, m_readBuffer.data(), chunk);
             if (read != chunk) Tool::ThrowException(HTTPCLIENT_ERR_READ_UNEXPECTED_SIZE, 0);
             _WritePost(m_readBuffer.data(), chunk, true);
         } else {
-            _WritePost(m_value.data() + m_valueOffset, chunk, true);
+            _WritePost(part.value.data() + m_valueOffset, chunk, true);
             m_valueOffset += chunk;
         }
-        if (m_stat.CurrParamIsComplete()) _WritePost("\r\n");
+        if (m_stat.CurrParamIsComplete()) _WritePost(kMultipartPartEnd);
         return nullptr;
     }
 
-    // Position of the parameter at `index` among the file parameters.
-    size_t FileSlot(DWORD index) const
+    static void StartEntry(PostStat& stat, const Part& part)
     {
-        size_t slot = 0;
-        std::vector<typename Map::Entry> params = m_params.Entries();
-        for (DWORD i = 0; i < index; ++i)
-            if (params[i].attr == ParamFile) ++slot;
-        return slot;
+        stat._StartNewEntry(part.param.name, part.IsFile() ? part.param.value : nullptr, part.size);
+    }
+
+    // The exact body length, summed from the strings the steps write; error
+    // 112 when it does not fit in 32 bits.
+    static DWORD BodyLength(const Context& ctx)
+    {
+        DWORD total = 0;
+        for (const Part& part : ctx.parts) {
+            CheckedAdd<Tool>(total, part.head.size());
+            CheckedAdd<Tool>(total, part.size);
+            CheckedAdd<Tool>(total, kMultipartPartEnd.size());
+        }
+        CheckedAdd<Tool>(total, ctx.closing.size());
+        return total;
     }
 
     Response* _ReleasePostResponse()
@@ -872,7 +373,6 @@ private:
     void _EndPostContext()
     {
         m_ctx.Close();
-        m_value.clear();
         std::vector<char>().swap(m_readBuffer);
         std::vector<char>().swap(m_pending);
         m_stat._MakeInactive();
@@ -902,9 +402,7 @@ private:
     PostStat m_stat;
     PostStat m_initial;
     bool m_started = false;   // a part has been announced
-    bool m_currIsFile = false;
-    size_t m_fileSlot = 0;
-    std::string m_value;      // encoded bytes of the current plain parameter
+    size_t m_part = 0;        // the part being written
     DWORD m_valueOffset = 0;
     std::vector<char> m_readBuffer;
     std::vector<char> m_pending;  // body bytes not yet handed to WinInet

@@ -11,6 +11,8 @@
 #include <io.h>
 #include <stdio.h>
 
+#include <memory>
+
 std::string UploadTestUrl()
 {
     return ServerFileUrl(g_serverSettings, "SM/Upload", kUploadPage);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace Vexel;
 
@@ -227,6 +228,59 @@ TEST_F(HttpClient, NamesAndPathsAreUtf8OrCodePageBytes)
                                FilePart(b, n, path, "text/plain", "abc") + Closing(b);
         EXPECT_EQ(expected, Body()) << "utf8 " << utf8;
         EXPECT_EQ(std::to_string(expected.size()), HeaderValue(Head(), "Content-Length"));
+    }
+}
+
+TEST_F(HttpClient, AnnouncedLengthIsEveryByteTheServerReceived)
+{
+    // Sniffed types of different lengths, a file of several steps, an empty
+    // and an unopened one, beside plain values that are empty, absent or
+    // wider in one encoding than in the other.
+    std::string png = folder + "p.png", html = folder + "h.htm", text = folder + "\xce\xc4.txt",
+                empty = folder + "e.bin", missing = folder + "missing.bin";
+    ASSERT_TRUE(WriteFileBytes(png, std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(3000, 'p')));
+    ASSERT_TRUE(WriteFileBytes(html, "<html><body>page</body></html>"));
+    ASSERT_TRUE(WriteFileBytes(text, "plain words"));
+    ASSERT_TRUE(WriteFileBytes(empty, ""));
+
+    for (BOOL utf8 : {TRUE, FALSE}) {
+        ASSERT_TRUE(DemoReset());
+        CHttpClient client;
+        client.SetUseUtf8(utf8);
+        client.AddParam(L"", L"", ParamNormal);
+        client.AddParam(L"absent", nullptr, ParamNormal);
+        client.AddParam(L"\x540d\x5b57", L"\x503c\x503c\x503c", ParamNormal);
+        for (const std::string& path : {png, html, text, empty, missing})
+            client.AddParam(AnsiToWide(path.substr(folder.size())).c_str(), AnsiToWide(path).c_str(), ParamFile);
+        std::string b = Boundary(client);
+        client.BeginUpload(AnsiToWide(url).c_str(), 0);
+        CHttpPostStat stat;
+        client.QueryPostStat(stat);
+        const std::string announced = std::to_string(stat.ActualTotalByte());
+
+        // A length the steps do not meet never ends the request: bound them.
+        std::unique_ptr<CHttpResponse> response;
+        for (int steps = 0; !response && steps < 100; ++steps) response.reset(client._ProceedUploadContext());
+        ASSERT_TRUE(response) << "utf8 " << utf8;
+        EXPECT_EQ(200u, response->GetStatus());
+        EXPECT_EQ(announced, HeaderValue(Head(), "Content-Length")) << "utf8 " << utf8;
+        EXPECT_EQ("1 " + announced + " complete", DemoGet("/_demo/upload")) << "utf8 " << utf8;
+
+        // Every part arrived, each with its type, and the closing line last.
+        std::string body = Body();
+        std::vector<std::string> types;
+        for (size_t at = body.find("\r\nContent-Type: "); at != std::string::npos;
+             at = body.find("\r\nContent-Type: ", at + 1))
+            types.push_back(body.substr(at + 16, body.find("\r\n", at + 16) - at - 16));
+        // Map order: e.bin, h.htm, missing.bin, p.png, then the Chinese name;
+        // the sniffer names PNG image/x-png.
+        const std::string octet = "application/octet-stream";
+        EXPECT_EQ((std::vector<std::string>{octet, "text/html", octet, "image/x-png", "text/plain"}), types);
+        const std::string opening = "--" + b + "\r\n";
+        size_t parts = 0;
+        for (size_t at = body.find(opening); at != std::string::npos; at = body.find(opening, at + 1)) ++parts;
+        EXPECT_EQ(8u, parts);
+        EXPECT_EQ(body.size() - Closing(b).size(), body.rfind(Closing(b)));
     }
 }
 
