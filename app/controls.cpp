@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "base/textconv.h"
 #include "ui/animate.h"
+#include "ui/attrtable.h"
 
 #include <tinyxml.h>
 

@@ -1,5 +1,6 @@
 #include "ui/buttons.h"
 
+#include "ui/attrtable.h"
 #include "ui/fonts.h"
 
 #include <algorithm>

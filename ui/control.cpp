@@ -2,6 +2,7 @@
 
 #include "base/log.h"
 #include "ui/animate.h"
+#include "ui/attrtable.h"
 #include "ui/buttons.h"
 #include "ui/fonts.h"
 #include "ui/native.h"

@@ -6,6 +6,7 @@
 //
 // Rectangles are in the coordinates of the layer's client area (not of the
 // parent), so painting needs no offsets.
+#include "ui/attrtable.h"
 #include "ui/format.h"
 #include "ui/skins.h"
 
@@ -28,25 +29,6 @@ struct SkinContext {
     // Null for an empty or unknown name: the control goes without that skin.
     const CSkinBase* FindSkin(const std::string& name) const;
 };
-
-// One line of an attribute table.
-template <class T>
-struct AttrSetter {
-    const char* name;
-    void (*set)(T& control, const std::string& value);
-};
-
-template <class T, size_t N>
-bool ApplyFromTable(const AttrSetter<T> (&table)[N], T& control, const std::string& name,
-                    const std::string& value)
-{
-    for (const AttrSetter<T>& entry : table)
-        if (name == entry.name) {
-            entry.set(control, value);
-            return true;
-        }
-    return false;
-}
 
 class CSkinControl;
 

@@ -1,6 +1,7 @@
 #include "ui/native.h"
 
 #include "base/log.h"
+#include "ui/attrtable.h"
 #include "ui/fonts.h"
 
 #include <commctrl.h>

@@ -1,6 +1,7 @@
 // Skins: how images, frames, colour buttons and gradients are drawn.
 #include "ui/skins.h"
 
+#include "ui/attrtable.h"
 #include "ui/format.h"
 
 #include <objidl.h>
@@ -17,26 +18,6 @@
 namespace SkinEngine {
 
 namespace {
-
-// Attributes are one table row each: name and setter side by side.
-template <class T>
-struct AttrSetter {
-    const char* name;
-    void (*set)(T& skin, const std::string& value);
-};
-
-template <class T, size_t N>
-bool ApplyAttribute(const AttrSetter<T> (&table)[N], T& skin, const std::string& name,
-                    const std::string& value)
-{
-    for (const AttrSetter<T>& row : table) {
-        if (name == row.name) {
-            row.set(skin, value);
-            return true;
-        }
-    }
-    return false;
-}
 
 // Decimal integer; anything unreadable is 0, and the range is kept far from
 // overflow in the rectangle arithmetic.
@@ -290,7 +271,7 @@ bool CSkinBase::SetAttribute(const std::string& name, const std::string& value)
         {"name", [](CSkinBase& s, const std::string& v) { s.name = v; }},
         {"owner", [](CSkinBase& s, const std::string& v) { s.owner = v; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value);
+    return ApplyFromTable(kAttrs, *this, name, value);
 }
 
 bool CSkinImageList::SetAttribute(const std::string& name, const std::string& value)
@@ -301,7 +282,7 @@ bool CSkinImageList::SetAttribute(const std::string& name, const std::string& va
         {"states", [](CSkinImageList& s, const std::string& v) { s.states = ToInt(v); }},
         {"tile", [](CSkinImageList& s, const std::string& v) { s.tile = ToInt(v) != 0; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinImageList::SetImage(std::shared_ptr<CSkinImage> image)
@@ -380,7 +361,7 @@ bool CSkinImgFrame::SetAttribute(const std::string& name, const std::string& val
          }},
         {"part", [](CSkinImgFrame& s, const std::string& v) { s.part = ParsePart(v); }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinImageList::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinImageList::SetAttribute(name, value);
 }
 
 void CSkinImgFrame::Complete()
@@ -455,7 +436,7 @@ bool CSkinButton::SetAttribute(const std::string& name, const std::string& value
         {"bguppush", [](S& s, const std::string& v) { s.bguppush = ParseSkinColour(v); }},
         {"bgdownpush", [](S& s, const std::string& v) { s.bgdownpush = ParseSkinColour(v); }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinButton::Draw(HDC hdc, const RECT& d, unsigned state, BYTE) const
@@ -491,7 +472,7 @@ bool CSkinGradation::SetAttribute(const std::string& name, const std::string& va
         {"size", [](S& s, const std::string& v) { s.size = std::max(0, ToInt(v)); }},
         {"direction", [](S& s, const std::string& v) { s.vertical = v == "vert"; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinGradation::Draw(HDC hdc, const RECT& d, unsigned, BYTE) const

@@ -1,5 +1,7 @@
 #include "ui/split.h"
 
+#include "ui/attrtable.h"
+
 #include <algorithm>
 #include <set>
 

@@ -1,5 +1,7 @@
 #include "ui/tabctrl.h"
 
+#include "ui/attrtable.h"
+
 #include <algorithm>
 
 namespace SkinEngine {
