@@ -21,9 +21,7 @@ const int kMaxMetric = 1000;
 
 int Metric(const char* value, int fallback)
 {
-    int out = fallback;
-    if (value) ParseSkinInt(value, out);
-    return std::max(0, std::min(out, kMaxMetric));
+    return std::max(0, std::min(SkinIntOr(SkinText(value), fallback), kMaxMetric));
 }
 
 std::wstring Wide(const char* utf8)
@@ -77,11 +75,9 @@ bool SkinMenu::Load(const std::string& xml)
         if (tag == "sep") {
             item.separator = true;
         } else if (tag == "item") {
-            if (const char* id = child->Attribute("id")) ParseSkinInt(id, item.id);
+            item.id = SkinIntOr(SkinText(child->Attribute("id")), 0);
             item.text = Wide(child->GetText());
-            int disable = 0;
-            if (const char* value = child->Attribute("disable")) ParseSkinInt(value, disable);
-            item.disabled = disable != 0;
+            item.disabled = SkinIntOr(SkinText(child->Attribute("disable")), 0) != 0;
         } else {
             continue;
         }

@@ -91,7 +91,8 @@ bool ParseXml(const std::string& text, TiXmlDocument& doc);
 // The element's attributes in document order.
 AttrList ElementAttrs(const TiXmlElement& element);
 
-// String table: `string` root, `s` children with a decimal `id`.
+// String table: `string` root, `s` children with an integer `id`; an entry
+// whose id is not an integer, or is negative, is skipped.
 class StringTable {
 public:
     bool Load(const std::string& xml);

@@ -1,5 +1,7 @@
+#include "ui/control.h"
 #include "ui/fonts.h"
 #include "ui/format.h"
+#include "ui/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -189,6 +191,52 @@ TEST(SkinFormat, IntegersAndLayerLists)
     EXPECT_EQ((SkinSize{400, 250}), size);
     EXPECT_FALSE(ParseSkinSize("400", size));
     EXPECT_EQ((SkinSize{400, 250}), size);
+}
+
+// A skin's, a control's and a layer document's integer attributes share one
+// syntax: the same text gives the same number, or the fallback, everywhere.
+TEST(SkinIntegers, ReadAlikeInSkinsControlsAndLayerDocuments)
+{
+    const struct {
+        const char* text;
+        int want;
+    } numbers[] = {{"12", 12}, {"0x1", 1}, {"0X1f", 31}, {"-3", -3}, {"12px", 0}, {"0x", 0}, {"junk", 0}, {"", 0}};
+    for (const auto& n : numbers) {
+        CSkinImageList skin;
+        skin.SetAttribute("subwidth", n.text);
+        CSkinContainer control;
+        control.SetAttribute("data", n.text);
+        LayerDocument layer;
+        ASSERT_TRUE(layer.Load(std::string("<layer width=\"") + n.text + "\"><body/></layer>")) << n.text;
+        EXPECT_EQ(n.want, skin.subwidth) << n.text;
+        EXPECT_EQ(n.want, control.Data()) << n.text;
+        EXPECT_EQ(n.want, layer.Header().width) << n.text;
+    }
+
+    // Switches too: a skin's `tile`, a control's `show`, a layer's `resize`.
+    const struct {
+        const char* text;
+        bool on;
+    } switches[] = {{"0x1", true}, {"1", true}, {"0x0", false}, {"0", false}};
+    for (const auto& s : switches) {
+        CSkinImageList skin;
+        skin.SetAttribute("tile", s.text);
+        CSkinContainer control;
+        control.SetAttribute("show", s.text);
+        LayerDocument layer;
+        ASSERT_TRUE(layer.Load(std::string("<layer resize=\"") + s.text + "\"><body/></layer>")) << s.text;
+        EXPECT_EQ(s.on, skin.tile) << s.text;
+        EXPECT_EQ(s.on, control.Visible()) << s.text;
+        EXPECT_EQ(s.on, layer.Header().resize != 0) << s.text;
+    }
+
+    // String-table ids and an image's id follow the same rule.
+    StringTable strings;
+    ASSERT_TRUE(strings.Load("<string><s id=\"0x10\">hex</s><s id=\"7px\">junk</s></string>"));
+    ASSERT_NE(nullptr, strings.Find(16));
+    EXPECT_EQ(1u, strings.Size());
+    EXPECT_EQ(16u, ParseImageRef("0x10:PNG").id);
+    EXPECT_EQ(0u, ParseImageRef("7px").id);
 }
 
 TEST(SkinFormat, StringReferences)
