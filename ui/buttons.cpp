@@ -84,7 +84,7 @@ void CSkinClickable::DrawStateLabel(HDC hdc, const SkinContext& ctx, const std::
     HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(hdc, CurrentTextColor().Ref());
-    RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    RECT r = ToRect<RECT>(rect);
     // The text-mode bits are the system's text drawing flags.
     UINT flags = (m_textMode & kTextModeMask) | DT_NOPREFIX;
     if (!(m_textMode & kTextSingleLine)) flags |= DT_WORDBREAK;
@@ -177,8 +177,7 @@ void CSkinCheck::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
     if (const CSkinBase* skin = ctx.FindSkin(m_boxSkin)) {
         const SkinRect box = BoxRect(ctx);
-        const RECT r = {box.left, box.top, box.right, box.bottom};
-        if (box.Width() > 0 && box.Height() > 0) skin->Draw(hdc, r, PaintState());
+        if (box.Width() > 0 && box.Height() > 0) skin->Draw(hdc, ToRect<RECT>(box), PaintState());
     }
     DrawStateLabel(hdc, ctx, m_text, LabelRect(ctx));
 }

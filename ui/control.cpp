@@ -13,15 +13,6 @@
 
 namespace SkinEngine {
 
-namespace {
-
-RECT ToRect(const SkinRect& r)
-{
-    return RECT{r.left, r.top, r.right, r.bottom};
-}
-
-}  // namespace
-
 LRESULT ISkinHost::Notify(UINT code, CSkinControl* control, CSkinControl* row, int rowIndex, int value)
 {
     SkinNotify notify{};
@@ -240,7 +231,7 @@ void CSkinControl::Layout(const SkinRect& parent, const SkinContext& ctx)
 void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
 {
     if (!m_visible) return;
-    const RECT rect = ToRect(m_rect);
+    const RECT rect = ToRect<RECT>(m_rect);
     if (m_hasBg) {
         HBRUSH brush = CreateSolidBrush(m_crbg.Ref());
         FillRect(hdc, &rect, brush);
@@ -284,7 +275,7 @@ void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring
     HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(hdc, m_crtext.Ref());
-    RECT r = ToRect(rect);
+    RECT r = ToRect<RECT>(rect);
     DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags(m_textMode));
     SetTextColor(hdc, oldColour);
     SetBkMode(hdc, oldMode);
@@ -360,7 +351,7 @@ SkinSize CSkinProgress::ContentSize(const SkinContext& ctx) const
 
 void CSkinProgress::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
-    RECT rect = ToRect(m_rect);
+    RECT rect = ToRect<RECT>(m_rect);
     if (const CSkinBase* bg = ctx.FindSkin(m_bgSkin)) bg->Draw(hdc, rect, 0);
     const int filled = FilledWidth(m_rect.Width());
     if (filled > 0)

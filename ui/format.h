@@ -35,6 +35,20 @@ struct SkinRect {
     }
 };
 
+// The same rectangle as the system's RECT, or any type with these four
+// members, for drawing and window calls: ToRect<RECT>(r). A template, so
+// that this file needs no <windows.h>.
+template <class Rect>
+Rect ToRect(const SkinRect& r)
+{
+    Rect out{};
+    out.left = r.left;
+    out.top = r.top;
+    out.right = r.right;
+    out.bottom = r.bottom;
+    return out;
+}
+
 struct SkinSize {
     int cx = 0;
     int cy = 0;

@@ -173,7 +173,7 @@ LRESULT SkinHostWnd::SendNotify(SkinNotify& notify)
 void SkinHostWnd::Invalidate(const SkinRect& rect)
 {
     if (!m_hwnd) return;
-    const RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    const RECT r = ToRect<RECT>(rect);
     InvalidateRect(m_hwnd, &r, FALSE);
 }
 

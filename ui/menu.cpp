@@ -169,7 +169,7 @@ void PaintSkinMenu(HDC hdc, const SkinMenu& menu, const SkinMenuLayout& layout, 
             if (sepSkin && band.right > band.left) sepSkin->Draw(hdc, band, 0);
             continue;
         }
-        const RECT r = {row.left, row.top, row.right, row.bottom};
+        const RECT r = ToRect<RECT>(row);
         if (static_cast<int>(i) == hot && item.Choosable() && itemSkin) itemSkin->Draw(hdc, r, hotState);
         RECT text = {row.left + layout.textLeft, row.top, std::max(row.left, row.right - menu.textMargin), row.bottom};
         SetTextColor(hdc, item.disabled ? kMenuDisabledColor : kMenuTextColor);

@@ -26,11 +26,6 @@ std::map<std::string, RealWndCreator>& Creators()
     return creators;
 }
 
-RECT ToRect(const SkinRect& r)
-{
-    return RECT{r.left, r.top, r.right, r.bottom};
-}
-
 }  // namespace
 
 void RegisterRealWndCreator(const std::string& wndclass, RealWndCreator creator)
@@ -99,7 +94,7 @@ void CSkinRealWnd::Attach(ISkinHost& host)
         WriteLog("SkinEngine: realwnd %d has no window class", m_id);
         return;
     }
-    m_hwnd = CreateNative(parent, ToRect(WindowRect()), host.Context());
+    m_hwnd = CreateNative(parent, ToRect<RECT>(WindowRect()), host.Context());
     if (!m_hwnd) {
         WriteLog("SkinEngine: realwnd %d: no window of class %s (error %lu)", m_id, m_className.c_str(),
                  GetLastError());
