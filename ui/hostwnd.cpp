@@ -1,6 +1,7 @@
 #include "ui/hostwnd.h"
 
 #include "base/log.h"
+#include "ui/wndthunk.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -43,7 +44,7 @@ bool SkinHostWnd::RegisterWindowClass()
     if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) return true;
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
+    wc.lpfnWndProc = ThunkWindowProc<SkinHostWnd, &SkinHostWnd::WindowMessage>;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
@@ -211,24 +212,15 @@ void SkinHostWnd::ControlGone(CSkinControl* control)
 
 // --- Messages ---
 
-LRESULT CALLBACK SkinHostWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT SkinHostWnd::WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SkinHostWnd* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<SkinHostWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<SkinHostWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCCREATE) m_hwnd = hwnd;
     if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        self->m_modal = false;
+        m_hwnd = nullptr;
+        m_modal = false;
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return self->HandleMessage(msg, wParam, lParam);
+    return HandleMessage(msg, wParam, lParam);
 }
 
 LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)

@@ -75,7 +75,9 @@ protected:
     LRESULT HitTestFrame(POINT client) const;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // From the window procedure: knows the handle from WM_NCCREATE until
+    // WM_NCDESTROY and passes the messages between to HandleMessage.
+    LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static bool RegisterWindowClass();
 
     void OnPaint();

@@ -2,6 +2,7 @@
 
 #include "ui/fonts.h"
 #include "ui/resources.h"
+#include "ui/wndthunk.h"
 
 #include <tinyxml.h>
 
@@ -252,57 +253,51 @@ struct Popup {
         }
         EndPaint(wnd, &ps);
     }
-};
 
-LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_NCCREATE) {
-        auto* popup = static_cast<Popup*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        popup->wnd = wnd;
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(popup));
-    }
-    auto* popup = reinterpret_cast<Popup*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-    if (!popup) return DefWindowProcW(wnd, msg, wParam, lParam);
-
-    switch (msg) {
-    case WM_PAINT: popup->Paint(); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_MOUSEMOVE: popup->SetHot(popup->ItemAt(lParam)); return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        // With the capture every click arrives here; one outside dismisses.
-        if (!popup->Inside(lParam)) popup->Finish(0);
-        return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP: popup->Choose(popup->ItemAt(lParam)); return 0;
-    case WM_KEYDOWN:
-        switch (wParam) {
-        case VK_ESCAPE: popup->Finish(0); break;
-        case VK_UP: popup->MoveHot(-1); break;
-        case VK_DOWN: popup->MoveHot(1); break;
-        case VK_RETURN: popup->Choose(popup->hot); break;
+    // The popup's messages, from the window procedure.
+    LRESULT Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == WM_NCCREATE) wnd = hwnd;
+        switch (msg) {
+        case WM_PAINT: Paint(); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_MOUSEMOVE: SetHot(ItemAt(lParam)); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            // With the capture every click arrives here; one outside dismisses.
+            if (!Inside(lParam)) Finish(0);
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: Choose(ItemAt(lParam)); return 0;
+        case WM_KEYDOWN:
+            switch (wParam) {
+            case VK_ESCAPE: Finish(0); break;
+            case VK_UP: MoveHot(-1); break;
+            case VK_DOWN: MoveHot(1); break;
+            case VK_RETURN: Choose(hot); break;
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) Finish(0);
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != hwnd) Finish(0);
+            return 0;
+        case WM_CANCELMODE: Finish(0); return 0;
+        case WM_TIMER: return 0;
+        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         }
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) popup->Finish(0);
-        return 0;
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != wnd) popup->Finish(0);
-        return 0;
-    case WM_CANCELMODE: popup->Finish(0); return 0;
-    case WM_TIMER: return 0;
-    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return DefWindowProcW(wnd, msg, wParam, lParam);
-}
+};
 
 bool RegisterPopupClass()
 {
     static const bool registered = [] {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = PopupProc;
+        wc.lpfnWndProc = ThunkWindowProc<Popup, &Popup::Handle>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.lpszClassName = kSkinMenuClass;
