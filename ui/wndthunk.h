@@ -1,7 +1,9 @@
 #pragma once
 // Windows that belong to a C++ object: the window procedure that finds the
-// object and hands it the window's messages.
+// object, and the table that routes a message to the member answering it.
 #include <windows.h>
+
+#include <stddef.h>
 
 namespace SkinEngine {
 
@@ -24,6 +26,28 @@ LRESULT CALLBACK ThunkWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     return (self->*Handle)(hwnd, msg, wParam, lParam);
+}
+
+// One line of a window's message table: the message and the member that
+// answers it.
+template <class T>
+struct MessageRoute {
+    UINT msg;
+    LRESULT (T::*handle)(WPARAM wParam, LPARAM lParam);
+};
+
+// Runs the member routed for `msg` and puts its answer in `result`; false
+// when the table has no line for `msg`.
+template <class T, size_t N>
+bool RouteMessage(const MessageRoute<T> (&table)[N], T& target, UINT msg, WPARAM wParam, LPARAM lParam,
+                  LRESULT& result)
+{
+    for (const MessageRoute<T>& line : table)
+        if (line.msg == msg) {
+            result = (target.*line.handle)(wParam, lParam);
+            return true;
+        }
+    return false;
 }
 
 }  // namespace SkinEngine
