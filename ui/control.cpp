@@ -47,8 +47,8 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
         {"show", [](C& c, const std::string& v) { c.m_visible = SkinIntOr(v, 1) != 0; }},
         {"state", [](C& c, const std::string& v) {
              const unsigned bits = static_cast<unsigned>(SkinIntOr(v, 0));
-             c.m_checked = (bits & kStateChecked) != 0;
-             if (bits & kStateHidden) c.m_visible = false;
+             c.m_checked = (bits & kControlChecked) != 0;
+             if (bits & kControlHidden) c.m_visible = false;
          }},
         {"tip", [](C& c, const std::string& v) { c.m_tip = Utf8ToWide(v); }},
         {"href", [](C& c, const std::string& v) { c.m_href = v; }},
@@ -312,8 +312,8 @@ unsigned CSkinImgButton::PaintState() const
 {
     if (!m_enabled) return 3;
     if (m_pressed) return 2;
-    if (m_hover && m_skinState == 0) return 1;
-    return m_skinState;
+    if (m_hover && m_skinStateIndex == 0) return 1;
+    return m_skinStateIndex;
 }
 
 // --- CSkinProgress ---

@@ -81,10 +81,11 @@ public:
 };
 void WatchControls(IControlWatcher* watcher, bool watch);
 
-// Control state bits of the `state` attribute.
-enum : unsigned {
-    kStateChecked = 0x04,
-    kStateHidden = 0x08,
+// Bits of a control's `state` attribute: how the control starts out. Not to
+// be confused with its skin state index, the picture its skin draws.
+enum ControlStateBits : unsigned {
+    kControlChecked = 0x04,
+    kControlHidden = 0x08,
 };
 
 class CSkinControl {
@@ -154,8 +155,8 @@ public:
     bool Hovered() const { return m_hover; }
     bool Pressed() const { return m_pressed; }
     // The state index (image skins) or bits (colour buttons) painting passes
-    // to the skin; by default SkinState().
-    virtual unsigned PaintState() const { return m_skinState; }
+    // to the skin; by default SkinStateIndex().
+    virtual unsigned PaintState() const { return m_skinStateIndex; }
 
     const std::string& Tag() const { return m_tag; }
     void SetTag(std::string tag) { m_tag = std::move(tag); }
@@ -167,8 +168,10 @@ public:
     void SetVisible(bool visible) { m_visible = visible; }
     bool Checked() const { return m_checked; }
     const std::string& SkinName() const { return m_skin; }
-    unsigned SkinState() const { return m_skinState; }
-    void SetSkinState(unsigned state) { m_skinState = state; }
+    // The picture of an image-strip skin that code chose (a tab button
+    // kept pushed); hover and press paint over it.
+    unsigned SkinStateIndex() const { return m_skinStateIndex; }
+    void SetSkinStateIndex(unsigned index) { m_skinStateIndex = index; }
     const std::wstring& Text() const { return m_text; }
     const std::wstring& Tip() const { return m_tip; }
     void SetText(const std::string& utf8);
@@ -211,7 +214,7 @@ protected:
     bool m_visible = true;
     bool m_checked = false;
     std::string m_skin;
-    unsigned m_skinState = 0;
+    unsigned m_skinStateIndex = 0;
     std::wstring m_text;
     std::wstring m_tip;
     std::string m_href;

@@ -145,11 +145,11 @@ bool SkinHostWnd::ShowControl(int id, bool visible)
     return true;
 }
 
-bool SkinHostWnd::SetControlState(int id, unsigned state)
+bool SkinHostWnd::SetSkinStateIndex(int id, unsigned index)
 {
     CSkinControl* control = FindControl(id);
     if (!control) return false;
-    control->SetSkinState(state);
+    control->SetSkinStateIndex(index);
     Invalidate(control->Rect());
     return true;
 }

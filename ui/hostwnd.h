@@ -46,7 +46,7 @@ public:
     // Each is false when there is no control `id`; all repaint.
     bool SetControlText(int id, const std::wstring& text);
     bool ShowControl(int id, bool visible);
-    bool SetControlState(int id, unsigned state);
+    bool SetSkinStateIndex(int id, unsigned index);
     // Only for progress bars; false for any other control.
     bool SetProgress(int id, int value);
     void Redraw();
