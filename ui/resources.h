@@ -99,9 +99,8 @@ public:
     void Clear() { m_strings.clear(); }
     const std::string* Find(int id) const;
     size_t Size() const { return m_strings.size(); }
-    // Replaces each "%strN%" (N decimal, 1 or more) by entry N. A reference
-    // to a missing entry, or one that is not well formed, stays as written;
-    // inserted texts are not scanned again.
+    // The string references of `value` replaced from this table
+    // (ExpandStringRefs says how).
     std::string Expand(const std::string& value) const;
 
 private:

@@ -241,7 +241,7 @@ TEST(SkinIntegers, ReadAlikeInSkinsControlsAndLayerDocuments)
 
 TEST(SkinFormat, StringReferences)
 {
-    const std::map<int, std::string> table = {{1, "1.0"}, {2, "velmora"}, {3, "%str1%"}};
+    const std::map<int, std::string> table = {{1, "1.0"}, {2, "velmora"}, {3, "%str1%"}, {4, "%str4%"}};
     const StringLookup lookup = [&](int id) -> const std::string* {
         auto found = table.find(id);
         return found == table.end() ? nullptr : &found->second;
@@ -254,12 +254,16 @@ TEST(SkinFormat, StringReferences)
         {"%str2%%str2%", "velmoravelmora"},
         {"%str02%", "velmora"},
         {"%str3%", "%str1%"},  // inserted text is not expanded again
+        {"<%str4%>", "<%str4%>"},  // so an entry naming itself is no loop
         {"%str9%", "%str9%"},
         {"%str0%", "%str0%"},
         {"%str%", "%str%"},
         {"%str2", "%str2"},
+        {"%strx%", "%strx%"},
+        {"100%", "100%"},
         {"%str%str1%", "%str1.0"},
         {"%str1234567890%", "%str1234567890%"},
+        {"%str99999999999%", "%str99999999999%"},
         {"", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(c.want, ExpandStringRefs(c.text, lookup)) << c.text;
