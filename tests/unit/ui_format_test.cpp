@@ -199,35 +199,28 @@ TEST(SkinIntegers, ReadAlikeInSkinsControlsAndLayerDocuments)
 {
     const struct {
         const char* text;
+        bool integer;
         int want;
-    } numbers[] = {{"12", 12}, {"0x1", 1}, {"0X1f", 31}, {"-3", -3}, {"12px", 0}, {"0x", 0}, {"junk", 0}, {"", 0}};
-    for (const auto& n : numbers) {
+    } cases[] = {{"12", true, 12},   {"0x1", true, 1},   {"0X1f", true, 31}, {"-3", true, -3}, {"0x0", true, 0},
+                 {"12px", false, 0}, {"0x", false, 0}, {"junk", false, 0}, {"", false, 0}};
+    for (const auto& c : cases) {
         CSkinImageList skin;
-        skin.SetAttribute("subwidth", n.text);
+        skin.SetAttribute("subwidth", c.text);
+        skin.SetAttribute("tile", c.text);
         CSkinContainer control;
-        control.SetAttribute("data", n.text);
+        control.SetAttribute("data", c.text);
+        control.SetAttribute("show", c.text);
         LayerDocument layer;
-        ASSERT_TRUE(layer.Load(std::string("<layer width=\"") + n.text + "\"><body/></layer>")) << n.text;
-        EXPECT_EQ(n.want, skin.subwidth) << n.text;
-        EXPECT_EQ(n.want, control.Data()) << n.text;
-        EXPECT_EQ(n.want, layer.Header().width) << n.text;
-    }
-
-    // Switches too: a skin's `tile`, a control's `show`, a layer's `resize`.
-    const struct {
-        const char* text;
-        bool on;
-    } switches[] = {{"0x1", true}, {"1", true}, {"0x0", false}, {"0", false}};
-    for (const auto& s : switches) {
-        CSkinImageList skin;
-        skin.SetAttribute("tile", s.text);
-        CSkinContainer control;
-        control.SetAttribute("show", s.text);
-        LayerDocument layer;
-        ASSERT_TRUE(layer.Load(std::string("<layer resize=\"") + s.text + "\"><body/></layer>")) << s.text;
-        EXPECT_EQ(s.on, skin.tile) << s.text;
-        EXPECT_EQ(s.on, control.Visible()) << s.text;
-        EXPECT_EQ(s.on, layer.Header().resize != 0) << s.text;
+        ASSERT_TRUE(layer.Load(std::string("<layer width=\"") + c.text + "\" resize=\"" + c.text +
+                               "\"><body/></layer>"))
+            << c.text;
+        EXPECT_EQ(c.want, skin.subwidth) << c.text;
+        EXPECT_EQ(c.want, control.Data()) << c.text;
+        EXPECT_EQ(c.want, layer.Header().width) << c.text;
+        // Switches are on for any integer but 0; `show` alone falls back to on.
+        EXPECT_EQ(c.want != 0, skin.tile) << c.text;
+        EXPECT_EQ(c.want != 0, layer.Header().resize != 0) << c.text;
+        EXPECT_EQ(c.want != 0 || !c.integer, control.Visible()) << c.text;
     }
 
     // String-table ids and an image's id follow the same rule.
