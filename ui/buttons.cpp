@@ -1,7 +1,6 @@
 #include "ui/buttons.h"
 
 #include "ui/attrtable.h"
-#include "ui/fonts.h"
 
 #include <algorithm>
 #include <typeinfo>
@@ -79,19 +78,7 @@ const std::string& CSkinClickable::CurrentFont() const
 void CSkinClickable::DrawStateLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text,
                                     const SkinRect& rect) const
 {
-    if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
-    HFONT font = SkinFonts().Get(CurrentFont(), ctx.defaultFace);
-    HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
-    const int oldMode = SetBkMode(hdc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(hdc, CurrentTextColor().Ref());
-    RECT r = ToRect<RECT>(rect);
-    // The text-mode bits are the system's text drawing flags.
-    UINT flags = (m_textMode & kTextModeMask) | DT_NOPREFIX;
-    if (!(m_textMode & kTextSingleLine)) flags |= DT_WORDBREAK;
-    DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, flags);
-    SetTextColor(hdc, oldColour);
-    SetBkMode(hdc, oldMode);
-    if (old) SelectObject(hdc, old);
+    DrawLabel(hdc, ctx, text, rect, CurrentFont(), CurrentTextColor());
 }
 
 // --- CSkinPushButton ---

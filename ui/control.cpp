@@ -267,14 +267,14 @@ static UINT DrawFlags(unsigned mode)
     return flags;
 }
 
-void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text,
-                             const SkinRect& rect) const
+void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
+                             const std::string& fontCode, SkinColor colour) const
 {
     if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
-    HFONT font = SkinFonts().Get(m_font, ctx.defaultFace);
+    HFONT font = SkinFonts().Get(fontCode, ctx.defaultFace);
     HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(hdc, m_crtext.Ref());
+    const COLORREF oldColour = SetTextColor(hdc, colour.Ref());
     RECT r = ToRect<RECT>(rect);
     DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags(m_textMode));
     SetTextColor(hdc, oldColour);

@@ -202,7 +202,14 @@ protected:
     // Draws what lies between the skin and the children; the base draws the text.
     virtual void PaintContent(HDC hdc, const SkinContext& ctx) const;
 
-    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect) const;
+    // `text` in `rect` by the control's text mode, in its `font` and `crtext`
+    // unless others are given (a button's hover colour).
+    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect) const
+    {
+        DrawLabel(hdc, ctx, text, rect, m_font, m_crtext);
+    }
+    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
+                   const std::string& font, SkinColor colour) const;
     SkinSize TextSize(const SkinContext& ctx, const std::wstring& text) const;
     SkinRect TextRect() const;
 
