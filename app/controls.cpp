@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "base/textconv.h"
 #include "ui/animate.h"
+#include "ui/attrtable.h"
 
 #include <tinyxml.h>
 
@@ -228,7 +229,7 @@ void CMyListBox::PaintContent(HDC hdc, const SkinContext& ctx) const
     for (int i = 0; i < RowCount(); ++i) {
         const SkinRect slot = RowRect(i);
         if (slot.top >= m_rect.bottom) break;
-        const RECT r = {slot.left, slot.top, slot.right, slot.bottom};
+        const RECT r = ToRect<RECT>(slot);
         const bool even = i % 2 == 0;
         if (even ? m_hasEvenBg : m_hasOddBg) {
             HBRUSH brush = CreateSolidBrush((even ? m_evenBg : m_oddBg).Ref());

@@ -1,6 +1,6 @@
 #include "ui/buttons.h"
 
-#include "ui/fonts.h"
+#include "ui/attrtable.h"
 
 #include <algorithm>
 #include <typeinfo>
@@ -78,19 +78,7 @@ const std::string& CSkinClickable::CurrentFont() const
 void CSkinClickable::DrawStateLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text,
                                     const SkinRect& rect) const
 {
-    if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
-    HFONT font = SkinFonts().Get(CurrentFont(), ctx.defaultFace);
-    HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
-    const int oldMode = SetBkMode(hdc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(hdc, CurrentTextColor().Ref());
-    RECT r = {rect.left, rect.top, rect.right, rect.bottom};
-    // The text-mode bits are the system's text drawing flags.
-    UINT flags = (m_textMode & kTextModeMask) | DT_NOPREFIX;
-    if (!(m_textMode & kTextSingleLine)) flags |= DT_WORDBREAK;
-    DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, flags);
-    SetTextColor(hdc, oldColour);
-    SetBkMode(hdc, oldMode);
-    if (old) SelectObject(hdc, old);
+    DrawLabel(hdc, ctx, text, rect, CurrentFont(), CurrentTextColor());
 }
 
 // --- CSkinPushButton ---
@@ -176,8 +164,7 @@ void CSkinCheck::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
     if (const CSkinBase* skin = ctx.FindSkin(m_boxSkin)) {
         const SkinRect box = BoxRect(ctx);
-        const RECT r = {box.left, box.top, box.right, box.bottom};
-        if (box.Width() > 0 && box.Height() > 0) skin->Draw(hdc, r, PaintState());
+        if (box.Width() > 0 && box.Height() > 0) skin->Draw(hdc, ToRect<RECT>(box), PaintState());
     }
     DrawStateLabel(hdc, ctx, m_text, LabelRect(ctx));
 }

@@ -45,7 +45,7 @@ protected:
 //
 // Box state index: 0 unchecked, 1 unchecked hovered, 2 checked, 3 checked
 // hovered (an image strip of four states); a disabled box draws 0 or 2.
-// `state` "4" checks it at start. A click toggles it, then sends kNotifyClick.
+// A `state` holding kControlChecked (4) checks it at start. A click toggles it, then sends kNotifyClick.
 class CSkinCheck : public CSkinClickable {
 public:
     void SetCheck(bool checked) { m_checked = checked; }

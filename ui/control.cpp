@@ -2,6 +2,7 @@
 
 #include "base/log.h"
 #include "ui/animate.h"
+#include "ui/attrtable.h"
 #include "ui/buttons.h"
 #include "ui/fonts.h"
 #include "ui/native.h"
@@ -11,15 +12,6 @@
 #include <algorithm>
 
 namespace SkinEngine {
-
-namespace {
-
-RECT ToRect(const SkinRect& r)
-{
-    return RECT{r.left, r.top, r.right, r.bottom};
-}
-
-}  // namespace
 
 LRESULT ISkinHost::Notify(UINT code, CSkinControl* control, CSkinControl* row, int rowIndex, int value)
 {
@@ -55,8 +47,8 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
         {"show", [](C& c, const std::string& v) { c.m_visible = SkinIntOr(v, 1) != 0; }},
         {"state", [](C& c, const std::string& v) {
              const unsigned bits = static_cast<unsigned>(SkinIntOr(v, 0));
-             c.m_checked = (bits & kStateChecked) != 0;
-             if (bits & kStateHidden) c.m_visible = false;
+             c.m_checked = (bits & kControlChecked) != 0;
+             if (bits & kControlHidden) c.m_visible = false;
          }},
         {"tip", [](C& c, const std::string& v) { c.m_tip = Utf8ToWide(v); }},
         {"href", [](C& c, const std::string& v) { c.m_href = v; }},
@@ -239,7 +231,7 @@ void CSkinControl::Layout(const SkinRect& parent, const SkinContext& ctx)
 void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
 {
     if (!m_visible) return;
-    const RECT rect = ToRect(m_rect);
+    const RECT rect = ToRect<RECT>(m_rect);
     if (m_hasBg) {
         HBRUSH brush = CreateSolidBrush(m_crbg.Ref());
         FillRect(hdc, &rect, brush);
@@ -275,15 +267,15 @@ static UINT DrawFlags(unsigned mode)
     return flags;
 }
 
-void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text,
-                             const SkinRect& rect) const
+void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
+                             const std::string& fontCode, SkinColor colour) const
 {
     if (text.empty() || rect.Width() <= 0 || rect.Height() <= 0) return;
-    HFONT font = SkinFonts().Get(m_font, ctx.defaultFace);
+    HFONT font = SkinFonts().Get(fontCode, ctx.defaultFace);
     HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
-    const COLORREF oldColour = SetTextColor(hdc, m_crtext.Ref());
-    RECT r = ToRect(rect);
+    const COLORREF oldColour = SetTextColor(hdc, colour.Ref());
+    RECT r = ToRect<RECT>(rect);
     DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags(m_textMode));
     SetTextColor(hdc, oldColour);
     SetBkMode(hdc, oldMode);
@@ -320,8 +312,8 @@ unsigned CSkinImgButton::PaintState() const
 {
     if (!m_enabled) return 3;
     if (m_pressed) return 2;
-    if (m_hover && m_skinState == 0) return 1;
-    return m_skinState;
+    if (m_hover && m_skinStateIndex == 0) return 1;
+    return m_skinStateIndex;
 }
 
 // --- CSkinProgress ---
@@ -359,7 +351,7 @@ SkinSize CSkinProgress::ContentSize(const SkinContext& ctx) const
 
 void CSkinProgress::PaintContent(HDC hdc, const SkinContext& ctx) const
 {
-    RECT rect = ToRect(m_rect);
+    RECT rect = ToRect<RECT>(m_rect);
     if (const CSkinBase* bg = ctx.FindSkin(m_bgSkin)) bg->Draw(hdc, rect, 0);
     const int filled = FilledWidth(m_rect.Width());
     if (filled > 0)

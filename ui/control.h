@@ -6,6 +6,7 @@
 //
 // Rectangles are in the coordinates of the layer's client area (not of the
 // parent), so painting needs no offsets.
+#include "ui/attrtable.h"
 #include "ui/format.h"
 #include "ui/skins.h"
 
@@ -28,25 +29,6 @@ struct SkinContext {
     // Null for an empty or unknown name: the control goes without that skin.
     const CSkinBase* FindSkin(const std::string& name) const;
 };
-
-// One line of an attribute table.
-template <class T>
-struct AttrSetter {
-    const char* name;
-    void (*set)(T& control, const std::string& value);
-};
-
-template <class T, size_t N>
-bool ApplyFromTable(const AttrSetter<T> (&table)[N], T& control, const std::string& name,
-                    const std::string& value)
-{
-    for (const AttrSetter<T>& entry : table)
-        if (name == entry.name) {
-            entry.set(control, value);
-            return true;
-        }
-    return false;
-}
 
 class CSkinControl;
 
@@ -99,10 +81,11 @@ public:
 };
 void WatchControls(IControlWatcher* watcher, bool watch);
 
-// Control state bits of the `state` attribute.
-enum : unsigned {
-    kStateChecked = 0x04,
-    kStateHidden = 0x08,
+// Bits of a control's `state` attribute: how the control starts out. Not to
+// be confused with its skin state index, the picture its skin draws.
+enum ControlStateBits : unsigned {
+    kControlChecked = 0x04,
+    kControlHidden = 0x08,
 };
 
 class CSkinControl {
@@ -172,8 +155,8 @@ public:
     bool Hovered() const { return m_hover; }
     bool Pressed() const { return m_pressed; }
     // The state index (image skins) or bits (colour buttons) painting passes
-    // to the skin; by default SkinState().
-    virtual unsigned PaintState() const { return m_skinState; }
+    // to the skin; by default SkinStateIndex().
+    virtual unsigned PaintState() const { return m_skinStateIndex; }
 
     const std::string& Tag() const { return m_tag; }
     void SetTag(std::string tag) { m_tag = std::move(tag); }
@@ -185,8 +168,10 @@ public:
     void SetVisible(bool visible) { m_visible = visible; }
     bool Checked() const { return m_checked; }
     const std::string& SkinName() const { return m_skin; }
-    unsigned SkinState() const { return m_skinState; }
-    void SetSkinState(unsigned state) { m_skinState = state; }
+    // The picture of an image-strip skin that code chose (a tab button
+    // kept pushed); hover and press paint over it.
+    unsigned SkinStateIndex() const { return m_skinStateIndex; }
+    void SetSkinStateIndex(unsigned index) { m_skinStateIndex = index; }
     const std::wstring& Text() const { return m_text; }
     const std::wstring& Tip() const { return m_tip; }
     void SetText(const std::string& utf8);
@@ -217,7 +202,14 @@ protected:
     // Draws what lies between the skin and the children; the base draws the text.
     virtual void PaintContent(HDC hdc, const SkinContext& ctx) const;
 
-    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect) const;
+    // `text` in `rect` by the control's text mode, in its `font` and `crtext`
+    // unless others are given (a button's hover colour).
+    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect) const
+    {
+        DrawLabel(hdc, ctx, text, rect, m_font, m_crtext);
+    }
+    void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
+                   const std::string& font, SkinColor colour) const;
     SkinSize TextSize(const SkinContext& ctx, const std::wstring& text) const;
     SkinRect TextRect() const;
 
@@ -229,7 +221,7 @@ protected:
     bool m_visible = true;
     bool m_checked = false;
     std::string m_skin;
-    unsigned m_skinState = 0;
+    unsigned m_skinStateIndex = 0;
     std::wstring m_text;
     std::wstring m_tip;
     std::string m_href;

@@ -35,6 +35,20 @@ struct SkinRect {
     }
 };
 
+// The same rectangle as the system's RECT, or any type with these four
+// members, for drawing and window calls: ToRect<RECT>(r). A template, so
+// that this file needs no <windows.h>.
+template <class Rect>
+Rect ToRect(const SkinRect& r)
+{
+    Rect out{};
+    out.left = r.left;
+    out.top = r.top;
+    out.right = r.right;
+    out.bottom = r.bottom;
+    return out;
+}
+
 struct SkinSize {
     int cx = 0;
     int cy = 0;
@@ -53,12 +67,15 @@ struct SkinEdges {
     }
 };
 
-// An integer attribute (`id`, `data`, widths): optional spaces and sign,
-// then decimal digits or "0x" and hexadecimal digits, then optional spaces.
-// False, with `out` untouched, for anything else; values beyond the int
+// Every integer attribute (`id`, `data`, widths, flags) of every document,
+// controls, skins, pools and menus alike, reads through these two. An
+// integer is optional spaces and sign, then decimal digits or "0x" and
+// hexadecimal digits, then optional spaces. False, with `out` untouched, for
+// anything else (empty text, "12px", "0x", "1 2"); values beyond the int
 // range saturate.
 bool ParseSkinInt(std::string_view text, int& out);
-// The same, or `fallback` when the text is not an integer.
+// The same, or `fallback` when the text is not an integer: "0x1" reads 1,
+// "12" reads 12, "12px" and "" read `fallback`.
 int SkinIntOr(std::string_view text, int fallback);
 
 // Up to `count` comma-separated integers into `out`. False, with `out`

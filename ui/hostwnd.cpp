@@ -1,6 +1,7 @@
 #include "ui/hostwnd.h"
 
 #include "base/log.h"
+#include "ui/wndthunk.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -13,6 +14,11 @@ namespace SkinEngine {
 namespace {
 
 const wchar_t kClassName[] = L"PylonixSkinHost";
+
+POINT PointOf(LPARAM lParam)
+{
+    return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+}
 
 DWORD StyleOf(const LayerHeader& header)
 {
@@ -43,7 +49,7 @@ bool SkinHostWnd::RegisterWindowClass()
     if (GetClassInfoExW(GetModuleHandleW(nullptr), kClassName, &wc)) return true;
     wc.cbSize = sizeof(wc);
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = WindowProc;
+    wc.lpfnWndProc = ThunkWindowProc<SkinHostWnd, &SkinHostWnd::WindowMessage>;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = kClassName;
@@ -139,11 +145,11 @@ bool SkinHostWnd::ShowControl(int id, bool visible)
     return true;
 }
 
-bool SkinHostWnd::SetControlState(int id, unsigned state)
+bool SkinHostWnd::SetSkinStateIndex(int id, unsigned index)
 {
     CSkinControl* control = FindControl(id);
     if (!control) return false;
-    control->SetSkinState(state);
+    control->SetSkinStateIndex(index);
     Invalidate(control->Rect());
     return true;
 }
@@ -173,7 +179,7 @@ LRESULT SkinHostWnd::SendNotify(SkinNotify& notify)
 void SkinHostWnd::Invalidate(const SkinRect& rect)
 {
     if (!m_hwnd) return;
-    const RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    const RECT r = ToRect<RECT>(rect);
     InvalidateRect(m_hwnd, &r, FALSE);
 }
 
@@ -211,111 +217,79 @@ void SkinHostWnd::ControlGone(CSkinControl* control)
 
 // --- Messages ---
 
-LRESULT CALLBACK SkinHostWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT SkinHostWnd::WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    SkinHostWnd* self = nullptr;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<SkinHostWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->m_hwnd = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<SkinHostWnd*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
-    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCCREATE) m_hwnd = hwnd;
     if (msg == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hwnd = nullptr;
-        self->m_modal = false;
+        m_hwnd = nullptr;
+        m_modal = false;
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return self->HandleMessage(msg, wParam, lParam);
+    return HandleMessage(msg, wParam, lParam);
 }
 
 LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    switch (msg) {
-    case WM_CREATE:
-        CreateTooltip();
-        m_layer.Body()->Attach(*this);
-        return 0;
-    case WM_DESTROY:
-        for (CSkinControl* control : std::set<CSkinControl*>(m_timers)) StopTimer(control);
-        m_layer.Body()->Detach();
-        m_hover = m_pressed = nullptr;
-        if (m_tooltip) DestroyWindow(m_tooltip);
-        m_tooltip = nullptr;
-        return 0;
-    case WM_NCCALCSIZE:
-        // The skin draws the frame: the client area is the whole window.
-        return wParam ? 0 : DefWindowProcW(m_hwnd, msg, wParam, lParam);
-    case WM_NCACTIVATE:
-        // -1: no frame painting on activation changes.
-        return DefWindowProcW(m_hwnd, msg, wParam, -1);
-    case WM_NCHITTEST: {
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ScreenToClient(m_hwnd, &pt);
-        return HitTestFrame(pt);
-    }
-    case WM_GETMINMAXINFO: {
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (m_minSize.cx > 0) info->ptMinTrackSize.x = m_minSize.cx;
-        if (m_minSize.cy > 0) info->ptMinTrackSize.y = m_minSize.cy;
-        // Maximised, a frameless window covers the work area, not the taskbar.
-        MONITORINFO monitor = {};
-        monitor.cbSize = sizeof(monitor);
-        if (GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
-            info->ptMaxPosition.x = monitor.rcWork.left - monitor.rcMonitor.left;
-            info->ptMaxPosition.y = monitor.rcWork.top - monitor.rcMonitor.top;
-            info->ptMaxSize.x = monitor.rcWork.right - monitor.rcWork.left;
-            info->ptMaxSize.y = monitor.rcWork.bottom - monitor.rcWork.top;
-        }
-        return 0;
-    }
-    case WM_SIZE:
-        OnSize(LOWORD(lParam), HIWORD(lParam));
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // painting covers everything
-    case WM_PAINT:
-        OnPaint();
-        return 0;
-    case WM_SETCURSOR:
-        if (LOWORD(lParam) == HTCLIENT && SetCursorForHover()) return TRUE;
-        break;
-    case WM_MOUSEMOVE:
-        MouseMove(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-    case WM_MOUSELEAVE:
-        m_trackingLeave = false;
-        MouseLeave();
-        return 0;
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-        ButtonDown(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-    case WM_LBUTTONUP:
-        ButtonUp(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-    case WM_CAPTURECHANGED:
-        // Capture taken away mid-press: release without a click.
-        if (m_pressed && reinterpret_cast<HWND>(lParam) != m_hwnd) {
-            CSkinControl* pressed = m_pressed;
-            m_pressed = nullptr;
-            pressed->OnMouseUp(POINT{INT_MIN, INT_MIN}, *this);
-        }
-        return 0;
-    case WM_MOUSEWHEEL:
-        Wheel(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, GET_WHEEL_DELTA_WPARAM(wParam));
-        return 0;
-    case WM_TIMER: {
-        auto* control = reinterpret_cast<CSkinControl*>(wParam);
-        if (m_timers.count(control)) control->OnTimer(*this);
-        return 0;
-    }
-    default:
-        break;
-    }
+    using W = SkinHostWnd;
+    static const MessageRoute<W> table[] = {
+        {WM_CREATE, &W::AttachControls},
+        {WM_DESTROY, &W::DetachControls},
+        {WM_NCCALCSIZE, &W::ClientIsWholeWindow},
+        {WM_NCACTIVATE, &W::KeepFrameUnpainted},
+        {WM_NCHITTEST, &W::HitTestScreenPoint},
+        {WM_GETMINMAXINFO, &W::LimitTrackingSize},
+        {WM_SIZE, &W::LayOutAgain},
+        {WM_ERASEBKGND, &W::SkipErase},
+        {WM_PAINT, &W::Paint},
+        {WM_SETCURSOR, &W::SetHoverCursor},
+        {WM_MOUSEMOVE, &W::TrackMouse},
+        {WM_MOUSELEAVE, &W::EndHover},
+        {WM_LBUTTONDOWN, &W::Press},
+        {WM_LBUTTONDBLCLK, &W::Press},
+        {WM_LBUTTONUP, &W::Release},
+        {WM_CAPTURECHANGED, &W::CancelPress},
+        {WM_MOUSEWHEEL, &W::ScrollWheel},
+        {WM_TIMER, &W::TickControl},
+    };
+    LRESULT result = 0;
+    if (RouteMessage(table, *this, msg, wParam, lParam, result)) return result;
     return DefWindowProcW(m_hwnd, msg, wParam, lParam);
+}
+
+LRESULT SkinHostWnd::AttachControls(WPARAM, LPARAM)
+{
+    CreateTooltip();
+    m_layer.Body()->Attach(*this);
+    return 0;
+}
+
+LRESULT SkinHostWnd::DetachControls(WPARAM, LPARAM)
+{
+    for (CSkinControl* control : std::set<CSkinControl*>(m_timers)) StopTimer(control);
+    m_layer.Body()->Detach();
+    m_hover = m_pressed = nullptr;
+    if (m_tooltip) DestroyWindow(m_tooltip);
+    m_tooltip = nullptr;
+    return 0;
+}
+
+// The skin draws the frame: the client area is the whole window.
+LRESULT SkinHostWnd::ClientIsWholeWindow(WPARAM wParam, LPARAM lParam)
+{
+    return wParam ? 0 : DefWindowProcW(m_hwnd, WM_NCCALCSIZE, wParam, lParam);
+}
+
+// -1: no frame painting on activation changes.
+LRESULT SkinHostWnd::KeepFrameUnpainted(WPARAM wParam, LPARAM)
+{
+    return DefWindowProcW(m_hwnd, WM_NCACTIVATE, wParam, -1);
+}
+
+LRESULT SkinHostWnd::HitTestScreenPoint(WPARAM, LPARAM lParam)
+{
+    POINT pt = PointOf(lParam);
+    ScreenToClient(m_hwnd, &pt);
+    return HitTestFrame(pt);
 }
 
 LRESULT SkinHostWnd::HitTestFrame(POINT pt) const
@@ -342,13 +316,37 @@ LRESULT SkinHostWnd::HitTestFrame(POINT pt) const
     return HTCLIENT;
 }
 
-void SkinHostWnd::OnSize(int width, int height)
+LRESULT SkinHostWnd::LimitTrackingSize(WPARAM, LPARAM lParam)
 {
-    m_layer.Layout(width, height);
-    InvalidateRect(m_hwnd, nullptr, FALSE);
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    if (m_minSize.cx > 0) info->ptMinTrackSize.x = m_minSize.cx;
+    if (m_minSize.cy > 0) info->ptMinTrackSize.y = m_minSize.cy;
+    // Maximised, a frameless window covers the work area, not the taskbar.
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        info->ptMaxPosition.x = monitor.rcWork.left - monitor.rcMonitor.left;
+        info->ptMaxPosition.y = monitor.rcWork.top - monitor.rcMonitor.top;
+        info->ptMaxSize.x = monitor.rcWork.right - monitor.rcWork.left;
+        info->ptMaxSize.y = monitor.rcWork.bottom - monitor.rcWork.top;
+    }
+    return 0;
 }
 
-void SkinHostWnd::OnPaint()
+LRESULT SkinHostWnd::LayOutAgain(WPARAM, LPARAM lParam)
+{
+    m_layer.Layout(LOWORD(lParam), HIWORD(lParam));
+    InvalidateRect(m_hwnd, nullptr, FALSE);
+    return 0;
+}
+
+// Painting covers everything.
+LRESULT SkinHostWnd::SkipErase(WPARAM, LPARAM)
+{
+    return 1;
+}
+
+LRESULT SkinHostWnd::Paint(WPARAM, LPARAM)
 {
     PAINTSTRUCT ps;
     HDC hdc = BeginPaint(m_hwnd, &ps);
@@ -367,11 +365,41 @@ void SkinHostWnd::OnPaint()
         }
     }
     EndPaint(m_hwnd, &ps);
+    return 0;
+}
+
+LRESULT SkinHostWnd::TickControl(WPARAM wParam, LPARAM)
+{
+    auto* control = reinterpret_cast<CSkinControl*>(wParam);
+    if (m_timers.count(control)) control->OnTimer(*this);
+    return 0;
 }
 
 // --- Mouse ---
 
-void SkinHostWnd::MouseMove(POINT pt)
+LRESULT SkinHostWnd::SetHoverCursor(WPARAM wParam, LPARAM lParam)
+{
+    if (LOWORD(lParam) == HTCLIENT && SetCursorForHover()) return TRUE;
+    return DefWindowProcW(m_hwnd, WM_SETCURSOR, wParam, lParam);
+}
+
+bool SkinHostWnd::SetCursorForHover()
+{
+    for (CSkinControl* c = m_hover; c; c = c->Parent())
+        if (HCURSOR cursor = c->Cursor()) {
+            SetCursor(cursor);
+            return true;
+        }
+    return false;
+}
+
+LRESULT SkinHostWnd::TrackMouse(WPARAM, LPARAM lParam)
+{
+    HoverAt(PointOf(lParam));
+    return 0;
+}
+
+void SkinHostWnd::HoverAt(POINT pt)
 {
     if (!m_trackingLeave) {
         TRACKMOUSEEVENT track = {sizeof(track), TME_LEAVE, m_hwnd, 0};
@@ -387,6 +415,62 @@ void SkinHostWnd::MouseMove(POINT pt)
     if (*alive && m_hover) m_hover->OnMouseEnter(*this);
     if (*alive) UpdateTooltip();
 }
+
+LRESULT SkinHostWnd::EndHover(WPARAM, LPARAM)
+{
+    m_trackingLeave = false;
+    if (!m_hover) return 0;
+    CSkinControl* before = m_hover;
+    m_hover = nullptr;
+    before->OnMouseLeave(*this);
+    UpdateTooltip();
+    return 0;
+}
+
+LRESULT SkinHostWnd::Press(WPARAM, LPARAM lParam)
+{
+    const POINT pt = PointOf(lParam);
+    HoverAt(pt);
+    if (!m_hover) return 0;
+    m_pressed = m_hover;
+    SetCapture(m_hwnd);
+    m_pressed->OnMouseDown(pt, *this);
+    return 0;
+}
+
+LRESULT SkinHostWnd::Release(WPARAM, LPARAM lParam)
+{
+    CSkinControl* pressed = m_pressed;
+    m_pressed = nullptr;
+    if (GetCapture() == m_hwnd) ReleaseCapture();
+    // The click may close or destroy the window; nothing below needs it.
+    if (pressed) pressed->OnMouseUp(PointOf(lParam), *this);
+    return 0;
+}
+
+// Capture taken away mid-press: release without a click.
+LRESULT SkinHostWnd::CancelPress(WPARAM, LPARAM lParam)
+{
+    if (m_pressed && reinterpret_cast<HWND>(lParam) != m_hwnd) {
+        CSkinControl* pressed = m_pressed;
+        m_pressed = nullptr;
+        pressed->OnMouseUp(POINT{INT_MIN, INT_MIN}, *this);
+    }
+    return 0;
+}
+
+// The wheel's point is on the screen.
+LRESULT SkinHostWnd::ScrollWheel(WPARAM wParam, LPARAM lParam)
+{
+    POINT pt = PointOf(lParam);
+    ScreenToClient(m_hwnd, &pt);
+    CSkinControl* body = m_layer.Body();
+    for (CSkinControl* c = body ? body->HitTest(pt) : nullptr; c; c = c->Parent())
+        if (c->OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam), *this)) break;
+    return 0;
+}
+
+// --- Tips ---
 
 void SkinHostWnd::CreateTooltip()
 {
@@ -419,52 +503,6 @@ void SkinHostWnd::UpdateTooltip()
     SendMessageW(m_tooltip, TTM_POP, 0, 0);
     SendMessageW(m_tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageW(m_tooltip, TTM_ACTIVATE, tip.empty() ? FALSE : TRUE, 0);
-}
-
-void SkinHostWnd::MouseLeave()
-{
-    if (!m_hover) return;
-    CSkinControl* before = m_hover;
-    m_hover = nullptr;
-    before->OnMouseLeave(*this);
-    UpdateTooltip();
-}
-
-void SkinHostWnd::ButtonDown(POINT pt)
-{
-    MouseMove(pt);
-    if (!m_hover) return;
-    m_pressed = m_hover;
-    SetCapture(m_hwnd);
-    m_pressed->OnMouseDown(pt, *this);
-}
-
-void SkinHostWnd::ButtonUp(POINT pt)
-{
-    CSkinControl* pressed = m_pressed;
-    m_pressed = nullptr;
-    if (GetCapture() == m_hwnd) ReleaseCapture();
-    // The click may close or destroy the window; nothing below needs it.
-    if (pressed) pressed->OnMouseUp(pt, *this);
-}
-
-void SkinHostWnd::Wheel(POINT screen, int delta)
-{
-    POINT pt = screen;
-    ScreenToClient(m_hwnd, &pt);
-    CSkinControl* body = m_layer.Body();
-    for (CSkinControl* c = body ? body->HitTest(pt) : nullptr; c; c = c->Parent())
-        if (c->OnMouseWheel(delta, *this)) return;
-}
-
-bool SkinHostWnd::SetCursorForHover()
-{
-    for (CSkinControl* c = m_hover; c; c = c->Parent())
-        if (HCURSOR cursor = c->Cursor()) {
-            SetCursor(cursor);
-            return true;
-        }
-    return false;
 }
 
 }  // namespace SkinEngine

@@ -46,7 +46,7 @@ public:
     // Each is false when there is no control `id`; all repaint.
     bool SetControlText(int id, const std::wstring& text);
     bool ShowControl(int id, bool visible);
-    bool SetControlState(int id, unsigned state);
+    bool SetSkinStateIndex(int id, unsigned index);
     // Only for progress bars; false for any other control.
     bool SetProgress(int id, int value);
     void Redraw();
@@ -75,16 +75,32 @@ protected:
     LRESULT HitTestFrame(POINT client) const;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    // From the window procedure: knows the handle from WM_NCCREATE until
+    // WM_NCDESTROY and passes the messages between to HandleMessage.
+    LRESULT WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     static bool RegisterWindowClass();
 
-    void OnPaint();
-    void OnSize(int width, int height);
-    void MouseMove(POINT pt);
-    void MouseLeave();
-    void ButtonDown(POINT pt);
-    void ButtonUp(POINT pt);
-    void Wheel(POINT screen, int delta);
+    // Handlers of HandleMessage's table, one a message.
+    LRESULT AttachControls(WPARAM, LPARAM);
+    LRESULT DetachControls(WPARAM, LPARAM);
+    LRESULT ClientIsWholeWindow(WPARAM wParam, LPARAM lParam);
+    LRESULT KeepFrameUnpainted(WPARAM wParam, LPARAM);
+    LRESULT HitTestScreenPoint(WPARAM, LPARAM lParam);
+    LRESULT LimitTrackingSize(WPARAM, LPARAM lParam);
+    LRESULT LayOutAgain(WPARAM, LPARAM lParam);
+    LRESULT SkipErase(WPARAM, LPARAM);
+    LRESULT Paint(WPARAM, LPARAM);
+    LRESULT SetHoverCursor(WPARAM wParam, LPARAM lParam);
+    LRESULT TrackMouse(WPARAM, LPARAM lParam);
+    LRESULT EndHover(WPARAM, LPARAM);
+    LRESULT Press(WPARAM, LPARAM lParam);
+    LRESULT Release(WPARAM, LPARAM lParam);
+    LRESULT CancelPress(WPARAM, LPARAM lParam);
+    LRESULT ScrollWheel(WPARAM wParam, LPARAM lParam);
+    LRESULT TickControl(WPARAM wParam, LPARAM);
+
+    // The control under `pt` becomes the hovered one.
+    void HoverAt(POINT pt);
     bool SetCursorForHover();
     void CreateTooltip();
     void UpdateTooltip();

@@ -2,6 +2,7 @@
 
 #include "ui/fonts.h"
 #include "ui/resources.h"
+#include "ui/wndthunk.h"
 
 #include <tinyxml.h>
 
@@ -21,9 +22,7 @@ const int kMaxMetric = 1000;
 
 int Metric(const char* value, int fallback)
 {
-    int out = fallback;
-    if (value) ParseSkinInt(value, out);
-    return std::max(0, std::min(out, kMaxMetric));
+    return std::max(0, std::min(SkinIntOr(SkinText(value), fallback), kMaxMetric));
 }
 
 std::wstring Wide(const char* utf8)
@@ -77,11 +76,9 @@ bool SkinMenu::Load(const std::string& xml)
         if (tag == "sep") {
             item.separator = true;
         } else if (tag == "item") {
-            if (const char* id = child->Attribute("id")) ParseSkinInt(id, item.id);
+            item.id = SkinIntOr(SkinText(child->Attribute("id")), 0);
             item.text = Wide(child->GetText());
-            int disable = 0;
-            if (const char* value = child->Attribute("disable")) ParseSkinInt(value, disable);
-            item.disabled = disable != 0;
+            item.disabled = SkinIntOr(SkinText(child->Attribute("disable")), 0) != 0;
         } else {
             continue;
         }
@@ -173,7 +170,7 @@ void PaintSkinMenu(HDC hdc, const SkinMenu& menu, const SkinMenuLayout& layout, 
             if (sepSkin && band.right > band.left) sepSkin->Draw(hdc, band, 0);
             continue;
         }
-        const RECT r = {row.left, row.top, row.right, row.bottom};
+        const RECT r = ToRect<RECT>(row);
         if (static_cast<int>(i) == hot && item.Choosable() && itemSkin) itemSkin->Draw(hdc, r, hotState);
         RECT text = {row.left + layout.textLeft, row.top, std::max(row.left, row.right - menu.textMargin), row.bottom};
         SetTextColor(hdc, item.disabled ? kMenuDisabledColor : kMenuTextColor);
@@ -256,57 +253,51 @@ struct Popup {
         }
         EndPaint(wnd, &ps);
     }
-};
 
-LRESULT CALLBACK PopupProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_NCCREATE) {
-        auto* popup = static_cast<Popup*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        popup->wnd = wnd;
-        SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(popup));
-    }
-    auto* popup = reinterpret_cast<Popup*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
-    if (!popup) return DefWindowProcW(wnd, msg, wParam, lParam);
-
-    switch (msg) {
-    case WM_PAINT: popup->Paint(); return 0;
-    case WM_ERASEBKGND: return 1;
-    case WM_MOUSEMOVE: popup->SetHot(popup->ItemAt(lParam)); return 0;
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
-        // With the capture every click arrives here; one outside dismisses.
-        if (!popup->Inside(lParam)) popup->Finish(0);
-        return 0;
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP: popup->Choose(popup->ItemAt(lParam)); return 0;
-    case WM_KEYDOWN:
-        switch (wParam) {
-        case VK_ESCAPE: popup->Finish(0); break;
-        case VK_UP: popup->MoveHot(-1); break;
-        case VK_DOWN: popup->MoveHot(1); break;
-        case VK_RETURN: popup->Choose(popup->hot); break;
+    // The popup's messages, from the window procedure.
+    LRESULT Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+    {
+        if (msg == WM_NCCREATE) wnd = hwnd;
+        switch (msg) {
+        case WM_PAINT: Paint(); return 0;
+        case WM_ERASEBKGND: return 1;
+        case WM_MOUSEMOVE: SetHot(ItemAt(lParam)); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            // With the capture every click arrives here; one outside dismisses.
+            if (!Inside(lParam)) Finish(0);
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP: Choose(ItemAt(lParam)); return 0;
+        case WM_KEYDOWN:
+            switch (wParam) {
+            case VK_ESCAPE: Finish(0); break;
+            case VK_UP: MoveHot(-1); break;
+            case VK_DOWN: MoveHot(1); break;
+            case VK_RETURN: Choose(hot); break;
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) Finish(0);
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != hwnd) Finish(0);
+            return 0;
+        case WM_CANCELMODE: Finish(0); return 0;
+        case WM_TIMER: return 0;
+        case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
         }
-        return 0;
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) popup->Finish(0);
-        return 0;
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != wnd) popup->Finish(0);
-        return 0;
-    case WM_CANCELMODE: popup->Finish(0); return 0;
-    case WM_TIMER: return 0;
-    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
-    return DefWindowProcW(wnd, msg, wParam, lParam);
-}
+};
 
 bool RegisterPopupClass()
 {
     static const bool registered = [] {
         WNDCLASSEXW wc = {};
         wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = PopupProc;
+        wc.lpfnWndProc = ThunkWindowProc<Popup, &Popup::Handle>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.lpszClassName = kSkinMenuClass;

@@ -1,6 +1,7 @@
 #include "ui/native.h"
 
 #include "base/log.h"
+#include "ui/attrtable.h"
 #include "ui/fonts.h"
 
 #include <commctrl.h>
@@ -23,11 +24,6 @@ std::map<std::string, RealWndCreator>& Creators()
 {
     static std::map<std::string, RealWndCreator> creators;
     return creators;
-}
-
-RECT ToRect(const SkinRect& r)
-{
-    return RECT{r.left, r.top, r.right, r.bottom};
 }
 
 }  // namespace
@@ -98,7 +94,7 @@ void CSkinRealWnd::Attach(ISkinHost& host)
         WriteLog("SkinEngine: realwnd %d has no window class", m_id);
         return;
     }
-    m_hwnd = CreateNative(parent, ToRect(WindowRect()), host.Context());
+    m_hwnd = CreateNative(parent, ToRect<RECT>(WindowRect()), host.Context());
     if (!m_hwnd) {
         WriteLog("SkinEngine: realwnd %d: no window of class %s (error %lu)", m_id, m_className.c_str(),
                  GetLastError());

@@ -7,9 +7,6 @@
 
 #include <tinyxml.h>
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 
@@ -20,22 +17,10 @@ const wchar_t kImageResourceType[] = L"IMGX";
 
 namespace {
 
-// A whole decimal number, optionally signed; nothing else around it.
-bool ParseInt(const char* text, int& value)
-{
-    if (!text || !*text) return false;
-    char* end = nullptr;
-    errno = 0;
-    long parsed = strtol(text, &end, 10);
-    if (*end != '\0' || errno == ERANGE || parsed < INT_MIN || parsed > INT_MAX) return false;
-    value = static_cast<int>(parsed);
-    return true;
-}
-
+// Integer attributes of the pools read like every other (SkinIntOr).
 int IntOr0(const char* text)
 {
-    int value = 0;
-    return ParseInt(text, value) ? value : 0;
+    return SkinIntOr(SkinText(text), 0);
 }
 
 std::string TextOf(const char* text) { return text ? text : ""; }
@@ -181,7 +166,7 @@ bool StringTable::Load(const std::string& xml)
     std::map<int, std::string> strings;
     for (const TiXmlElement* s = root->FirstChildElement("s"); s; s = s->NextSiblingElement("s")) {
         int id = 0;
-        if (!ParseInt(s->Attribute("id"), id) || id < 0) continue;
+        if (!ParseSkinInt(SkinText(s->Attribute("id")), id) || id < 0) continue;
         strings[id] = TextOf(s->GetText());
     }
     m_strings.swap(strings);

@@ -91,16 +91,16 @@ bool ParseXml(const std::string& text, TiXmlDocument& doc);
 // The element's attributes in document order.
 AttrList ElementAttrs(const TiXmlElement& element);
 
-// String table: `string` root, `s` children with a decimal `id`.
+// String table: `string` root, `s` children with an integer `id`; an entry
+// whose id is not an integer, or is negative, is skipped.
 class StringTable {
 public:
     bool Load(const std::string& xml);
     void Clear() { m_strings.clear(); }
     const std::string* Find(int id) const;
     size_t Size() const { return m_strings.size(); }
-    // Replaces each "%strN%" (N decimal, 1 or more) by entry N. A reference
-    // to a missing entry, or one that is not well formed, stays as written;
-    // inserted texts are not scanned again.
+    // The string references of `value` replaced from this table
+    // (ExpandStringRefs says how).
     std::string Expand(const std::string& value) const;
 
 private:

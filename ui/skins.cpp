@@ -1,6 +1,7 @@
 // Skins: how images, frames, colour buttons and gradients are drawn.
 #include "ui/skins.h"
 
+#include "ui/attrtable.h"
 #include "ui/format.h"
 
 #include <objidl.h>
@@ -10,7 +11,6 @@
 #include <algorithm>
 #include <map>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -18,32 +18,14 @@ namespace SkinEngine {
 
 namespace {
 
-// Attributes are one table row each: name and setter side by side.
-template <class T>
-struct AttrSetter {
-    const char* name;
-    void (*set)(T& skin, const std::string& value);
-};
+const int kMaxMeasure = 100000;
 
-template <class T, size_t N>
-bool ApplyAttribute(const AttrSetter<T> (&table)[N], T& skin, const std::string& name,
-                    const std::string& value)
+// Skin measures (margins, state widths, sizes) are integer attributes kept
+// far from overflow in the rectangle arithmetic; one that is not an integer
+// reads 0.
+int Measure(const std::string& value)
 {
-    for (const AttrSetter<T>& row : table) {
-        if (name == row.name) {
-            row.set(skin, value);
-            return true;
-        }
-    }
-    return false;
-}
-
-// Decimal integer; anything unreadable is 0, and the range is kept far from
-// overflow in the rectangle arithmetic.
-int ToInt(const std::string& value)
-{
-    long n = std::strtol(value.c_str(), nullptr, 10);
-    return static_cast<int>(std::max(-100000L, std::min(100000L, n)));
+    return std::clamp(SkinIntOr(value, 0), -kMaxMeasure, kMaxMeasure);
 }
 
 int Width(const RECT& r) { return r.right - r.left; }
@@ -243,7 +225,7 @@ ImageRef ParseImageRef(const std::string& value)
 {
     ImageRef ref;
     const size_t colon = value.find(':');
-    ref.id = static_cast<unsigned>(std::strtoul(value.substr(0, colon).c_str(), nullptr, 10));
+    ref.id = static_cast<unsigned>(SkinIntOr(std::string_view(value).substr(0, colon), 0));
     if (colon != std::string::npos && colon + 1 < value.size()) ref.type = value.substr(colon + 1);
     return ref;
 }
@@ -290,18 +272,18 @@ bool CSkinBase::SetAttribute(const std::string& name, const std::string& value)
         {"name", [](CSkinBase& s, const std::string& v) { s.name = v; }},
         {"owner", [](CSkinBase& s, const std::string& v) { s.owner = v; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value);
+    return ApplyFromTable(kAttrs, *this, name, value);
 }
 
 bool CSkinImageList::SetAttribute(const std::string& name, const std::string& value)
 {
     static const AttrSetter<CSkinImageList> kAttrs[] = {
         {"src", [](CSkinImageList& s, const std::string& v) { s.imageRef = ParseImageRef(v); }},
-        {"subwidth", [](CSkinImageList& s, const std::string& v) { s.subwidth = ToInt(v); }},
-        {"states", [](CSkinImageList& s, const std::string& v) { s.states = ToInt(v); }},
-        {"tile", [](CSkinImageList& s, const std::string& v) { s.tile = ToInt(v) != 0; }},
+        {"subwidth", [](CSkinImageList& s, const std::string& v) { s.subwidth = Measure(v); }},
+        {"states", [](CSkinImageList& s, const std::string& v) { s.states = Measure(v); }},
+        {"tile", [](CSkinImageList& s, const std::string& v) { s.tile = SkinIntOr(v, 0) != 0; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinImageList::SetImage(std::shared_ptr<CSkinImage> image)
@@ -364,14 +346,14 @@ void CSkinImageList::Draw(HDC hdc, const RECT& dest, unsigned state, BYTE opacit
 bool CSkinImgFrame::SetAttribute(const std::string& name, const std::string& value)
 {
     static const AttrSetter<CSkinImgFrame> kAttrs[] = {
-        {"left", [](CSkinImgFrame& s, const std::string& v) { s.left = ToInt(v); }},
-        {"top", [](CSkinImgFrame& s, const std::string& v) { s.top = ToInt(v); }},
+        {"left", [](CSkinImgFrame& s, const std::string& v) { s.left = Measure(v); }},
+        {"top", [](CSkinImgFrame& s, const std::string& v) { s.top = Measure(v); }},
         {"right", [](CSkinImgFrame& s, const std::string& v) {
-             s.right = ToInt(v);
+             s.right = Measure(v);
              s.m_rightDeclared = true;
          }},
         {"bottom", [](CSkinImgFrame& s, const std::string& v) {
-             s.bottom = ToInt(v);
+             s.bottom = Measure(v);
              s.m_bottomDeclared = true;
          }},
         {"crbg", [](CSkinImgFrame& s, const std::string& v) {
@@ -380,7 +362,7 @@ bool CSkinImgFrame::SetAttribute(const std::string& name, const std::string& val
          }},
         {"part", [](CSkinImgFrame& s, const std::string& v) { s.part = ParsePart(v); }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinImageList::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinImageList::SetAttribute(name, value);
 }
 
 void CSkinImgFrame::Complete()
@@ -455,7 +437,7 @@ bool CSkinButton::SetAttribute(const std::string& name, const std::string& value
         {"bguppush", [](S& s, const std::string& v) { s.bguppush = ParseSkinColour(v); }},
         {"bgdownpush", [](S& s, const std::string& v) { s.bgdownpush = ParseSkinColour(v); }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinButton::Draw(HDC hdc, const RECT& d, unsigned state, BYTE) const
@@ -488,10 +470,10 @@ bool CSkinGradation::SetAttribute(const std::string& name, const std::string& va
              s.to = ParseSkinColour(v);
              s.hasTo = true;
          }},
-        {"size", [](S& s, const std::string& v) { s.size = std::max(0, ToInt(v)); }},
+        {"size", [](S& s, const std::string& v) { s.size = std::max(0, Measure(v)); }},
         {"direction", [](S& s, const std::string& v) { s.vertical = v == "vert"; }},
     };
-    return ApplyAttribute(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
+    return ApplyFromTable(kAttrs, *this, name, value) || CSkinBase::SetAttribute(name, value);
 }
 
 void CSkinGradation::Draw(HDC hdc, const RECT& d, unsigned, BYTE) const

@@ -85,7 +85,8 @@ private:
     int m_height;
 };
 
-// `src` value: a decimal image id, optionally ":" and a resource type.
+// `src` value: an image id, optionally ":" and a resource type. The id is an
+// integer attribute (SkinIntOr); one that is not an integer reads 0.
 struct ImageRef {
     unsigned id = 0;
     std::string type = "IMGX";

@@ -1,5 +1,7 @@
 #include "ui/split.h"
 
+#include "ui/attrtable.h"
+
 #include <algorithm>
 #include <set>
 
@@ -138,10 +140,7 @@ void CSkinSplit::PaintContent(HDC hdc, const SkinContext& ctx) const
     CSkinControl::PaintContent(hdc, ctx);
     const CSkinBase* skin = ctx.FindSkin(m_sepSkin);
     if (!skin) return;
-    for (const SkinRect& r : m_separators) {
-        const RECT rect = {r.left, r.top, r.right, r.bottom};
-        skin->Draw(hdc, rect, 0);
-    }
+    for (const SkinRect& r : m_separators) skin->Draw(hdc, ToRect<RECT>(r), 0);
 }
 
 void RegisterSplitControls(ControlFactory& factory)

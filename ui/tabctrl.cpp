@@ -1,5 +1,7 @@
 #include "ui/tabctrl.h"
 
+#include "ui/attrtable.h"
+
 #include <algorithm>
 
 namespace SkinEngine {
@@ -195,8 +197,7 @@ void CSkinTabCtrl::PaintContent(HDC hdc, const SkinContext& ctx) const
     for (size_t i = 0; i < m_headers.size() && i < pages.size(); ++i) {
         const SkinRect& r = m_headers[i]->Rect();
         if (r.Width() <= 0 || r.Height() <= 0) continue;
-        const RECT rect = {r.left, r.top, r.right, r.bottom};
-        if (skin) skin->Draw(hdc, rect, m_headers[i]->PaintState());
+        if (skin) skin->Draw(hdc, ToRect<RECT>(r), m_headers[i]->PaintState());
         SkinRect text = r;
         text.left += m_xMargin;
         text.right = std::max(text.left, text.right - m_xMargin);

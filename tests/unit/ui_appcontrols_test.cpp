@@ -114,11 +114,11 @@ TEST_F(SkinAppControls, RowButtonIsRenamedReskinnedAndHiddenLikeAFailedRepair)
     EXPECT_FALSE(button->Animate());
     ASSERT_TRUE(list->ShowInRow(1, RowControlId(kItemComponents, kSlotProgressBar), false));
 
-    button->SetSkinState(1);
+    button->SetSkinStateIndex(1);
     Render();
     EXPECT_EQ(Px(260, 75), kRepairHover);
 
-    button->SetSkinState(0);
+    button->SetSkinStateIndex(0);
     EXPECT_TRUE(list->SetSkinInRow(1, RowControlId(kItemComponents, kSlotStateIcon), "skin_check_right"));
     EXPECT_TRUE(list->SetSkinInRow(1, buttonId, "skin_item_watch"));
     EXPECT_TRUE(list->SetNameInRow(1, buttonId, "skin_item_watch"));

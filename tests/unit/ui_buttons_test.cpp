@@ -415,15 +415,17 @@ struct PopupScript {
     std::vector<MSG> steps;  // hwnd filled in when the popup is found
     HWND activate = nullptr;  // a window to bring to the foreground
     RECT popupRect = {};
-    int ticks = 0;
+    DWORD started = 0;  // when the menu was asked for
 };
+// Time enough for the slowest machine to show a popup.
+const DWORD kPopupDeadlineMs = 10000;
 PopupScript* g_script = nullptr;
 
 void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
 {
     HWND popup = FindWindowW(kSkinMenuClass, nullptr);
     if (!popup || !IsWindowVisible(popup)) {
-        if (++g_script->ticks > 200) {  // never shown: end the test instead of hanging
+        if (GetTickCount() - g_script->started > kPopupDeadlineMs) {  // never shown: end the test, do not hang
             ADD_FAILURE() << "menu popup not found";
             KillTimer(nullptr, timer);
         }
@@ -463,6 +465,7 @@ protected:
 
     int Track(POINT at = {100, 100})
     {
+        script.started = GetTickCount();
         SetTimer(nullptr, 0, 20, RunPopupScript);
         const int chosen = TrackSkinMenu(menu, layer.Context(), owner, at);
         EXPECT_FALSE(FindWindowW(kSkinMenuClass, nullptr));  // gone again

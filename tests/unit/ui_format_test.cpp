@@ -1,5 +1,7 @@
+#include "ui/control.h"
 #include "ui/fonts.h"
 #include "ui/format.h"
+#include "ui/resources.h"
 
 #include <gtest/gtest.h>
 
@@ -191,9 +193,48 @@ TEST(SkinFormat, IntegersAndLayerLists)
     EXPECT_EQ((SkinSize{400, 250}), size);
 }
 
+// A skin's, a control's and a layer document's integer attributes share one
+// syntax: the same text gives the same number, or the fallback, everywhere.
+TEST(SkinIntegers, ReadAlikeInSkinsControlsAndLayerDocuments)
+{
+    const struct {
+        const char* text;
+        bool integer;
+        int want;
+    } cases[] = {{"12", true, 12},   {"0x1", true, 1},   {"0X1f", true, 31}, {"-3", true, -3}, {"0x0", true, 0},
+                 {"12px", false, 0}, {"0x", false, 0}, {"junk", false, 0}, {"", false, 0}};
+    for (const auto& c : cases) {
+        CSkinImageList skin;
+        skin.SetAttribute("subwidth", c.text);
+        skin.SetAttribute("tile", c.text);
+        CSkinContainer control;
+        control.SetAttribute("data", c.text);
+        control.SetAttribute("show", c.text);
+        LayerDocument layer;
+        ASSERT_TRUE(layer.Load(std::string("<layer width=\"") + c.text + "\" resize=\"" + c.text +
+                               "\"><body/></layer>"))
+            << c.text;
+        EXPECT_EQ(c.want, skin.subwidth) << c.text;
+        EXPECT_EQ(c.want, control.Data()) << c.text;
+        EXPECT_EQ(c.want, layer.Header().width) << c.text;
+        // Switches are on for any integer but 0; `show` alone falls back to on.
+        EXPECT_EQ(c.want != 0, skin.tile) << c.text;
+        EXPECT_EQ(c.want != 0, layer.Header().resize != 0) << c.text;
+        EXPECT_EQ(c.want != 0 || !c.integer, control.Visible()) << c.text;
+    }
+
+    // String-table ids and an image's id follow the same rule.
+    StringTable strings;
+    ASSERT_TRUE(strings.Load("<string><s id=\"0x10\">hex</s><s id=\"7px\">junk</s></string>"));
+    ASSERT_NE(nullptr, strings.Find(16));
+    EXPECT_EQ(1u, strings.Size());
+    EXPECT_EQ(16u, ParseImageRef("0x10:PNG").id);
+    EXPECT_EQ(0u, ParseImageRef("7px").id);
+}
+
 TEST(SkinFormat, StringReferences)
 {
-    const std::map<int, std::string> table = {{1, "1.0"}, {2, "velmora"}, {3, "%str1%"}};
+    const std::map<int, std::string> table = {{1, "1.0"}, {2, "velmora"}, {3, "%str1%"}, {4, "%str4%"}};
     const StringLookup lookup = [&](int id) -> const std::string* {
         auto found = table.find(id);
         return found == table.end() ? nullptr : &found->second;
@@ -206,12 +247,16 @@ TEST(SkinFormat, StringReferences)
         {"%str2%%str2%", "velmoravelmora"},
         {"%str02%", "velmora"},
         {"%str3%", "%str1%"},  // inserted text is not expanded again
+        {"<%str4%>", "<%str4%>"},  // so an entry naming itself is no loop
         {"%str9%", "%str9%"},
         {"%str0%", "%str0%"},
         {"%str%", "%str%"},
         {"%str2", "%str2"},
+        {"%strx%", "%strx%"},
+        {"100%", "100%"},
         {"%str%str1%", "%str1.0"},
         {"%str1234567890%", "%str1234567890%"},
+        {"%str99999999999%", "%str99999999999%"},
         {"", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(c.want, ExpandStringRefs(c.text, lookup)) << c.text;

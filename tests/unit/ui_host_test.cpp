@@ -48,19 +48,6 @@ public:
     void OnTimer(ISkinHost& host) override { ++ticks; }
 };
 
-void Pump(DWORD ms)
-{
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (GetTickCount() - start < ms) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-}
-
 const uint32_t kRed = 0xFF0000, kBlue = 0x0000FF, kGreen = 0x00FF00, kGrey = 0x808080;
 
 class SkinHost : public SkinLayerTest {
@@ -143,7 +130,7 @@ TEST_F(SkinHost, PaintsTheSkinsAndFollowsVisibility)
     // Away from where other tests' windows open, on top of everything.
     SetWindowPos(hwnd, HWND_TOPMOST, 850, 650, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     wnd.Redraw();
-    Pump(100);
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPx(30, 20) == kGrey; })) << "the window never showed its image";
     EXPECT_EQ(ScreenPx(30, 20), kGrey);
     EXPECT_EQ(ScreenPx(5, 5), 0xFFFFFFu);
     EXPECT_EQ(ScreenPx(110, 20), kRed);
@@ -153,7 +140,7 @@ TEST_F(SkinHost, PaintsTheSkinsAndFollowsVisibility)
     ASSERT_TRUE(wnd.ShowControl(3, true));
     ASSERT_TRUE(wnd.ShowControl(7, false));
     wnd.Redraw();
-    Pump(100);
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPx(110, 20) == kGrey; })) << "the shown twin never appeared";
     EXPECT_EQ(ScreenPx(110, 20), kGrey);
     EXPECT_EQ(ScreenPx(30, 20), 0xFFFFFFu);
     EXPECT_FALSE(wnd.ShowControl(99, true));
@@ -257,12 +244,13 @@ TEST_F(SkinHost, TimersTickUntilStopped)
     auto* second = wnd.FindAs<TickCounter>(2);
     wnd.StartTimer(first, 20);
     wnd.StartTimer(second, 20);
-    Pump(300);
+    ASSERT_TRUE(PumpUntil([&] { return first->ticks >= 3 && second->ticks >= 3; })) << "the timers do not tick";
     EXPECT_GE(first->ticks, 3);
     wnd.StopTimer(first);
     const int stopped = first->ticks;
     const int running = second->ticks;
-    Pump(200);
+    // Three more ticks of its twin, at the same rate, and not one of its own.
+    ASSERT_TRUE(PumpUntil([&] { return second->ticks >= running + 3; })) << "the other timer stopped too";
     EXPECT_EQ(first->ticks, stopped);
     EXPECT_GT(second->ticks, running);
 }

@@ -45,7 +45,7 @@ TEST_F(SkinLayer, PositionsFromEdgesAndCentreWithImageSkins)
     EXPECT_EQ(Px(116, 230), kWhitePx);
     EXPECT_EQ(Px(283, 259), kWhitePx);
 
-    close->SetSkinState(1);
+    close->SetSkinStateIndex(1);
     Render();
     EXPECT_EQ(Px(370, 10), 0x00FF00u);
 }

@@ -60,16 +60,11 @@ TEST(SkinResources, StringReferencesInTipAndHref)
     EXPECT_EQ("", *table.Find(3));
     EXPECT_EQ(4u, table.Size()) << "an entry without a decimal id is skipped";
 
+    // The reference syntax itself is tested with the other value parsers;
+    // here the table is its lookup. Entry 0 exists (the default face) but is
+    // never a reference; a missing entry stays as written.
     EXPECT_EQ("velmora 1.0 velmora", table.Expand("%str2% %str1% %str2%"));
-    EXPECT_EQ("about velmora!", table.Expand("about %str02%!"));
-    // Missing entries, entry 0 and broken references stay as written.
-    for (const char* kept : {"%str9%", "%str0%", "%str%", "%strx%", "%str2", "100%", "%str99999999999%"})
-        EXPECT_EQ(kept, table.Expand(kept));
-    EXPECT_EQ("%strvelmora", table.Expand("%str%str2%")) << "scanning resumes inside a broken reference";
-
-    StringTable loop;
-    ASSERT_TRUE(loop.Load("<string><s id=\"1\">%str1%</s></string>"));
-    EXPECT_EQ("<%str1%>", loop.Expand("<%str1%>")) << "inserted text is not expanded again";
+    for (const char* kept : {"%str9%", "%str0%"}) EXPECT_EQ(kept, table.Expand(kept));
 }
 
 TEST(SkinResources, ControlAttributesInApplyOrder)

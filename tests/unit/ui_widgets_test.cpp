@@ -387,6 +387,8 @@ TEST_F(SkinNativeHost, HostWindowCreatesChildrenAndTicksTheAnimation)
           "<animateimg id=\"2\" pos=\"150,10\" skin=\"spin\"/></body></layer>",
           "<gif name=\"spin\" src=\"7\"/>");
     SkinHostWnd host;
+    // The animation's timer starts with the window.
+    const DWORD start = GetTickCount();
     ASSERT_TRUE(host.Create(doc, pools, source, nullptr, 0, factory));
     auto* edit = host.FindAs<CSkinEdit>(1);
     auto* spin = host.FindAs<CSkinAnimateImg>(2);
@@ -400,14 +402,13 @@ TEST_F(SkinNativeHost, HostWindowCreatesChildrenAndTicksTheAnimation)
     GetWindowTextW(box, text, 8);
     EXPECT_STREQ(text, L"xyz");
 
-    const DWORD start = GetTickCount();
-    MSG msg;
-    while (spin->CurrentFrame() == 0 && GetTickCount() - start < 3000) {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        Sleep(10);
-    }
+    ASSERT_TRUE(PumpUntil([&] { return spin->CurrentFrame() != 0; })) << "the animation never moved";
     EXPECT_EQ(spin->CurrentFrame(), 1);
     EXPECT_GE(GetTickCount() - start, 90u);  // not before the first delay
+    // The window shows the second frame.
+    std::unique_ptr<CSkinDib> shown = host.Layer().Render();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->Pixel(153, 12), kGreen);
 
     host.Destroy();
     EXPECT_FALSE(IsWindow(box));

@@ -4,6 +4,22 @@
 
 using namespace SkinEngine;
 
+bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= deadlineMs) return false;
+        // Woken early by anything arriving (a timer, a paint).
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
 std::string SolidSkin(const char* name, const char* colour, const char* extra)
 {
     return std::string("<gradation name=\"") + name + "\" from=\"" + colour + "\" to=\"" + colour + "\" " + extra +

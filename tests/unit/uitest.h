@@ -7,10 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
+
+// Dispatches this thread's messages until `done` holds or `deadlineMs` has
+// passed, and says whether it held. The deadline only bounds a failure: a
+// test waits no longer than its condition takes, however slow the machine.
+bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs = 10000);
 
 // A one-colour skin: a gradient from a colour to itself ("RRGGBB").
 std::string SolidSkin(const char* name, const char* colour, const char* extra = "");
