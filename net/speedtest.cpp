@@ -18,12 +18,14 @@ std::string SpeedTestPath()
 
 std::string SpeedText(uint32_t received, DWORD elapsedMs)
 {
-    // Whole seconds would be off by up to a second on every run: divide by
-    // the milliseconds instead, never by less than one second.
+    // Whole seconds would be off by up to a second on every run, and a file
+    // that arrives within the first second would be divided by a whole one,
+    // capping the figure at the file's size per second on a fast LAN: divide
+    // by the milliseconds, a zero interval counting as one.
     uint64_t kilobytes = received >> 10;
-    uint64_t ms = elapsedMs < 1000 ? 1000 : elapsedMs;
+    uint64_t ms = elapsedMs ? elapsedMs : 1;
     char text[32];
-    snprintf(text, sizeof text, "%dKB/s", static_cast<int>(kilobytes * 1000 / ms));
+    snprintf(text, sizeof text, "%lluKB/s", static_cast<unsigned long long>(kilobytes * 1000 / ms));
     return text;
 }
 

@@ -69,16 +69,26 @@ DownloadProgress* Record(uint32_t received, uint32_t total, int done)
 
 } // namespace
 
-TEST(SpeedText, KilobytesPerSecondNeverDividedByLessThanASecond)
+TEST(SpeedText, KilobytesPerSecondOverTheRealMilliseconds)
 {
     EXPECT_EQ("500KB/s", SpeedText(1536000, 3000));
-    EXPECT_EQ("1500KB/s", SpeedText(1536000, 0));
-    EXPECT_EQ("1500KB/s", SpeedText(1536000, 999));
+    EXPECT_EQ("1500KB/s", SpeedText(1536000, 1000));
+    // A file that arrives within the first second is not divided by a whole
+    // one: 32 MiB in 280 ms is a gigabit LAN's figure, not the file's size.
+    EXPECT_EQ("117028KB/s", SpeedText(32u << 20, 280));
+    EXPECT_EQ("1501KB/s", SpeedText(1536000, 999));
+    // A transfer within the clock's resolution counts as one millisecond.
+    EXPECT_EQ("1500000KB/s", SpeedText(1536000, 0));
+    EXPECT_EQ("1500000KB/s", SpeedText(1536000, 1));
     // Milliseconds count: 2.5 s is not rounded down to 2.
     EXPECT_EQ("4096KB/s", SpeedText(10 * 1024 * 1024, 2500));
+    // A long run: 20 MiB over ten minutes.
+    EXPECT_EQ("34KB/s", SpeedText(20u << 20, 600000));
     // Kilobytes are whole: 1023 bytes are none.
     EXPECT_EQ("0KB/s", SpeedText(1023, 1000));
+    // The largest figures do not wrap.
     EXPECT_EQ("4194303KB/s", SpeedText(0xFFFFFFFFu, 1000));
+    EXPECT_EQ("4194303000KB/s", SpeedText(0xFFFFFFFFu, 1));
 }
 
 TEST_F(SpeedTest, EveryRecordUpdatesBarAndFigureAndTheDoneOneEndsTheRun)
