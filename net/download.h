@@ -40,6 +40,7 @@ struct DownloadJob {
     std::string path;
     DWORD lastPost = 0;       // tick of the last progress record posted
     DWORD transferStart = 0;  // tick when the body transfer began, 0 before
+    DWORD transferEnd = 0;    // tick when it ended, 0 before
 };
 
 // Posted with WM_DOWNLOAD_PROGRESS (wParam); the receiver deletes it.
@@ -52,12 +53,16 @@ struct DownloadProgress {
     std::string path;
     uint32_t total = 0;
     uint32_t received = 0;
-    DWORD started = 0;  // the job's transferStart
+    DWORD started = 0;   // the job's transferStart
+    DWORD finished = 0;  // the job's transferEnd: set on the done record only
 };
 
 // Progress records of one download are at least this far apart; the
 // final (done) record is always sent.
 const DWORD kProgressInterval = 20;
+
+// Bytes the transfer library reads from the socket at a time.
+const long kReceiveBufferBytes = 512 * 1024;
 
 // Seconds to wait for a connection before giving up; a HEAD probe as a
 // whole gets kProbeTimeout. Downloads have no overall limit.

@@ -92,9 +92,12 @@ void DownloadSpeedTest::Start()
 void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
 {
     // The figure is the link's: timed from the start of the transfer itself
-    // once there is one, not from the button and the probes before it.
+    // once there is one, not from the button and the probes before it, and
+    // on the done record up to the transfer's end, not the file's closing
+    // and renaming after it.
     DWORD origin = progress->started ? progress->started : m_state.downloadStart;
-    DWORD elapsed = m_tick() - origin;
+    DWORD end = progress->finished ? progress->finished : m_tick();
+    DWORD elapsed = end - origin;
     m_view.SetProgress(kNetDownloadBar, static_cast<int>(progress->percent));
     m_view.SetText(kNetDownloadSpeed, SpeedText(progress->received, elapsed));
     if (progress->done) {

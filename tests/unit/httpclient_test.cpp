@@ -391,6 +391,11 @@ struct ShortReadTool : CHttpToolW {
 };
 int ShortReadTool::reads = 0;
 
+// A file that turns out shorter than it was sized.
+struct ShrunkFileTool : CHttpToolW {
+    static DWORD GetFileSize(HANDLE file, const wchar_t* name) { return CHttpToolW::GetFileSize(file, name) + 100; }
+};
+
 struct HugeFileTool : CHttpToolW {
     static DWORD GetFileSize(HANDLE, const wchar_t*) { return 0xFFFFFF00u; }
 };
@@ -399,19 +404,37 @@ struct HugeFileTool : CHttpToolW {
 
 TEST_F(HttpClient, FailuresEndThePostContext)
 {
+    // Files are read a buffer at a time: three buffers' worth, so that the
+    // third read (after the type sniffing and the first buffer) is mid-file.
     std::string data = folder + "data.bin";
-    ASSERT_TRUE(WriteFileBytes(data, std::string(8192, 'd')));
+    ASSERT_TRUE(WriteFileBytes(data, std::string(3 * CHttpClient::kReadBufferBytes, 'd')));
 
     // A read error mid-file ends the context before it is passed on.
     CHttpClientT<ShortReadTool, CHttpEncoderW> reader;
     reader.AddParam(L"f", AnsiToWide(data).c_str(), ParamFile);
     reader.BeginUpload(AnsiToWide(url).c_str(), 0);
     std::pair<int, std::string> thrown = Thrown([&] {
-        for (int i = 0; i < 20; ++i) reader._ProceedUploadContext();
+        for (int i = 0; i < 200; ++i) reader._ProceedUploadContext();
     });
     EXPECT_EQ(602, thrown.first);
     EXPECT_FALSE(reader.IsPostContextActive());
     EXPECT_EQ(104, Thrown([&] { reader._ProceedUploadContext(); }).first);
+
+    // Bytes the file no longer has fail the step that needs them, however
+    // far ahead the file was read.
+    CHttpClientT<ShrunkFileTool, CHttpEncoderW> shrunk;
+    shrunk.AddParam(L"f", AnsiToWide(data).c_str(), ParamFile);
+    shrunk.BeginUpload(AnsiToWide(url).c_str(), 0);
+    CHttpPostStatT<ShrunkFileTool> before;
+    thrown = Thrown([&] {
+        for (int i = 0; i < 400; ++i) {
+            shrunk.QueryPostStat(before);
+            shrunk._ProceedUploadContext();
+        }
+    });
+    EXPECT_EQ(105, thrown.first);
+    EXPECT_EQ(3 * CHttpClient::kReadBufferBytes, before.CurrParamPostedByte()) << "failed at the wrong step";
+    EXPECT_FALSE(shrunk.IsPostContextActive());
 
     // A body beyond 32 bits is refused before anything is sent.
     CHttpClientT<HugeFileTool, CHttpEncoderW> huge;
