@@ -62,7 +62,7 @@ struct DownloadProgress {
 const DWORD kProgressInterval = 20;
 
 // Bytes the transfer library reads from the socket at a time.
-const long kReceiveBufferBytes = 512 * 1024;
+const long kReceiveBufferBytes = 2 * 1024 * 1024;
 
 // Seconds to wait for a connection before giving up; a HEAD probe as a
 // whole gets kProbeTimeout. Downloads have no overall limit.
