@@ -59,10 +59,13 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
     // More bytes than declared: not the file that was sized. Returning
     // short makes the library abort the transfer with a write error.
     if (!job->file || received > job->total) return 0;
+    DWORD now = GetTickCount();
+    // The body's first bytes start the clock: the connection and the request
+    // before them are not the link's rate.
+    if (!job->received) job->transferStart = now;
     if (fwrite(data, 1, length, job->file) != length) return 0;
     job->received = static_cast<uint32_t>(received);
 
-    DWORD now = GetTickCount();
     if (job->window && job->received < job->total && now - job->lastPost >= kProgressInterval) {
         job->lastPost = now;
         PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(NewProgress(*job)), 0);
@@ -196,7 +199,6 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
         // layer (under Wine, through its server): few large reads keep a
         // gigabit LAN's pace where many small ones fall far behind it.
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-        job->transferStart = GetTickCount();
         code = curl_easy_perform(curl);
         job->transferEnd = GetTickCount();
         curl_easy_cleanup(curl);

@@ -39,7 +39,7 @@ struct DownloadJob {
     std::string url;
     std::string path;
     DWORD lastPost = 0;       // tick of the last progress record posted
-    DWORD transferStart = 0;  // tick when the body transfer began, 0 before
+    DWORD transferStart = 0;  // tick when the body's first bytes arrived, 0 before
     DWORD transferEnd = 0;    // tick when it ended, 0 before
 };
 
