@@ -9,7 +9,7 @@ PACKAGES="
   mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev
   cmake ninja-build make pkg-config dpkg-dev python3 file curl iproute2
   wine wine64 wine32:i386
-  xvfb xauth x11-utils imagemagick fonts-wqy-zenhei locales
+  xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei locales
   libpoco-dev libboost-dev googletest
 "
 

@@ -59,5 +59,44 @@ check "close button" '[ "$(px 380 2)" = 2B6CB0 ] && [ "$(px 380 15)" = FFFFFF ]'
 # band just before; the frame's fill colour covers its centre.
 check "progress bar filled to 64 %" '[ "$(px 30 199)" = 3C9AE8 ] && [ "$(px 250 199)" = 1F5FA8 ] && [ "$(px 251 199)" = EEEEEE ]'
 
-echo "pictures: $WORK/offscreen.png $WORK/window.png"
+# Used as a person uses it: real pointer and keys on the window under Xvfb.
+# Each step waits (with a deadline) until the screen shows its effect.
+ensure_display "$BUILD/wine/win64" >/dev/null
+"$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" "$(win "$POOLS/layer.xml")" "$(win "$WORK/held.png")" \
+    --pools "$(win "$POOLS")" --hold >/dev/null 2>&1 &
+# The Windows process outlives its wrapper: end it by its command line.
+trap 'pkill -f "SkinView.exe.*held.png" 2>/dev/null || true' EXIT
+window=""
+for _ in $(seq 100); do window="$(xdotool search --name '系统设置' 2>/dev/null | head -1 || true)"; [ -n "$window" ] && break; sleep 0.2; done
+origin() { xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p'; }
+# screen_is X Y RRGGBB: the pixel at (X, Y) of the window turns that colour within 10 s.
+screen_is() {
+    local ox oy
+    read -r ox oy < <(origin)
+    for _ in $(seq 50); do
+        [ "$(import -window root -crop "1x1+$((ox + $1))+$((oy + $2))" -depth 8 -format '%[hex:p{0,0}]' info: 2>/dev/null | cut -c1-6)" = "$3" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+at() { local ox oy; read -r ox oy < <(origin); xdotool mousemove $((ox + $1)) $((oy + $2)); }
+check "the window opens for use" '[ -n "$window" ]'
+if [ -n "$window" ]; then
+    check "as it opens: first tab selected, box checked" 'screen_is 160 45 DCE8F5 && screen_is 34 157 2E7BD0'
+    at 130 52; xdotool click 1
+    check "a click on the second tab shows its page" 'screen_is 160 45 FFFFFF && screen_is 33 86 FFFFFF'
+    at 33 86; xdotool click 1
+    check "a click on a radio button checks it" 'screen_is 33 86 2E7BD0'
+    at 55 52; xdotool click 1
+    at 34 157; xdotool click 1
+    check "back on the first tab, a click clears the box" 'screen_is 160 45 DCE8F5 && screen_is 34 157 FFFFFF'
+    read -r x0 y0 < <(origin)
+    xdotool mousemove $((x0 + 150)) $((y0 + 15)) mousedown 1 sleep 0.2 mousemove $((x0 + 200)) $((y0 + 65)) \
+        sleep 0.2 mousemove $((x0 + 250)) $((y0 + 115)) sleep 0.2 mouseup 1
+    moved() { read -r x1 y1 < <(origin); [ "$x1" = $((x0 + 100)) ] && [ "$y1" = $((y0 + 100)) ]; }
+    check "the caption drags the window" 'for _ in $(seq 50); do moved && break; sleep 0.2; done; moved'
+    import -window root -crop "400x250+$((x0 + 100))+$((y0 + 100))" "$WORK/used.png"
+fi
+
+echo "pictures: $WORK/offscreen.png $WORK/window.png $WORK/used.png"
 [ "$failures" = 0 ]

@@ -1,7 +1,9 @@
-// SkinView LAYER OUT.png [--pools FOLDER] [--window]
+// SkinView LAYER OUT.png [--pools FOLDER] [--window | --hold]
 //
 // Renders a layer document to a PNG of the layer's size. With --window the
-// layer is shown in its own window and the PNG is what the screen shows. LAYER is a file
+// layer is shown in its own window and the PNG is what the screen shows;
+// --hold does the same and then keeps the window open until it is closed.
+// LAYER is a file
 // path, or a decimal document id read from the pools (FOLDER\<id>.xml with
 // --pools, else the program's own resources). The pools (skins, styles,
 // strings, object defaults) come from FOLDER, or from the resources.
@@ -25,7 +27,7 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: SkinView LAYER OUT.png [--pools FOLDER] [--window]\n");
+    std::fprintf(stderr, "usage: SkinView LAYER OUT.png [--pools FOLDER] [--window | --hold]\n");
     return 2;
 }
 
@@ -87,10 +89,12 @@ std::unique_ptr<CSkinDib> FromScreen(HWND hwnd)
 int Run(const std::vector<std::wstring>& args)
 {
     std::wstring layerArg, outPath, poolsFolder;
-    bool inWindow = false;
+    bool inWindow = false, hold = false;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == L"--window") {
             inWindow = true;
+        } else if (args[i] == L"--hold") {
+            inWindow = hold = true;
         } else if (args[i] == L"--pools") {
             if (++i >= args.size()) return Usage();
             poolsFolder = args[i];
@@ -153,6 +157,15 @@ int Run(const std::vector<std::wstring>& args)
         return 1;
     }
     std::printf("%d x %d\n", layer.Width(), layer.Height());
+    if (hold) {
+        // The window stays for a person (or a script) to use until it is closed.
+        std::fflush(stdout);
+        MSG msg;
+        while (IsWindow(window.Window()) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
     return 0;
 }
 
