@@ -183,7 +183,10 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
 
     std::string partial = target + kPartialSuffix;
     if (job->file) fclose(job->file);
-    job->file = fopen(partial.c_str(), "wb");
+    // "N": not inherited. A process started meanwhile (the component repair
+    // runs regsvr32) would otherwise hold the file open, and the finished
+    // download could not take the target's place.
+    job->file = fopen(partial.c_str(), "wbN");
     if (!job->file) return kDownloadCannotOpen;
     job->received = 0;
     job->lastPost = 0;

@@ -268,6 +268,43 @@ TEST_F(Download, ConcurrentDownloadsAllComplete)
     }
 }
 
+TEST_F(Download, ProcessStartedMeanwhileDoesNotHoldThePartialFile)
+{
+    // The program starts processes while downloads run (the component repair
+    // registers each finished file with regsvr32). Such a process must not
+    // inherit the partial file: it would hold it open, and the finished
+    // download could not take the target's place.
+    ASSERT_TRUE(DemoFault(kInstallerPath, "rate:" + std::to_string(served.size())));
+    RecordSink sink;
+    DownloadJob threaded;
+    threaded.url = url;
+    threaded.path = target;
+    threaded.window = sink.window();
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThread, &threaded, 0, nullptr));
+    PROCESS_INFORMATION child = {};
+    int success = -1;
+    ASSERT_TRUE(sink.PumpUntilDone(30000, [&](DownloadProgress* record) {
+        if (!child.hProcess && !record->done) {
+            STARTUPINFOW startup = {};
+            startup.cb = sizeof startup;
+            wchar_t command[] = L"cmd.exe /c ping -n 30 127.0.0.1 >nul";
+            CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                           &child);
+        }
+        if (record->done) success = record->success;
+        delete record;
+    }));
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    ASSERT_TRUE(child.hProcess) << "no process was started while the file was open";
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(child.hProcess, 0)) << "it ended too soon";
+    TerminateProcess(child.hProcess, 0);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(1, success);
+    EXPECT_TRUE(served == ReadFileBytes(target)) << "the target is not the download";
+}
+
 TEST_F(Download, ProgressRecordsAreSpacedButTheTransferIsNot)
 {
     // A capped rate spreads the body over about a second. Records are posted
