@@ -287,8 +287,10 @@ TEST_F(Download, ProcessStartedMeanwhileDoesNotHoldThePartialFile)
         if (!child.hProcess && !record->done) {
             STARTUPINFOW startup = {};
             startup.cb = sizeof startup;
-            wchar_t command[] = L"cmd.exe /c ping -n 30 127.0.0.1 >nul";
-            CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+            // Started directly and without a console, so that ending it
+            // leaves nothing behind.
+            wchar_t command[] = L"ping.exe -n 30 127.0.0.1";
+            CreateProcessW(nullptr, command, nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr, nullptr, &startup,
                            &child);
         }
         if (record->done) success = record->success;
@@ -299,6 +301,7 @@ TEST_F(Download, ProcessStartedMeanwhileDoesNotHoldThePartialFile)
     ASSERT_TRUE(child.hProcess) << "no process was started while the file was open";
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(child.hProcess, 0)) << "it ended too soon";
     TerminateProcess(child.hProcess, 0);
+    WaitForSingleObject(child.hProcess, 10000);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
     EXPECT_EQ(1, success);
