@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "app/config.h"
+#include "app/controls.h"
 #include "app/crashdump.h"
 #include "app/iconfile.h"
 #include "base/log.h"
@@ -8,6 +9,7 @@
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "browser/trustsites.h"
+#include "ui/system.h"
 
 #include <Poco/Net/HTTPStreamFactory.h>
 
@@ -55,9 +57,7 @@ bool CVelmoraChatApp::InitInstance()
     MakeDirectories(DownloadFolder().c_str());
 
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
-    if (!LoadComponentList()) return false;
-    // The skinned window engine starts here once it exists; until then there
-    // are no engine resources to load.
+    if (!LoadComponentList() || !StartSkinEngine()) return false;
 
     if (!LoadLoginIcon()) WriteLog("[error] LoadLoginIcon!!!");
 
@@ -65,8 +65,21 @@ bool CVelmoraChatApp::InitInstance()
     return true;
 }
 
+bool CVelmoraChatApp::StartSkinEngine()
+{
+    m_skinSystem = std::make_unique<SkinEngine::CSkinSystem>(m_instance);
+    RegisterApplicationControls(m_skinSystem->Controls());
+    m_skinSystem->SetResourceProvider(std::make_unique<SkinEngine::ResourceSource>(m_instance));
+    return m_skinSystem->LoadResources();
+}
+
 void CVelmoraChatApp::ExitInstance()
 {
+    if (m_skinSystem) {
+        m_skinSystem->ReleaseResourceProvider();
+        m_skinSystem->ReleaseSkins();
+        m_skinSystem.reset();
+    }
     CoUninitialize();
 }
 

@@ -4,9 +4,13 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 class CMainDlg;
+namespace SkinEngine {
+class CSkinSystem;
+}
 
 class CVelmoraChatApp {
 public:
@@ -21,12 +25,16 @@ public:
     virtual bool PreTranslateMessage(MSG* msg);
     virtual bool OnIdle(int idleCount);
     virtual bool LoadLoginIcon();
+    // Starts the window engine over the program's own resources; false when
+    // they do not load.
+    bool StartSkinEngine();
 
     SystemInfo m_sysInfo;
     HINSTANCE m_instance;
     std::wstring m_commandLine;
     int m_showCommand;
     CMainDlg* m_mainWindow;
+    std::unique_ptr<SkinEngine::CSkinSystem> m_skinSystem;  // null until InitInstance starts it
     UINT m_trayIconId;
 
 private:

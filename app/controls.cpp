@@ -4,6 +4,7 @@
 #include "base/textconv.h"
 #include "ui/animate.h"
 #include "ui/attrtable.h"
+#include "ui/tabctrl.h"
 
 #include <tinyxml.h>
 
@@ -51,6 +52,9 @@ void RegisterApplicationControls(ControlFactory& factory)
     factory.Register<CMyListBox>("mylistbox");
     factory.Register<CMyImgWnd>("myimg");
     factory.Register<CMyRichEdit>("search");
+    // The chat-style tab controls no layout of ours uses: the engine's tabs.
+    factory.Register<CSkinTab>("chattab");
+    factory.Register<CSkinTabCtrl>("chattabctrl");
     // The "checking" spinner is an animated GIF.
     RegisterGifSkin();
 }

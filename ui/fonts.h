@@ -79,7 +79,7 @@ private:
         lf.lfCharSet = DEFAULT_CHARSET;
         lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
         lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
-        lf.lfQuality = DEFAULT_QUALITY;
+        lf.lfQuality = ANTIALIASED_QUALITY;  // smooth glyphs on every window
         lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
         // The parser already keeps faces within the field; cut again anyway.
         const size_t units = face.size() < LF_FACESIZE - 1 ? face.size() : LF_FACESIZE - 1;

@@ -13,7 +13,7 @@ namespace SkinEngine {
 
 namespace {
 
-const wchar_t kClassName[] = L"PylonixSkinHost";
+const wchar_t kClassName[] = L"SkinHostWnd";
 
 POINT PointOf(LPARAM lParam)
 {
