@@ -1,22 +1,27 @@
-// SkinView LAYER OUT.png [--pools FOLDER] [--window | --hold]
+// SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]
 //
-// Renders a layer document to a PNG of the layer's size. With --window the
-// layer is shown in its own window and the PNG is what the screen shows;
-// --hold does the same and then keeps the window open until it is closed.
-// LAYER is a file
-// path, or a decimal document id read from the pools (FOLDER\<id>.xml with
-// --pools, else the program's own resources). The pools (skins, styles,
-// strings, object defaults) come from FOLDER, or from the resources.
+// Renders a window document (a layer, or the tray menu) to a PNG. With
+// --window the window is shown and the PNG is what the screen shows; --hold
+// does the same and then keeps the window open until it is closed.
+//
+// DOCUMENT is a file path, or a decimal document id. Ids and the pools
+// (skins, styles, strings, object defaults, images) come from FOLDER
+// (FOLDER\<id>.xml) with --pools, else from the resources of PROGRAM, by
+// default the PylonixClient.exe beside SkinView. --size lays a layer out at
+// another size than its own (a maximised window).
 #include "app/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/layer.h"
+#include "ui/menu.h"
 
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,7 +32,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: SkinView LAYER OUT.png [--pools FOLDER] [--window | --hold]\n");
+    std::fprintf(stderr,
+                 "usage: SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]\n");
     return 2;
 }
 
@@ -86,27 +92,96 @@ std::unique_ptr<CSkinDib> FromScreen(HWND hwnd)
     return dib;
 }
 
+// The program whose resources hold the documents: --exe, else the
+// PylonixClient.exe beside this tool. Loaded as data only.
+HMODULE LoadProgram(std::wstring path)
+{
+    if (path.empty()) {
+        wchar_t self[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        path = self;
+        path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
+    }
+    return LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+}
+
+bool ParseSize(const std::wstring& text, SIZE& size)
+{
+    return swscanf(text.c_str(), L"%ldx%ld", &size.cx, &size.cy) == 2 && size.cx > 0 && size.cy > 0;
+}
+
+// The skins every window shares (the menu's among them), without a window:
+// those of a layer no skin is owned by.
+SkinContext SharedSkins(const ResourcePools& pools, DocumentSource& source)
+{
+    LayerDocument empty;
+    empty.Load("<layer title=\"\"><body/></layer>");
+    CSkinLayer layer;
+    layer.Build(empty, pools, source);
+    return layer.Context();
+}
+
+std::unique_ptr<CSkinDib> RenderMenu(const SkinMenu& menu, const SkinContext& ctx)
+{
+    const SkinMenuLayout layout = LayoutSkinMenu(menu, ctx);
+    auto dib = std::make_unique<CSkinDib>(layout.size.cx, layout.size.cy);
+    if (!dib->ok()) return nullptr;
+    std::fill(dib->Bits(), dib->Bits() + static_cast<size_t>(layout.size.cx) * layout.size.cy, 0xFFFFFFFF);
+    PaintSkinMenu(dib->Dc(), menu, layout, ctx, -1);
+    GdiFlush();
+    return dib;
+}
+
+// The popup as the screen shows it: a timer inside the menu's own loop
+// copies it and then dismisses it.
+std::unique_ptr<CSkinDib> g_shot;
+void CALLBACK ShootPopup(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(nullptr, timer);
+    HWND popup = FindWindowW(kSkinMenuClass, nullptr);
+    if (popup) {
+        g_shot = FromScreen(popup);
+        SendMessageW(popup, WM_CANCELMODE, 0, 0);
+    }
+}
+
+std::unique_ptr<CSkinDib> ShowMenu(const SkinMenu& menu, const SkinContext& ctx)
+{
+    HWND owner = CreateWindowExW(0, L"STATIC", L"SkinView", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ShowWindow(owner, SW_SHOW);
+    SetForegroundWindow(owner);
+    SetTimer(nullptr, 0, 200, ShootPopup);
+    TrackSkinMenu(menu, ctx, owner, POINT{40, 40});
+    DestroyWindow(owner);
+    return std::move(g_shot);
+}
+
 int Run(const std::vector<std::wstring>& args)
 {
-    std::wstring layerArg, outPath, poolsFolder;
+    std::wstring docArg, outPath, poolsFolder, programPath;
     bool inWindow = false, hold = false;
+    SIZE size = {0, 0};
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == L"--window") {
             inWindow = true;
         } else if (args[i] == L"--hold") {
             inWindow = hold = true;
-        } else if (args[i] == L"--pools") {
-            if (++i >= args.size()) return Usage();
-            poolsFolder = args[i];
-        } else if (layerArg.empty()) {
-            layerArg = args[i];
+        } else if (args[i] == L"--pools" || args[i] == L"--exe" || args[i] == L"--size") {
+            if (i + 1 >= args.size()) return Usage();
+            const std::wstring& value = args[++i];
+            if (args[i - 1] == L"--pools") poolsFolder = value;
+            else if (args[i - 1] == L"--exe") programPath = value;
+            else if (!ParseSize(value, size)) return Usage();
+        } else if (docArg.empty()) {
+            docArg = args[i];
         } else if (outPath.empty()) {
             outPath = args[i];
         } else {
             return Usage();
         }
     }
-    if (layerArg.empty() || outPath.empty()) return Usage();
+    if (docArg.empty() || outPath.empty()) return Usage();
 
     CGdiplusSession gdiplus;
     if (!gdiplus.ok()) {
@@ -115,48 +190,68 @@ int Run(const std::vector<std::wstring>& args)
     }
 
     std::unique_ptr<DocumentSource> source;
-    if (poolsFolder.empty())
-        source = std::make_unique<ResourceSource>();
-    else
+    if (poolsFolder.empty()) {
+        HMODULE program = LoadProgram(programPath);
+        if (!program) {
+            std::fprintf(stderr, "SkinView: cannot open the program's resources\n");
+            return 1;
+        }
+        source = std::make_unique<ResourceSource>(program);
+    } else {
         source = std::make_unique<FolderSource>(poolsFolder);
+    }
 
     ResourcePools pools;
     if (!pools.Load(*source))
         std::fprintf(stderr, "SkinView: the pools are incomplete; rendering with what loaded\n");
 
     std::string xml;
-    const bool loaded = IsNumber(layerArg) ? source->Xml(static_cast<unsigned>(std::stoul(layerArg)), xml)
-                                           : LoadFileBytes(layerArg, xml);
+    const bool loaded = IsNumber(docArg) ? source->Xml(static_cast<unsigned>(std::stoul(docArg)), xml)
+                                         : LoadFileBytes(docArg, xml);
     if (!loaded) {
-        std::fprintf(stderr, "SkinView: cannot read the layer document\n");
+        std::fprintf(stderr, "SkinView: cannot read the document\n");
         return 1;
     }
     SkipUtf8Bom(xml);
-    LayerDocument doc;
-    if (!doc.Load(xml)) {
-        std::fprintf(stderr, "SkinView: not a layer document\n");
-        return 1;
-    }
-
     RegisterApplicationControls(SkinControls());
+
+    SkinMenu menu;
+    std::unique_ptr<CSkinDib> dib;
     SkinHostWnd window;
-    CSkinLayer offscreen;
-    CSkinLayer& layer = inWindow ? window.Layer() : offscreen;
-    const bool built = inWindow ? window.Create(doc, pools, *source) != nullptr : layer.Build(doc, pools, *source);
-    if (!built) {
-        std::fprintf(stderr, "SkinView: the layer could not be built\n");
-        return 1;
+    if (menu.Load(xml)) {
+        const SkinContext ctx = SharedSkins(pools, *source);
+        dib = inWindow ? ShowMenu(menu, ctx) : RenderMenu(menu, ctx);
+        hold = false;
+    } else {
+        LayerDocument doc;
+        if (!doc.Load(xml)) {
+            std::fprintf(stderr, "SkinView: neither a layer nor a menu document\n");
+            return 1;
+        }
+        CSkinLayer offscreen;
+        CSkinLayer& layer = inWindow ? window.Layer() : offscreen;
+        const bool built = inWindow ? window.Create(doc, pools, *source) != nullptr : layer.Build(doc, pools, *source);
+        if (!built) {
+            std::fprintf(stderr, "SkinView: the layer could not be built\n");
+            return 1;
+        }
+        if (size.cx > 0) {
+            if (inWindow)
+                SetWindowPos(window.Window(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+            else
+                layer.Layout(size.cx, size.cy);
+        }
+        dib = inWindow ? FromScreen(window.Window()) : layer.Render();
     }
-    std::unique_ptr<CSkinDib> dib = inWindow ? FromScreen(window.Window()) : layer.Render();
     if (!dib) {
-        std::fprintf(stderr, "SkinView: layer size %d x %d cannot be rendered\n", layer.Width(), layer.Height());
+        std::fprintf(stderr, "SkinView: the document cannot be rendered\n");
         return 1;
     }
     if (!SavePng(*dib, outPath)) {
         std::fprintf(stderr, "SkinView: cannot write the PNG\n");
         return 1;
     }
-    std::printf("%d x %d\n", layer.Width(), layer.Height());
+    std::printf("%d x %d\n", dib->Width(), dib->Height());
     if (hold) {
         // The window stays for a person (or a script) to use until it is closed.
         std::fflush(stdout);
