@@ -1,4 +1,5 @@
 // SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]
+//          [--show ID] [--hide ID] [--push ID] [--value ID=N] ...
 //
 // Renders a window document (a layer, or the tray menu) to a PNG. With
 // --window the window is shown and the PNG is what the screen shows; --hold
@@ -8,7 +9,9 @@
 // (skins, styles, strings, object defaults, images) come from FOLDER
 // (FOLDER\<id>.xml) with --pools, else from the resources of PROGRAM, by
 // default the PylonixClient.exe beside SkinView. --size lays a layer out at
-// another size than its own (a maximised window).
+// another size than its own (a maximised window). --show, --hide, --push
+// (picture 2 of a button's skin, as a selected tab button) and --value (a
+// progress bar) put controls in the state code would, before the picture.
 #include "app/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/layer.h"
@@ -33,7 +36,8 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]\n");
+                 "usage: SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]\n"
+                 "                [--show ID] [--hide ID] [--push ID] [--value ID=N] ...\n");
     return 2;
 }
 
@@ -157,8 +161,48 @@ std::unique_ptr<CSkinDib> ShowMenu(const SkinMenu& menu, const SkinContext& ctx)
     return std::move(g_shot);
 }
 
+// A control change asked for on the command line.
+struct ControlChange {
+    enum Kind { kShow, kHide, kPush, kValue } kind;
+    int id;
+    int value;
+};
+
+void Apply(const std::vector<ControlChange>& changes, CSkinLayer& layer)
+{
+    for (const ControlChange& change : changes) {
+        CSkinControl* control = layer.FindById(change.id);
+        if (!control) {
+            std::fprintf(stderr, "SkinView: no control %d\n", change.id);
+            continue;
+        }
+        switch (change.kind) {
+        case ControlChange::kShow: control->SetVisible(true); break;
+        case ControlChange::kHide: control->SetVisible(false); break;
+        case ControlChange::kPush: control->SetSkinStateIndex(2); break;
+        case ControlChange::kValue:
+            if (auto* bar = dynamic_cast<CSkinProgress*>(control)) bar->SetValue(change.value);
+            break;
+        }
+    }
+    layer.Layout(layer.Width(), layer.Height());
+}
+
+bool ParseChange(const std::wstring& option, const std::wstring& value, ControlChange& change)
+{
+    change.value = 0;
+    if (option == L"--value") {
+        change.kind = ControlChange::kValue;
+        return swscanf(value.c_str(), L"%d=%d", &change.id, &change.value) == 2;
+    }
+    change.kind = option == L"--show" ? ControlChange::kShow
+                  : option == L"--hide" ? ControlChange::kHide : ControlChange::kPush;
+    return swscanf(value.c_str(), L"%d", &change.id) == 1;
+}
+
 int Run(const std::vector<std::wstring>& args)
 {
+    std::vector<ControlChange> changes;
     std::wstring docArg, outPath, poolsFolder, programPath;
     bool inWindow = false, hold = false;
     SIZE size = {0, 0};
@@ -167,6 +211,11 @@ int Run(const std::vector<std::wstring>& args)
             inWindow = true;
         } else if (args[i] == L"--hold") {
             inWindow = hold = true;
+        } else if (args[i] == L"--show" || args[i] == L"--hide" || args[i] == L"--push" || args[i] == L"--value") {
+            ControlChange change;
+            if (i + 1 >= args.size() || !ParseChange(args[i], args[i + 1], change)) return Usage();
+            changes.push_back(change);
+            ++i;
         } else if (args[i] == L"--pools" || args[i] == L"--exe" || args[i] == L"--size") {
             if (i + 1 >= args.size()) return Usage();
             const std::wstring& value = args[++i];
@@ -235,6 +284,8 @@ int Run(const std::vector<std::wstring>& args)
             std::fprintf(stderr, "SkinView: the layer could not be built\n");
             return 1;
         }
+        Apply(changes, layer);
+        if (inWindow) window.Redraw();
         if (size.cx > 0) {
             if (inWindow)
                 SetWindowPos(window.Window(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
