@@ -1,5 +1,5 @@
 // SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]
-//          [--show ID] [--hide ID] [--push ID] [--value ID=N] ...
+//          [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT] ...
 //
 // Renders a window document (a layer, or the tray menu) to a PNG. With
 // --window the window is shown and the PNG is what the screen shows; --hold
@@ -10,8 +10,9 @@
 // (FOLDER\<id>.xml) with --pools, else from the resources of PROGRAM, by
 // default the PylonixClient.exe beside SkinView. --size lays a layer out at
 // another size than its own (a maximised window). --show, --hide, --push
-// (picture 2 of a button's skin, as a selected tab button) and --value (a
-// progress bar) put controls in the state code would, before the picture.
+// (picture 2 of a button's skin, as a selected tab button), --value (a
+// progress bar) and --text put controls in the state code would, before the
+// picture.
 #include "app/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/layer.h"
@@ -37,7 +38,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]\n"
-                 "                [--show ID] [--hide ID] [--push ID] [--value ID=N] ...\n");
+                 "                [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT] ...\n");
     return 2;
 }
 
@@ -163,9 +164,10 @@ std::unique_ptr<CSkinDib> ShowMenu(const SkinMenu& menu, const SkinContext& ctx)
 
 // A control change asked for on the command line.
 struct ControlChange {
-    enum Kind { kShow, kHide, kPush, kValue } kind;
+    enum Kind { kShow, kHide, kPush, kValue, kText } kind;
     int id;
     int value;
+    std::wstring text;
 };
 
 void Apply(const std::vector<ControlChange>& changes, CSkinLayer& layer)
@@ -183,6 +185,7 @@ void Apply(const std::vector<ControlChange>& changes, CSkinLayer& layer)
         case ControlChange::kValue:
             if (auto* bar = dynamic_cast<CSkinProgress*>(control)) bar->SetValue(change.value);
             break;
+        case ControlChange::kText: control->SetText(change.text); break;
         }
     }
     layer.Layout(layer.Width(), layer.Height());
@@ -191,6 +194,13 @@ void Apply(const std::vector<ControlChange>& changes, CSkinLayer& layer)
 bool ParseChange(const std::wstring& option, const std::wstring& value, ControlChange& change)
 {
     change.value = 0;
+    if (option == L"--text") {
+        change.kind = ControlChange::kText;
+        const size_t eq = value.find(L'=');
+        if (eq == std::wstring::npos || swscanf(value.c_str(), L"%d", &change.id) != 1) return false;
+        change.text = value.substr(eq + 1);
+        return true;
+    }
     if (option == L"--value") {
         change.kind = ControlChange::kValue;
         return swscanf(value.c_str(), L"%d=%d", &change.id, &change.value) == 2;
@@ -211,7 +221,8 @@ int Run(const std::vector<std::wstring>& args)
             inWindow = true;
         } else if (args[i] == L"--hold") {
             inWindow = hold = true;
-        } else if (args[i] == L"--show" || args[i] == L"--hide" || args[i] == L"--push" || args[i] == L"--value") {
+        } else if (args[i] == L"--show" || args[i] == L"--hide" || args[i] == L"--push" || args[i] == L"--value" ||
+                   args[i] == L"--text") {
             ControlChange change;
             if (i + 1 >= args.size() || !ParseChange(args[i], args[i + 1], change)) return Usage();
             changes.push_back(change);
