@@ -2,6 +2,7 @@
 
 #include "base/textconv.h"
 #include "ui/resources.h"
+#include "ui/system.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml.h>
@@ -184,3 +185,54 @@ TEST(SkinResources, ProgramResourcesAreReadInSimplifiedChineseOnly)
     EXPECT_EQ(bytes, "\xEF\xBB\xBF" + text) << "images keep every byte";
     EXPECT_FALSE(source.Xml(902, text)) << "stored under English only";
 }
+
+// --- The engine's system object ---
+
+namespace {
+
+TEST(SkinSystem, LoadsEveryPoolAndAnAntialiasedDefaultFontOrNamesTheDocumentMissing)
+{
+    AppScope scope;  // a scratch data folder for the log
+    auto source = std::make_unique<MemorySource>();
+    MemorySource* docs = source.get();
+    docs->AddXml(kXmlStrings, kStrings);
+    docs->AddXml(kXmlSkins, kSkins);
+    docs->AddXml(kXmlObjAttr, kDefaults);
+
+    CSkinSystem system(nullptr);
+    EXPECT_EQ(CSkinSystem::Current(), &system);
+    system.SetResourceProvider(std::move(source));
+    // The style pool is missing: the engine cannot start.
+    EXPECT_FALSE(system.LoadResources());
+    EXPECT_NE(ReadTodaysLog().find("SkinEngine: resource XML 101 is missing or malformed"), std::string::npos);
+
+    docs->AddXml(kXmlStyles, kStyles);
+    ASSERT_TRUE(system.LoadResources());
+    EXPECT_EQ(system.Pools().strings.Size(), 4u);
+    EXPECT_EQ(system.Pools().skins.Entries().size(), 4u);
+    EXPECT_EQ(system.Pools().styles.Size(), 2u);
+    EXPECT_TRUE(system.Pools().defaults.Has("edit"));
+
+    LOGFONTW font = {};
+    ASSERT_EQ(GetObjectW(system.DefaultFont(), sizeof font, &font), static_cast<int>(sizeof font));
+    EXPECT_EQ(font.lfHeight, -12);
+    EXPECT_EQ(font.lfQuality, ANTIALIASED_QUALITY);
+    EXPECT_STREQ(font.lfFaceName, L"宋体");
+
+    system.ReleaseSkins();
+    EXPECT_TRUE(system.Pools().skins.Entries().empty());
+    system.ReleaseResourceProvider();
+    EXPECT_EQ(system.ResourceProvider(), nullptr);
+    EXPECT_FALSE(system.LoadResources());
+}
+
+TEST(SkinSystem, IsNoLongerCurrentOnceGone)
+{
+    {
+        CSkinSystem system(nullptr);
+        EXPECT_EQ(CSkinSystem::Current(), &system);
+    }
+    EXPECT_EQ(CSkinSystem::Current(), nullptr);
+}
+
+}  // namespace
