@@ -390,6 +390,9 @@ TEST_P(MainWindowPlaces, TheCheckListScrollsToItsLastRow)
         item.row = row;
         ASSERT_EQ(list->AppendRow(BuildCheckRowMarkup(item), pools), row);
     }
+    // The window hides a repairable row's progress bar, which shares the
+    // button's place, until a repair runs.
+    ASSERT_TRUE(list->ShowInRow(8, RowControlId(kItemComponents, kSlotProgressBar), false));
     list->ScrollTo(INT_MAX);
     list->LayoutRows(layer.Context());
     const SkinRect view = list->Rect();

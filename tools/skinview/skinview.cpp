@@ -1,5 +1,5 @@
 // SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]
-//          [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT] ...
+//          [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT] [--page ID=N] ...
 //
 // Renders a window document (a layer, or the tray menu) to a PNG. With
 // --window the window is shown and the PNG is what the screen shows; --hold
@@ -11,12 +11,13 @@
 // default the PylonixClient.exe beside SkinView. --size lays a layer out at
 // another size than its own (a maximised window). --show, --hide, --push
 // (picture 2 of a button's skin, as a selected tab button), --value (a
-// progress bar) and --text put controls in the state code would, before the
-// picture.
+// progress bar), --text and --page (a tab control's page) put controls in
+// the state code would, before the picture.
 #include "app/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/layer.h"
 #include "ui/menu.h"
+#include "ui/tabctrl.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -38,7 +39,8 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: SkinView DOCUMENT OUT.png [--pools FOLDER | --exe PROGRAM] [--size WxH] [--window | --hold]\n"
-                 "                [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT] ...\n");
+                 "                [--show ID] [--hide ID] [--push ID] [--value ID=N] [--text ID=TEXT]\n"
+                 "                [--page ID=N] ...\n");
     return 2;
 }
 
@@ -164,7 +166,7 @@ std::unique_ptr<CSkinDib> ShowMenu(const SkinMenu& menu, const SkinContext& ctx)
 
 // A control change asked for on the command line.
 struct ControlChange {
-    enum Kind { kShow, kHide, kPush, kValue, kText } kind;
+    enum Kind { kShow, kHide, kPush, kValue, kText, kPage } kind;
     int id;
     int value;
     std::wstring text;
@@ -186,6 +188,9 @@ void Apply(const std::vector<ControlChange>& changes, CSkinLayer& layer)
             if (auto* bar = dynamic_cast<CSkinProgress*>(control)) bar->SetValue(change.value);
             break;
         case ControlChange::kText: control->SetText(change.text); break;
+        case ControlChange::kPage:
+            if (auto* tabs = dynamic_cast<CSkinTabCtrl*>(control)) tabs->SelectTab(change.value);
+            break;
         }
     }
     layer.Layout(layer.Width(), layer.Height());
@@ -201,8 +206,8 @@ bool ParseChange(const std::wstring& option, const std::wstring& value, ControlC
         change.text = value.substr(eq + 1);
         return true;
     }
-    if (option == L"--value") {
-        change.kind = ControlChange::kValue;
+    if (option == L"--value" || option == L"--page") {
+        change.kind = option == L"--page" ? ControlChange::kPage : ControlChange::kValue;
         return swscanf(value.c_str(), L"%d=%d", &change.id, &change.value) == 2;
     }
     change.kind = option == L"--show" ? ControlChange::kShow
@@ -222,7 +227,7 @@ int Run(const std::vector<std::wstring>& args)
         } else if (args[i] == L"--hold") {
             inWindow = hold = true;
         } else if (args[i] == L"--show" || args[i] == L"--hide" || args[i] == L"--push" || args[i] == L"--value" ||
-                   args[i] == L"--text") {
+                   args[i] == L"--text" || args[i] == L"--page") {
             ControlChange change;
             if (i + 1 >= args.size() || !ParseChange(args[i], args[i + 1], change)) return Usage();
             changes.push_back(change);
