@@ -59,6 +59,16 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
              c.m_crbg = ParseColor(v);
              c.m_hasBg = true;
          }},
+        {"crbghover", [](C& c, const std::string& v) {
+             c.m_crbgHover = ParseColor(v);
+             c.m_hasBgHover = true;
+         }},
+        {"ncskin", [](C& c, const std::string& v) { c.m_ncSkin = v; }},
+        {"maxwidth", [](C& c, const std::string& v) { c.m_maxWidth = std::max(0, SkinIntOr(v, 0)); }},
+        {"clipclient", [](C& c, const std::string& v) { c.m_clipClient = SkinIntOr(v, 0) != 0; }},
+        {"spacing", [](C& c, const std::string& v) { c.m_charSpacing = SkinIntOr(v, 0); }},
+        {"linespacing", [](C& c, const std::string& v) { c.m_lineSpacing = std::max(0, SkinIntOr(v, 0)); }},
+        {"dotted", [](C& c, const std::string& v) { c.m_dotted = SkinIntOr(v, 0) != 0; }},
         {"textmode", [](C& c, const std::string& v) { c.m_textMode = ParseTextMode(v); }},
         {"align", [](C& c, const std::string& v) {
              unsigned align = 0;
@@ -70,8 +80,9 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
         {"valign", [](C& c, const std::string& v) {
              unsigned align = 0;
              if (!ParseVAlign(v, align)) return;
-             c.m_textMode &= ~kTextVCentre;
+             c.m_textMode &= ~(kTextVCentre | kTextBottom);
              if (align == kVAlignMiddle) c.m_textMode |= kTextVCentre;
+             if (align == kVAlignBottom) c.m_textMode |= kTextBottom;
          }},
         {"x-margin", [](C& c, const std::string& v) { c.m_xMargin = std::max(0, SkinIntOr(v, 0)); }},
         {"y-margin", [](C& c, const std::string& v) { c.m_yMargin = std::max(0, SkinIntOr(v, 0)); }},
@@ -232,14 +243,19 @@ void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
 {
     if (!m_visible) return;
     const RECT rect = ToRect<RECT>(m_rect);
-    if (m_hasBg) {
-        HBRUSH brush = CreateSolidBrush(m_crbg.Ref());
+    const bool hoverBg = m_hover && m_hasBgHover;
+    if (m_hasBg || hoverBg) {
+        HBRUSH brush = CreateSolidBrush((hoverBg ? m_crbgHover : m_crbg).Ref());
         FillRect(hdc, &rect, brush);
         DeleteObject(brush);
     }
     if (const CSkinBase* skin = ctx.FindSkin(m_skin)) skin->Draw(hdc, rect, PaintState());
     PaintContent(hdc, ctx);
+    const int saved = m_clipClient ? SaveDC(hdc) : 0;
+    if (m_clipClient) IntersectClipRect(hdc, rect.left, rect.top, rect.right, rect.bottom);
     for (const auto& child : m_children) child->Paint(hdc, ctx);
+    if (m_clipClient) RestoreDC(hdc, saved);
+    if (const CSkinBase* frame = ctx.FindSkin(m_ncSkin)) frame->Draw(hdc, rect, 0);
 }
 
 void CSkinControl::PaintContent(HDC hdc, const SkinContext& ctx) const
@@ -267,6 +283,46 @@ static UINT DrawFlags(unsigned mode)
     return flags;
 }
 
+namespace {
+
+// The lines `text` breaks into at `width`: at line feeds, and where a line
+// would run past the width, after its last blank or else between characters.
+std::vector<std::wstring> WrapLines(HDC hdc, const std::wstring& text, int width)
+{
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring rest = text.substr(start, end - start);
+        if (!rest.empty() && rest.back() == L'\r') rest.pop_back();
+        while (!rest.empty()) {
+            int fit = 0;
+            SIZE size;
+            GetTextExtentExPointW(hdc, rest.c_str(), static_cast<int>(rest.size()), std::max(1, width), &fit,
+                                  nullptr, &size);
+            size_t take = std::max<size_t>(1, static_cast<size_t>(fit));
+            if (take < rest.size()) {
+                const size_t blank = rest.find_last_of(L' ', take);
+                if (blank != std::wstring::npos && blank > 0) take = blank + 1;
+            }
+            lines.push_back(rest.substr(0, take));
+            rest.erase(0, take);
+        }
+        if (end == text.size()) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// A one-pixel dotted line, every other pixel set.
+void DottedLine(HDC hdc, int left, int right, int y, COLORREF colour)
+{
+    for (int x = left; x < right; x += 2) SetPixel(hdc, x, y, colour);
+}
+
+}  // namespace
+
 void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
                              const std::string& fontCode, SkinColor colour) const
 {
@@ -275,8 +331,54 @@ void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring
     HGDIOBJ old = font ? SelectObject(hdc, font) : nullptr;
     const int oldMode = SetBkMode(hdc, TRANSPARENT);
     const COLORREF oldColour = SetTextColor(hdc, colour.Ref());
+    const int oldExtra = SetTextCharacterExtra(hdc, m_charSpacing);
     RECT r = ToRect<RECT>(rect);
-    DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, DrawFlags(m_textMode));
+    if (m_maxWidth > 0 && r.right - r.left > m_maxWidth) {
+        // The text keeps its alignment within the narrower box.
+        const int spare = r.right - r.left - m_maxWidth;
+        if (m_textMode & kTextRight) r.left += spare;
+        else if (m_textMode & kTextCentre) r.left += spare / 2;
+        r.right = r.left + m_maxWidth;
+    }
+    const bool singleLine = (m_textMode & kTextSingleLine) != 0;
+    // Several lines that need placing or spacing are laid out here; the
+    // system's drawing places only a single line vertically.
+    if (singleLine || (m_lineSpacing == 0 && !(m_textMode & (kTextBottom | kTextVCentre)))) {
+        UINT flags = DrawFlags(m_textMode);
+        if (m_maxWidth > 0) flags |= DT_END_ELLIPSIS;
+        DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, flags);
+        if (m_dotted && singleLine) {
+            SIZE size = {};
+            GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &size);
+            const int width = std::min<int>(size.cx, r.right - r.left);
+            int left = r.left;
+            if (m_textMode & kTextRight) left = r.right - width;
+            else if (m_textMode & kTextCentre) left = r.left + (r.right - r.left - width) / 2;
+            int top = r.top;
+            if (m_textMode & kTextBottom) top = r.bottom - size.cy;
+            else if (m_textMode & kTextVCentre) top = r.top + (r.bottom - r.top - size.cy) / 2;
+            DottedLine(hdc, left, left + width, top + size.cy - 1, colour.Ref());
+        }
+    } else {
+        // Lines one below the other, `linespacing` apart, as a block placed
+        // by the vertical alignment.
+        TEXTMETRICW metrics = {};
+        GetTextMetricsW(hdc, &metrics);
+        const std::vector<std::wstring> lines = WrapLines(hdc, text, r.right - r.left);
+        const int step = metrics.tmHeight + m_lineSpacing;
+        const int block = static_cast<int>(lines.size()) * step - m_lineSpacing;
+        int y = r.top;
+        if (m_textMode & kTextBottom) y = r.bottom - block;
+        else if (m_textMode & kTextVCentre) y = r.top + (r.bottom - r.top - block) / 2;
+        const UINT flags = (m_textMode & (kTextCentre | kTextRight)) | DT_SINGLELINE | DT_NOPREFIX;
+        for (const std::wstring& line : lines) {
+            RECT lineRect = {r.left, y, r.right, y + metrics.tmHeight};
+            if (lineRect.top >= r.bottom) break;
+            DrawTextW(hdc, line.c_str(), static_cast<int>(line.size()), &lineRect, flags);
+            y += step;
+        }
+    }
+    SetTextCharacterExtra(hdc, oldExtra);
     SetTextColor(hdc, oldColour);
     SetBkMode(hdc, oldMode);
     if (old) SelectObject(hdc, old);
@@ -289,12 +391,15 @@ SkinSize CSkinControl::TextSize(const SkinContext& ctx, const std::wstring& text
     if (!dc) return SkinSize{};
     HFONT font = SkinFonts().Get(m_font, ctx.defaultFace);
     HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+    SetTextCharacterExtra(dc, m_charSpacing);
     RECT r = {0, 0, 0, 0};
     DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
               DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
     if (old) SelectObject(dc, old);
     DeleteDC(dc);
-    return SkinSize{r.right - r.left + 2 * m_xMargin, r.bottom - r.top + 2 * m_yMargin};
+    int width = r.right - r.left;
+    if (m_maxWidth > 0) width = std::min(width, m_maxWidth);
+    return SkinSize{width + 2 * m_xMargin, r.bottom - r.top + 2 * m_yMargin};
 }
 
 // --- CSkinImgButton ---

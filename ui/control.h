@@ -108,8 +108,10 @@ public:
     // each the full width and as tall as its content; hidden ones take no room.
     void Layout(const SkinRect& parent, const SkinContext& ctx);
 
-    // Background colour, skin, content (text), then the children in order.
-    // Hidden controls draw nothing, children included.
+    // Background colour (`crbghover` while the mouse is over it), skin,
+    // content (text), the children in order (clipped to the control with
+    // `clipclient`), then the frame skin `ncskin` over all of it. Hidden
+    // controls draw nothing, children included.
     void Paint(HDC hdc, const SkinContext& ctx) const;
 
     // The size a two-item position takes: the skin's state size, else the text's.
@@ -168,6 +170,8 @@ public:
     void SetVisible(bool visible) { m_visible = visible; }
     bool Checked() const { return m_checked; }
     const std::string& SkinName() const { return m_skin; }
+    const std::string& NcSkinName() const { return m_ncSkin; }
+    int MaxWidth() const { return m_maxWidth; }
     // The picture of an image-strip skin that code chose (a tab button
     // kept pushed); hover and press paint over it.
     unsigned SkinStateIndex() const { return m_skinStateIndex; }
@@ -210,6 +214,8 @@ protected:
     }
     void DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring& text, const SkinRect& rect,
                    const std::string& font, SkinColor colour) const;
+    // One line of `text`, as wide as it draws (`spacing` included) but no
+    // wider than `maxwidth`.
     SkinSize TextSize(const SkinContext& ctx, const std::wstring& text) const;
     SkinRect TextRect() const;
 
@@ -230,6 +236,14 @@ protected:
     SkinColor m_crtext;
     bool m_hasBg = false;
     SkinColor m_crbg;
+    bool m_hasBgHover = false;
+    SkinColor m_crbgHover;
+    std::string m_ncSkin;
+    int m_maxWidth = 0;        // 0: no limit; wider text ends in "..."
+    bool m_clipClient = false;
+    int m_charSpacing = 0;     // extra pixels between characters
+    int m_lineSpacing = 0;     // extra pixels between lines of several
+    bool m_dotted = false;     // a dotted line under the text
     unsigned m_textMode = kTextSingleLine;
     int m_xMargin = 0;
     int m_yMargin = 0;

@@ -177,8 +177,9 @@ enum : unsigned {
     kTextCentre = 0x01,
     kTextRight = 0x02,
     kTextVCentre = 0x04,
+    kTextBottom = 0x08,
     kTextSingleLine = 0x20,
-    kTextModeMask = kTextCentre | kTextRight | kTextVCentre | kTextSingleLine,
+    kTextModeMask = kTextCentre | kTextRight | kTextVCentre | kTextBottom | kTextSingleLine,
 };
 
 // `textmode`, hexadecimal. These bits have the values of the system's text

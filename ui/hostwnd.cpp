@@ -321,10 +321,11 @@ LRESULT SkinHostWnd::LimitTrackingSize(WPARAM, LPARAM lParam)
     auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
     if (m_minSize.cx > 0) info->ptMinTrackSize.x = m_minSize.cx;
     if (m_minSize.cy > 0) info->ptMinTrackSize.y = m_minSize.cy;
-    // Maximised, a frameless window covers the work area, not the taskbar.
+    // A layer with `nomaxsize` is kept, maximised, to its monitor's work
+    // area: a frameless window would otherwise cover the taskbar.
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof(monitor);
-    if (GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    if (m_layer.Header().nomaxsize && GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
         info->ptMaxPosition.x = monitor.rcWork.left - monitor.rcMonitor.left;
         info->ptMaxPosition.y = monitor.rcWork.top - monitor.rcMonitor.top;
         info->ptMaxSize.x = monitor.rcWork.right - monitor.rcWork.left;

@@ -51,9 +51,8 @@ void CSkinLayer::LoadSkins(const ResourcePools& pools, DocumentSource& source)
         skin->owner = entry->owner;
         if (auto* list = dynamic_cast<CSkinImageList*>(skin.get())) {
             std::string bytes;
-            // The sources hold only the image resource type. No bytes leave
-            // the skin without an image.
-            if (list->imageRef.type != "IMGX" || !source.Image(list->imageRef.id, bytes)) bytes.clear();
+            // No bytes leave the skin without an image.
+            if (!source.TypedImage(list->imageRef.type, list->imageRef.id, bytes)) bytes.clear();
             if (!list->LoadImageBytes(bytes))
                 WriteLog("SkinEngine: skin %s has no image %u", entry->name.c_str(), list->imageRef.id);
         }

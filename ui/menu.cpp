@@ -122,14 +122,20 @@ SkinMenuLayout LayoutSkinMenu(const SkinMenu& menu, const SkinContext& ctx)
     }
     widest = std::min(widest, 4 * kMaxMetric);  // an absurdly long text is cut when drawn
 
-    const int width = std::max(kMenuMinWidth, 2 * kMenuBorder + layout.textLeft + widest + menu.textMargin);
-    int y = kMenuBorder;
+    // A border skin says how wide its edges are; any other background gets
+    // the standard band.
+    int edge[4] = {kMenuBorder, kMenuBorder, kMenuBorder, kMenuBorder};  // left, top, right, bottom
+    if (const auto* border = dynamic_cast<const CSkinBorder*>(ctx.FindSkin(menu.bgSkin)))
+        for (int i = 0; i < 4; ++i) edge[i] = std::min(border->widths[i], kMaxMetric);
+
+    const int width = std::max(kMenuMinWidth, edge[0] + edge[2] + layout.textLeft + widest + menu.textMargin);
+    int y = edge[1];
     for (const SkinMenuItem& item : menu.items) {
         const int height = item.separator ? sepHeight : menu.itemHeight;
-        layout.rows.push_back(SkinRect{kMenuBorder, y, width - kMenuBorder, y + height});
+        layout.rows.push_back(SkinRect{edge[0], y, width - edge[2], y + height});
         y += height;
     }
-    layout.size = SkinSize{width, y + kMenuBorder};
+    layout.size = SkinSize{width, y + edge[3]};
     return layout;
 }
 

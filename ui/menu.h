@@ -40,7 +40,8 @@ bool LoadSkinMenu(DocumentSource& source, unsigned id, SkinMenu& menu);
 
 // Geometry of a popup, in its own client coordinates.
 //
-// The background band is kMenuBorder pixels wide on every side; rows stack
+// The background band is kMenuBorder pixels wide on every side, or as wide
+// as the edges of a `border` background skin say; rows stack
 // inside it, an item `itemHeight` high, a separator kMenuSepHeight high (or
 // the separator skin's natural height when taller). An item's text starts at
 // iconMargin + icon column + textMargin from the row's left, the icon column

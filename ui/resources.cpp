@@ -96,6 +96,17 @@ bool ResourceSource::Image(unsigned id, std::string& bytes)
     return LoadResourceBytes(kImageResourceType, id, bytes, m_module);
 }
 
+bool ResourceSource::TypedImage(const std::string& type, unsigned id, std::string& bytes)
+{
+    // Resource type names are ASCII; anything else cannot name one.
+    std::wstring wide;
+    for (char c : type) {
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') return false;
+        wide += static_cast<wchar_t>(c);
+    }
+    return !wide.empty() && LoadResourceBytes(wide.c_str(), id, bytes, m_module);
+}
+
 bool FolderSource::Xml(unsigned id, std::string& text)
 {
     if (!LoadFileBytes(m_folder + L"\\" + std::to_wstring(id) + L".xml", text)) return false;
@@ -130,9 +141,9 @@ bool MemorySource::Xml(unsigned id, std::string& text)
     return true;
 }
 
-bool MemorySource::Image(unsigned id, std::string& bytes)
+bool MemorySource::TypedImage(const std::string& type, unsigned id, std::string& bytes)
 {
-    auto it = m_images.find(id);
+    auto it = m_images.find({type, id});
     if (it == m_images.end()) return false;
     bytes = it->second;
     return true;

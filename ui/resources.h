@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class TiXmlDocument;
@@ -51,6 +52,12 @@ public:
     virtual ~DocumentSource() = default;
     virtual bool Xml(unsigned id, std::string& text) = 0;
     virtual bool Image(unsigned id, std::string& bytes) = 0;
+    // An image stored under another resource type than "IMGX" (a skin's
+    // `src` of "id:TYPE"); sources without types of their own have none.
+    virtual bool TypedImage(const std::string& type, unsigned id, std::string& bytes)
+    {
+        return type == "IMGX" && Image(id, bytes);
+    }
 };
 
 class ResourceSource : public DocumentSource {
@@ -58,6 +65,7 @@ public:
     explicit ResourceSource(void* module = nullptr) : m_module(module) {}
     bool Xml(unsigned id, std::string& text) override;
     bool Image(unsigned id, std::string& bytes) override;
+    bool TypedImage(const std::string& type, unsigned id, std::string& bytes) override;
 
 private:
     void* m_module;
@@ -77,13 +85,17 @@ private:
 class MemorySource : public DocumentSource {
 public:
     void AddXml(unsigned id, std::string text) { m_xml[id] = std::move(text); }
-    void AddImage(unsigned id, std::string bytes) { m_images[id] = std::move(bytes); }
+    void AddImage(unsigned id, std::string bytes, const std::string& type = "IMGX")
+    {
+        m_images[{type, id}] = std::move(bytes);
+    }
     bool Xml(unsigned id, std::string& text) override;
-    bool Image(unsigned id, std::string& bytes) override;
+    bool Image(unsigned id, std::string& bytes) override { return TypedImage("IMGX", id, bytes); }
+    bool TypedImage(const std::string& type, unsigned id, std::string& bytes) override;
 
 private:
     std::map<unsigned, std::string> m_xml;
-    std::map<unsigned, std::string> m_images;
+    std::map<std::pair<std::string, unsigned>, std::string> m_images;
 };
 
 // Parses UTF-8 XML text (a BOM is skipped); false on a syntax error.

@@ -488,6 +488,18 @@ void CSkinGradation::Draw(HDC hdc, const RECT& d, unsigned, BYTE) const
     FillGradient(hdc, g, from, to, vertical);
 }
 
+bool CSkinBorder::SetAttribute(const std::string& name, const std::string& value)
+{
+    if (name == "border") {
+        int parsed[4] = {0, 0, 0, 0};
+        ParseIntList(value, parsed, 4);
+        for (int i = 0; i < 4; ++i) widths[i] = std::max(0, parsed[i]);
+        return true;
+    }
+    if (name == "key" || name == "alpha") return true;
+    return CSkinImgFrame::SetAttribute(name, value);
+}
+
 namespace {
 
 using SkinCreator = std::function<std::unique_ptr<CSkinBase>()>;
@@ -499,6 +511,7 @@ std::map<std::string, SkinCreator>& SkinKinds()
         {"imgframe", [] { return std::unique_ptr<CSkinBase>(new CSkinImgFrame()); }},
         {"button", [] { return std::unique_ptr<CSkinBase>(new CSkinButton()); }},
         {"gradation", [] { return std::unique_ptr<CSkinBase>(new CSkinGradation()); }},
+        {"border", [] { return std::unique_ptr<CSkinBase>(new CSkinBorder()); }},
     };
     return kinds;
 }

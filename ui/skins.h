@@ -175,6 +175,16 @@ private:
     bool m_rightDeclared = false, m_bottomDeclared = false;
 };
 
+// `border`: a frame whose `border` ("left,top,right,bottom") says how wide
+// its edges are for what is drawn inside it (a menu's items). `key` and
+// `alpha` are for skin editors and are not read.
+class CSkinBorder : public CSkinImgFrame {
+public:
+    bool SetAttribute(const std::string& name, const std::string& value) override;
+    // Negative values read as 0.
+    int widths[4] = {0, 0, 0, 0};
+};
+
 // Colour button state bits.
 enum : unsigned {
     kButtonHover = 0x01,

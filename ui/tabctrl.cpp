@@ -29,6 +29,7 @@ bool CSkinTab::ApplyAttribute(const std::string& name, const std::string& value)
              const std::u16string text = Utf8ToUtf16(v);
              c.m_title.assign(text.begin(), text.end());
          }},
+        {"sep", [](C& c, const std::string& v) { c.m_sep = SkinIntOr(v, 0); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinContainer::ApplyAttribute(name, value);
 }
@@ -178,7 +179,7 @@ void CSkinTabCtrl::OnLayout(const SkinContext& ctx)
                                          : SkinRect{m_band.left, start, m_band.right, end};
         m_headers[i]->SetVisible(thickness > 0);
         m_headers[i]->Layout(slot, ctx);
-        along += static_cast<long long>(extent) + m_tabSpacing;
+        along += static_cast<long long>(extent) + m_tabSpacing + std::max(0, pages[i]->Sep());
     }
 
     // Every page in the page area, the hidden ones too, so a switch only repaints.

@@ -10,15 +10,19 @@ namespace SkinEngine {
 
 void RegisterTabControls(ControlFactory& factory);
 
-// `tab`: one page of a tab control; `title` is drawn on its header.
+// `tab`: one page of a tab control; `title` is drawn on its header, `sep`
+// pixels of band follow the header.
 class CSkinTab : public CSkinContainer {
 public:
     const std::wstring& Title() const { return m_title; }
+    // Extra pixels after this page's header, before the next one.
+    int Sep() const { return m_sep; }
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
 
     std::wstring m_title;
+    int m_sep = 0;
 };
 
 class CSkinTabCtrl;
