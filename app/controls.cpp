@@ -77,6 +77,8 @@ bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& valu
          }},
         {"virtual", [](C& c, const std::string& v) { c.m_virtual = SkinIntOr(v, 0); }},
         {"scrollspeed", [](C& c, const std::string& v) { c.m_scrollSpeed = SkinIntOr(v, 0); }},
+        {"sbskin", [](C& c, const std::string& v) { c.m_sbSkin = v; }},
+        {"sbwidth", [](C& c, const std::string& v) { c.m_sbWidth = std::max(0, SkinIntOr(v, 0)); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
@@ -114,6 +116,7 @@ int CMyListBox::AppendRow(const std::wstring& markup, const ResourcePools& pools
         return -1;
     }
     m_rows.push_back(BuildRowControl(*root, pools, factory, 0, true));
+    SyncBar();
     Adopt(*this, *m_rows.back());
     return RowCount() - 1;
 }
@@ -167,8 +170,8 @@ SkinRect CMyListBox::RowRect(int row) const
     // 64-bit so that a huge list cannot wrap the coordinates.
     const long long top = m_rect.top + static_cast<long long>(row) * m_itemHeight - m_scroll;
     const long long clampedTop = std::min<long long>(top, INT_MAX - m_itemHeight);
-    return SkinRect{m_rect.left, static_cast<int>(clampedTop), m_rect.right,
-                    static_cast<int>(clampedTop + m_itemHeight)};
+    const int right = BarShown() ? std::max(m_rect.left, m_rect.right - m_sbWidth) : m_rect.right;
+    return SkinRect{m_rect.left, static_cast<int>(clampedTop), right, static_cast<int>(clampedTop + m_itemHeight)};
 }
 
 void CMyListBox::ScrollTo(int offset)
@@ -176,6 +179,43 @@ void CMyListBox::ScrollTo(int offset)
     const long long content = static_cast<long long>(RowCount()) * m_itemHeight;
     const long long most = std::max<long long>(0, content - std::max(0, m_rect.Height()));
     m_scroll = static_cast<int>(std::min<long long>(std::max(0, offset), most));
+    SyncBar();
+}
+
+void CMyListBox::SyncBar()
+{
+    const long long content = static_cast<long long>(RowCount()) * m_itemHeight;
+    m_bar.SetRange(static_cast<int>(std::min<long long>(content, INT_MAX / 2)), std::max(0, m_rect.Height()));
+    m_bar.SetOffset(m_scroll);
+    m_bar.SetLineStep(m_scrollSpeed > 0 ? m_scrollSpeed : m_itemHeight);
+    m_bar.Place(SkinRect{std::max(m_rect.left, m_rect.right - m_sbWidth), m_rect.top, m_rect.right, m_rect.bottom});
+}
+
+void CMyListBox::BarScrolled(ISkinHost& host)
+{
+    m_scroll = m_bar.Offset();
+    LayoutRows(host.Context());
+    host.Invalidate(m_rect);
+}
+
+void CMyListBox::OnMouseDown(POINT pt, ISkinHost& host)
+{
+    CSkinControl::OnMouseDown(pt, host);
+    SyncBar();
+    if (BarShown() && m_bar.MouseDown(pt)) BarScrolled(host);
+}
+
+void CMyListBox::OnMouseMove(POINT pt, ISkinHost& host)
+{
+    if (!BarShown()) return;
+    if (m_bar.MouseMove(pt)) BarScrolled(host);
+    m_bar.SetHover(m_bar.HitTest(pt));
+}
+
+void CMyListBox::OnMouseUp(POINT pt, ISkinHost& host)
+{
+    m_bar.MouseUp();
+    CSkinControl::OnMouseUp(pt, host);
 }
 
 bool CMyListBox::OnMouseWheel(int delta, ISkinHost& host)
@@ -197,6 +237,7 @@ void CMyListBox::OnLayout(const SkinContext& ctx)
 
 CSkinControl* CMyListBox::HitTestChildren(POINT pt)
 {
+    if (BarShown() && m_bar.Rect().Contains(pt.x, pt.y)) return nullptr;  // the bar is the box's own
     for (int i = 0; i < RowCount(); ++i) {
         const SkinRect slot = RowRect(i);
         if (slot.Contains(pt.x, pt.y)) return m_rows[static_cast<size_t>(i)]->HitTest(pt);
@@ -244,4 +285,5 @@ void CMyListBox::PaintContent(HDC hdc, const SkinContext& ctx) const
         m_rows[static_cast<size_t>(i)]->Paint(hdc, ctx);
     }
     RestoreDC(hdc, saved);
+    if (BarShown()) m_bar.Paint(hdc, dynamic_cast<const CSkinScrollBar*>(ctx.FindSkin(m_sbSkin)));
 }

@@ -5,6 +5,7 @@
 #include "ui/control.h"
 #include "ui/native.h"
 #include "ui/resources.h"
+#include "ui/scrollbar.h"
 
 #include <memory>
 #include <string>
@@ -49,7 +50,11 @@ public:
     // Markup in the active code page.
     int AppendRow(const std::string& markup, const SkinEngine::ResourcePools& pools,
                   SkinEngine::ControlFactory& factory = SkinEngine::SkinControls());
-    void DeleteAllRows() { m_rows.clear(); }
+    void DeleteAllRows()
+    {
+        m_rows.clear();
+        ScrollTo(0);
+    }
     int RowCount() const { return static_cast<int>(m_rows.size()); }
 
     // Null for a position outside 0 to RowCount() - 1.
@@ -75,6 +80,13 @@ public:
     void ScrollTo(int offset);
     // Scrolls by `scrollspeed` pixels (one row when unset) per wheel notch.
     bool OnMouseWheel(int delta, SkinEngine::ISkinHost& host) override;
+    // With `sbwidth`, rows that do not fit get a bar of that width drawn
+    // with the `sbskin` skin at the right, the rows that much narrower; its
+    // arrows, track and thumb scroll the list.
+    const SkinEngine::ScrollBar& Bar() const { return m_bar; }
+    void OnMouseDown(POINT pt, SkinEngine::ISkinHost& host) override;
+    void OnMouseMove(POINT pt, SkinEngine::ISkinHost& host) override;
+    void OnMouseUp(POINT pt, SkinEngine::ISkinHost& host) override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
@@ -99,5 +111,11 @@ private:
     int m_virtual = 0;
     int m_scrollSpeed = 0;
     int m_scroll = 0;
+    std::string m_sbSkin;
+    int m_sbWidth = 0;
+    SkinEngine::ScrollBar m_bar;  // follows m_scroll
+    bool BarShown() const { return m_sbWidth > 0 && m_bar.Needed(); }
+    void SyncBar();
+    void BarScrolled(SkinEngine::ISkinHost& host);
     std::vector<std::unique_ptr<SkinEngine::CSkinControl>> m_rows;
 };

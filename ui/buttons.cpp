@@ -28,7 +28,7 @@ void RegisterButtonControls(ControlFactory& factory)
     factory.Register<CSkinCaption>("caption");
     // Tags of the documents that need no behaviour of their own: containers,
     // spacers and rules drawn by their skin, an icon drawn like an image.
-    for (const char* tag : {"divex", "scrollview", "spacing", "hr", "group", "dlgfile"})
+    for (const char* tag : {"spacing", "hr", "group", "dlgfile"})
         factory.Register<CSkinContainer>(tag);
     factory.Register<CSkinImg>("icon");
 }

@@ -6,6 +6,7 @@
 #include "ui/buttons.h"
 #include "ui/fonts.h"
 #include "ui/native.h"
+#include "ui/scrollbar.h"
 #include "ui/split.h"
 #include "ui/tabctrl.h"
 
@@ -253,9 +254,14 @@ void CSkinControl::Paint(HDC hdc, const SkinContext& ctx) const
     PaintContent(hdc, ctx);
     const int saved = m_clipClient ? SaveDC(hdc) : 0;
     if (m_clipClient) IntersectClipRect(hdc, rect.left, rect.top, rect.right, rect.bottom);
-    for (const auto& child : m_children) child->Paint(hdc, ctx);
+    PaintChildren(hdc, ctx);
     if (m_clipClient) RestoreDC(hdc, saved);
     if (const CSkinBase* frame = ctx.FindSkin(m_ncSkin)) frame->Draw(hdc, rect, 0);
+}
+
+void CSkinControl::PaintChildren(HDC hdc, const SkinContext& ctx) const
+{
+    for (const auto& child : m_children) child->Paint(hdc, ctx);
 }
 
 void CSkinControl::PaintContent(HDC hdc, const SkinContext& ctx) const
@@ -486,6 +492,7 @@ ControlFactory::ControlFactory()
     RegisterNativeControls(*this);
     RegisterAnimationControls(*this);
     RegisterSplitControls(*this);
+    RegisterScrollControls(*this);
 }
 
 void ControlFactory::Register(const std::string& tag, ControlCreator creator)

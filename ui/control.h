@@ -133,6 +133,9 @@ public:
     virtual void OnMouseUp(POINT pt, ISkinHost& host);
     // A click; plain controls ignore it.
     virtual void OnClick(POINT pt, ISkinHost& host) {}
+    // The mouse moved over this control, or anywhere while this control is
+    // pressed (the host captures the mouse for it): a scroll bar's drag.
+    virtual void OnMouseMove(POINT pt, ISkinHost& host) {}
     // Sends kNotifyClick for this control, unless a container above it (a
     // list row's box) claims the click first.
     LRESULT NotifyClick(ISkinHost& host);
@@ -205,6 +208,8 @@ protected:
     virtual bool ApplyAttribute(const std::string& name, const std::string& value);
     // Draws what lies between the skin and the children; the base draws the text.
     virtual void PaintContent(HDC hdc, const SkinContext& ctx) const;
+    // The children in order; containers that clip or scroll override it.
+    virtual void PaintChildren(HDC hdc, const SkinContext& ctx) const;
 
     // `text` in `rect` by the control's text mode, in its `font` and `crtext`
     // unless others are given (a button's hover colour).

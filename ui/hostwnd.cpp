@@ -396,7 +396,12 @@ bool SkinHostWnd::SetCursorForHover()
 
 LRESULT SkinHostWnd::TrackMouse(WPARAM, LPARAM lParam)
 {
-    HoverAt(PointOf(lParam));
+    const POINT pt = PointOf(lParam);
+    std::shared_ptr<bool> alive = m_alive;
+    HoverAt(pt);
+    // A pressed control follows the mouse wherever it goes (a thumb's drag).
+    CSkinControl* target = m_pressed ? m_pressed : m_hover;
+    if (*alive && target) target->OnMouseMove(pt, *this);
     return 0;
 }
 

@@ -45,7 +45,7 @@ void CSkinLayer::LoadSkins(const ResourcePools& pools, DocumentSource& source)
     for (const SkinEntry* entry : pools.skins.ForLayer(m_header.title)) {
         if (owned.count(entry->name)) continue;
         std::unique_ptr<CSkinBase> skin = CreateSkin(entry->kind);
-        if (!skin) continue;  // kinds drawn elsewhere (scroll bars, menu borders)
+        if (!skin) continue;  // a tag no skin kind answers to
         for (const Attr& a : entry->attrs) skin->SetAttribute(a.name, a.value);
         skin->name = entry->name;
         skin->owner = entry->owner;

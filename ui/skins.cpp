@@ -1,6 +1,8 @@
 // Skins: how images, frames, colour buttons and gradients are drawn.
 #include "ui/skins.h"
 
+#include "ui/scrollbar.h"
+
 #include "ui/attrtable.h"
 #include "ui/format.h"
 
@@ -512,6 +514,7 @@ std::map<std::string, SkinCreator>& SkinKinds()
         {"button", [] { return std::unique_ptr<CSkinBase>(new CSkinButton()); }},
         {"gradation", [] { return std::unique_ptr<CSkinBase>(new CSkinGradation()); }},
         {"border", [] { return std::unique_ptr<CSkinBase>(new CSkinBorder()); }},
+        {"scrollbar", [] { return std::unique_ptr<CSkinBase>(new CSkinScrollBar()); }},
     };
     return kinds;
 }

@@ -17,33 +17,6 @@ namespace {
 
 const uint32_t kWhite = 0xFFFFFF;
 
-// A 24-bit BMP of one colour.
-std::string BmpFile(int w, int h, uint32_t rgb)
-{
-    const int stride = (w * 3 + 3) & ~3;
-    std::string out(54 + stride * h, '\0');
-    auto put32 = [&out](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, w);
-    put32(22, h);
-    out[26] = 1;
-    out[28] = 24;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const size_t at = 54 + y * stride + x * 3;
-            out[at] = static_cast<char>(rgb & 0xFF);
-            out[at + 1] = static_cast<char>((rgb >> 8) & 0xFF);
-            out[at + 2] = static_cast<char>(rgb >> 16);
-        }
-    return out;
-}
-
 std::string Layer(const std::string& body, const char* extra = "")
 {
     return std::string("<layer title=\"t\" width=\"200\" height=\"120\" ") + extra + "><body>" + body +
@@ -156,7 +129,7 @@ TEST_F(SkinAttributes, TabSeparatorWidensTheGapAfterItsHeader)
 
 TEST_F(SkinAttributes, BorderSkinSetsTheMenuEdgesAndTypedSourcesLoadTheirImages)
 {
-    source.AddImage(7, BmpFile(12, 12, 0x00AA00), "BMPX");
+    source.AddImage(7, BmpFile(12, 12, [](int, int) { return 0x00AA00u; }), "BMPX");
     Build(Layer(""), "<border name=\"menubg\" src=\"7:BMPX\" left=\"3\" top=\"3\" border=\"5,6,7,8\" key=\"FF00FF\"/>"
                      "<imglst name=\"untyped\" src=\"7\"/>");
     const auto* border = dynamic_cast<const CSkinBorder*>(layer.Context().FindSkin("menubg"));

@@ -4,9 +4,12 @@
 
 #include "app/controls.h"
 #include "ui/hostwnd.h"
+#include "ui/scrollbar.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include <vector>
 
@@ -277,6 +280,136 @@ TEST_F(SkinHost, ModalLoopEndsWithTheCodeAndGivesTheOwnerBack)
     EXPECT_EQ(wnd.Window(), nullptr);
     EXPECT_TRUE(IsWindowEnabled(owner));
     DestroyWindow(owner);
+}
+
+// --- Scroll bars ---
+
+TEST(ScrollBarGeometry, ThumbTouchesBothArrowsAtTheEndsAndEveryActionStaysInRange)
+{
+    ScrollBar bar;
+    bar.Place(SkinRect{0, 0, 16, 338});
+    bar.SetLineStep(60);
+    bar.SetRange(540, 338);  // nine 60-pixel rows in the check list's view
+    ASSERT_TRUE(bar.Needed());
+    EXPECT_EQ(bar.Thumb().top, bar.UpArrow().bottom);
+    EXPECT_EQ(bar.Thumb().Height(), (338 - 32) * 338 / 540);
+    EXPECT_TRUE(bar.SetOffset(bar.MaxOffset()));
+    EXPECT_EQ(bar.MaxOffset(), 540 - 338);
+    EXPECT_EQ(bar.Thumb().bottom, bar.DownArrow().top);
+
+    // A track click above the thumb pages up, and stops at the top.
+    EXPECT_TRUE(bar.MouseDown(POINT{8, 20}));
+    EXPECT_EQ(bar.Offset(), 0);
+    bar.MouseUp();
+    EXPECT_FALSE(bar.MouseDown(POINT{8, 5})) << "the up arrow at the top changes nothing";
+    bar.MouseUp();
+    // A drag far past the end clamps.
+    const SkinRect thumb = bar.Thumb();
+    EXPECT_EQ(bar.HitTest(POINT{8, thumb.top + 2}), ScrollBar::kThumb);
+    bar.MouseDown(POINT{8, thumb.top + 2});
+    EXPECT_TRUE(bar.MouseMove(POINT{8, 5000}));
+    EXPECT_EQ(bar.Offset(), bar.MaxOffset());
+    EXPECT_TRUE(bar.MouseMove(POINT{8, -5000}));
+    EXPECT_EQ(bar.Offset(), 0);
+    bar.MouseUp();
+    EXPECT_FALSE(bar.MouseMove(POINT{8, 200})) << "no drag after the release";
+
+    // The view grows past the content (maximised): nothing left to scroll.
+    bar.SetOffset(150);
+    EXPECT_TRUE(bar.SetRange(540, 638));
+    EXPECT_EQ(bar.Offset(), 0);
+    EXPECT_FALSE(bar.Needed());
+    EXPECT_EQ(bar.HitTest(POINT{8, 100}), ScrollBar::kNone);
+    EXPECT_FALSE(bar.Wheel(-WHEEL_DELTA));
+}
+
+// Scroll-bar parts in rows of 16, a grey each, the state column in blue.
+const uint32_t kPartGrey[] = {0x202020, 0x404040, 0x606060, 0x808080, 0xA0A0A0, 0xC0C0C0, 0xE0E0E0};
+
+class SkinHostScroll : public SkinHost {
+protected:
+    void SetUp() override
+    {
+        SkinHost::SetUp();
+        source.AddImage(9, BmpFile(64, 112, [](int x, int y) { return kPartGrey[y / 16] + x / 16; }));
+    }
+};
+
+TEST_F(SkinHostScroll, CheckListScrollsByThumbTrackArrowAndWheelAndItsLastRowStaysClickable)
+{
+    ASSERT_TRUE(Open("<layer title=\"t\" width=\"200\" height=\"200\"><body>"
+                     "<mylistbox id=\"1\" pos=\"0,0,200,120\" itemheight=\"30\" sbskin=\"sb\" sbwidth=\"16\"/>"
+                     "</body></layer>",
+                     "<scrollbar name=\"sb\" src=\"9\" magin=\"3\"/>"));
+    auto* list = wnd.FindAs<CMyListBox>(1);
+    ASSERT_NE(list, nullptr);
+    for (int row = 0; row < 9; ++row)
+        ASSERT_EQ(list->AppendRow(std::wstring(L"<item><myimgbtn id=\"5\" pos=\"0,0,40,30\"/></item>"), pools,
+                                  factory),
+                  row);
+    SetWindowPos(wnd.Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    wnd.Redraw();
+    ASSERT_TRUE(list->Bar().Needed());
+    EXPECT_EQ(list->Bar().Rect(), (SkinRect{184, 0, 200, 120}));
+    EXPECT_EQ(list->RowRect(0).right, 184) << "rows leave the bar its room";
+    ASSERT_TRUE(PumpUntil([&] { return ScreenPx(192, 8) == kPartGrey[0]; })) << "up arrow drawn";
+    EXPECT_EQ(ScreenPx(192, 18), kPartGrey[3]) << "thumb at the top";
+
+    // Drag the thumb far below the window: the list ends at its last row.
+    Send(WM_LBUTTONDOWN, At(192, 30));
+    EXPECT_TRUE(PumpUntil([&] { return ScreenPx(192, 18) == kPartGrey[3] + 2; })) << "pressed thumb";
+    Send(WM_MOUSEMOVE, At(192, 400));
+    Send(WM_LBUTTONUP, At(192, 400));
+    EXPECT_EQ(list->ScrollOffset(), 9 * 30 - 120);
+    EXPECT_EQ(list->Bar().Thumb().bottom, 104);
+    EXPECT_TRUE(wnd.notifies.empty()) << "scrolling is not a click";
+
+    // Track above the thumb: a page up; the down arrow: a row down; the wheel.
+    Send(WM_LBUTTONDOWN, At(192, 20));
+    Send(WM_LBUTTONUP, At(192, 20));
+    EXPECT_EQ(list->ScrollOffset(), 150 - 120);
+    Send(WM_LBUTTONDOWN, At(192, 112));
+    Send(WM_LBUTTONUP, At(192, 112));
+    EXPECT_EQ(list->ScrollOffset(), 60);
+    POINT screen = {100, 60};
+    ClientToScreen(wnd.Window(), &screen);
+    Send(WM_MOUSEWHEEL, MAKELPARAM(screen.x, screen.y), MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)));
+    EXPECT_EQ(list->ScrollOffset(), 90);
+
+    // Scrolled to the end, the last row's button answers where it is seen.
+    list->ScrollTo(INT_MAX);
+    wnd.Redraw();
+    Send(WM_LBUTTONDOWN, At(20, 105));
+    Send(WM_LBUTTONUP, At(20, 105));
+    ASSERT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(wnd.notifies[0].hdr.code, static_cast<UINT>(kNotifyRowClick));
+    EXPECT_EQ(wnd.notifies[0].rowIndex, 8);
+}
+
+TEST_F(SkinHostScroll, ScrollViewShowsABarOnlyWhenItsChildrenReachBelowIt)
+{
+    ASSERT_TRUE(Open("<layer title=\"t\" width=\"200\" height=\"200\"><body>"
+                     "<divex id=\"1\" pos=\"0,0,100,100\" sbskin=\"sb\">"
+                     "  <div id=\"2\" pos=\"0,0,-0,60\"/><div id=\"3\" pos=\"0,200,-0,260\"/></divex>"
+                     "<scrollview id=\"4\" pos=\"100,0,200,100\" sbskin=\"sb\"><div id=\"5\" pos=\"0,0,-0,50\"/>"
+                     "</scrollview></body></layer>",
+                     "<scrollbar name=\"sb\" src=\"9\"/>"));
+    auto* view = wnd.FindAs<CSkinScrollView>(1);
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(view->Bar().Needed());
+    EXPECT_EQ(view->Bar().MaxOffset(), 260 - 100);
+    EXPECT_EQ(wnd.FindControl(2)->Rect().right, 84) << "children leave the bar its room";
+    EXPECT_FALSE(wnd.FindAs<CSkinScrollView>(4)->Bar().Needed());
+    EXPECT_EQ(wnd.FindControl(5)->Rect().right, 200);
+
+    POINT screen = {50, 50};
+    ClientToScreen(wnd.Window(), &screen);
+    Send(WM_MOUSEWHEEL, MAKELPARAM(screen.x, screen.y), MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)));
+    EXPECT_EQ(view->Bar().Offset(), 60);
+    EXPECT_EQ(wnd.FindControl(3)->Rect().top, 200 - 60) << "children move with the offset";
+    // Scrolled past the end: the last child ends at the view's bottom edge.
+    view->ScrollTo(1000, wnd.Context());
+    EXPECT_EQ(wnd.FindControl(3)->Rect().bottom, 100);
 }
 
 }  // namespace

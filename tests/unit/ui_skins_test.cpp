@@ -1,4 +1,5 @@
 // Skins drawn into a 32-bit DIB and checked pixel by pixel.
+#include "ui/scrollbar.h"
 #include "ui/skins.h"
 
 #include <gtest/gtest.h>
@@ -387,7 +388,7 @@ TEST_F(SkinDrawing, AttributeValues)
     EXPECT_EQ("IMGX", plain.type);
     EXPECT_EQ(8u, typed.id);
     EXPECT_EQ("BMP", typed.type);
-    EXPECT_FALSE(CreateSkin("scrollbar"));
+    EXPECT_TRUE(dynamic_cast<CSkinScrollBar*>(CreateSkin("scrollbar").get()));
     auto skin = MakeSkin("imglst", {{"name", "btn_close"}, {"owner", "PylonixClient"}});
     EXPECT_EQ("btn_close", skin->name);
     EXPECT_EQ("PylonixClient", skin->owner);
