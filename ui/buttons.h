@@ -33,6 +33,7 @@ public:
     CSkinPushButton();
     unsigned PaintState() const override;
     void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
+    bool Focusable() const override { return true; }
 
 protected:
     void PaintContent(HDC hdc, const SkinContext& ctx) const override;

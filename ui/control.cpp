@@ -65,6 +65,8 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
              c.m_hasBgHover = true;
          }},
         {"ncskin", [](C& c, const std::string& v) { c.m_ncSkin = v; }},
+        {"default", [](C& c, const std::string& v) { c.m_isDefault = SkinIntOr(v, 0) != 0; }},
+        {"cancel", [](C& c, const std::string& v) { c.m_isCancel = SkinIntOr(v, 0) != 0; }},
         {"maxwidth", [](C& c, const std::string& v) { c.m_maxWidth = std::max(0, SkinIntOr(v, 0)); }},
         {"clipclient", [](C& c, const std::string& v) { c.m_clipClient = SkinIntOr(v, 0) != 0; }},
         {"spacing", [](C& c, const std::string& v) { c.m_charSpacing = SkinIntOr(v, 0); }},

@@ -153,6 +153,13 @@ public:
     virtual void Attach(ISkinHost& host);
     virtual void Detach();
 
+    // Takes the keyboard focus (Tab and Shift+Tab stop at it): buttons and
+    // edit boxes.
+    virtual bool Focusable() const { return false; }
+    // `default="1"`: Enter clicks it; `cancel="1"`: Esc clicks it.
+    bool IsDefault() const { return m_isDefault; }
+    bool IsCancel() const { return m_isCancel; }
+
     // Shown itself and every container above it shown.
     bool IsShown() const;
     bool Enabled() const { return m_enabled; }
@@ -249,6 +256,8 @@ protected:
     int m_charSpacing = 0;     // extra pixels between characters
     int m_lineSpacing = 0;     // extra pixels between lines of several
     bool m_dotted = false;     // a dotted line under the text
+    bool m_isDefault = false;
+    bool m_isCancel = false;
     unsigned m_textMode = kTextSingleLine;
     int m_xMargin = 0;
     int m_yMargin = 0;
@@ -281,6 +290,7 @@ public:
     // set by code (a tab button stays pushed at 2).
     unsigned PaintState() const override;
     void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
+    bool Focusable() const override { return true; }
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;

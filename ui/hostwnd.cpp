@@ -1,6 +1,7 @@
 #include "ui/hostwnd.h"
 
 #include "base/log.h"
+#include "ui/native.h"
 #include "ui/wndthunk.h"
 
 #include <commctrl.h>
@@ -105,6 +106,7 @@ int SkinHostWnd::RunModal()
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
             break;
         }
+        if (TranslateKey(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -121,6 +123,116 @@ void SkinHostWnd::EndModal(int code)
     m_modalResult = code;
     m_modal = false;
     if (m_hwnd) PostMessageW(m_hwnd, WM_NULL, 0, 0);  // wakes the loop
+}
+
+// --- Keyboard ---
+
+namespace {
+
+void CollectFocusable(CSkinControl& control, std::vector<CSkinControl*>& out)
+{
+    if (!control.Visible()) return;
+    if (control.Focusable() && control.Enabled()) out.push_back(&control);
+    for (const auto& child : control.Children()) CollectFocusable(*child, out);
+}
+
+CSkinControl* FindFlagged(CSkinControl& control, bool (CSkinControl::*flag)() const)
+{
+    if (!control.Visible()) return nullptr;
+    if ((control.*flag)() && control.Enabled()) return &control;
+    for (const auto& child : control.Children())
+        if (CSkinControl* found = FindFlagged(*child, flag)) return found;
+    return nullptr;
+}
+
+}  // namespace
+
+std::vector<CSkinControl*> SkinHostWnd::FocusOrder() const
+{
+    std::vector<CSkinControl*> order;
+    if (CSkinControl* body = m_layer.Body()) CollectFocusable(*body, order);
+    return order;
+}
+
+CSkinControl* SkinHostWnd::FocusedControl() const
+{
+    const HWND focus = GetFocus();
+    for (CSkinControl* c : FocusOrder())
+        if (auto* edit = dynamic_cast<CSkinEdit*>(c))
+            if (edit->Handle() && edit->Handle() == focus) return c;
+    if (m_focus && focus == m_hwnd) {
+        const std::vector<CSkinControl*> order = FocusOrder();
+        if (std::find(order.begin(), order.end(), m_focus) != order.end()) return m_focus;
+    }
+    return nullptr;
+}
+
+void SkinHostWnd::SetFocusTo(CSkinControl* control)
+{
+    if (m_focus) Invalidate(m_focus->Rect());
+    m_focus = nullptr;
+    if (!control) return;
+    if (auto* edit = dynamic_cast<CSkinEdit*>(control)) {
+        if (edit->Handle()) {
+            SetFocus(edit->Handle());
+            SendMessageW(edit->Handle(), EM_SETSEL, 0, -1);
+        }
+        return;
+    }
+    m_focus = control;
+    SetFocus(m_hwnd);
+    Invalidate(control->Rect());
+}
+
+void SkinHostWnd::ClickByKey(CSkinControl* control)
+{
+    if (!control) return;
+    const SkinRect& r = control->Rect();
+    control->OnClick(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}, *this);
+}
+
+bool SkinHostWnd::TranslateKey(const MSG& msg)
+{
+    if (!m_hwnd || msg.message != WM_KEYDOWN || (msg.hwnd != m_hwnd && !IsChild(m_hwnd, msg.hwnd))) return false;
+    CSkinControl* focused = FocusedControl();
+    switch (msg.wParam) {
+    case VK_TAB: {
+        const std::vector<CSkinControl*> order = FocusOrder();
+        if (order.empty()) return true;
+        const bool back = (GetKeyState(VK_SHIFT) & 0x8000) != 0;
+        auto at = std::find(order.begin(), order.end(), focused);
+        size_t index;
+        if (at == order.end()) index = back ? order.size() - 1 : 0;
+        else index = (static_cast<size_t>(at - order.begin()) + (back ? order.size() - 1 : 1)) % order.size();
+        SetFocusTo(order[index]);
+        return true;
+    }
+    case VK_RETURN: {
+        // A box of several lines that takes returns keeps them.
+        if (auto* edit = dynamic_cast<CSkinEdit*>(focused))
+            if (edit->MultiLine()) return false;
+        CSkinControl* target = m_layer.Body() ? FindFlagged(*m_layer.Body(), &CSkinControl::IsDefault) : nullptr;
+        if (!target && focused && !dynamic_cast<CSkinEdit*>(focused)) target = focused;
+        if (!target) return false;
+        ClickByKey(target);
+        return true;
+    }
+    case VK_ESCAPE: {
+        CSkinControl* target = m_layer.Body() ? FindFlagged(*m_layer.Body(), &CSkinControl::IsCancel) : nullptr;
+        if (!target) {
+            CSkinControl* close = FindControl(1);
+            if (close && close->IsShown() && close->Enabled()) target = close;
+        }
+        if (!target) return false;
+        ClickByKey(target);
+        return true;
+    }
+    case VK_SPACE:
+        if (!focused || dynamic_cast<CSkinEdit*>(focused)) return false;
+        ClickByKey(focused);
+        return true;
+    }
+    return false;
 }
 
 // --- For application code ---
@@ -212,6 +324,7 @@ void SkinHostWnd::ControlGone(CSkinControl* control)
 {
     if (m_hover == control) m_hover = nullptr;
     if (m_pressed == control) m_pressed = nullptr;
+    if (m_focus == control) m_focus = nullptr;
     StopTimer(control);
 }
 
@@ -361,6 +474,12 @@ LRESULT SkinHostWnd::Paint(WPARAM, LPARAM)
             // Drawn in full off screen, then copied in one go: no flicker.
             FillRect(m_buffer->Dc(), &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
             m_layer.Paint(m_buffer->Dc());
+            // The button the keys moved to shows a dotted frame.
+            if (m_focus && m_focus->IsShown() && GetFocus() == m_hwnd) {
+                RECT r = ToRect<RECT>(m_focus->Rect());
+                InflateRect(&r, -3, -3);
+                DrawFocusRect(m_buffer->Dc(), &r);
+            }
             BitBlt(hdc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                    ps.rcPaint.bottom - ps.rcPaint.top, m_buffer->Dc(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
         }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace SkinEngine {
 
@@ -55,6 +56,20 @@ public:
     CSkinControl* PressedControl() const { return m_pressed; }
     // The tooltip window showing the `tip` of the control under the mouse.
     HWND Tooltip() const { return m_tooltip; }
+
+    // --- Keyboard ---
+    // The window's keys, for its message loop (RunModal calls it): Tab and
+    // Shift+Tab move the focus through the shown, enabled edit boxes and
+    // buttons in document order, round at both ends; Enter clicks the
+    // `default` button, else the focused one (an edit box that takes
+    // returns keeps its Enter); Esc clicks the `cancel` button, else the
+    // caption's close button 1; Space clicks the focused button. True when
+    // the key was used, and the message must not be dispatched.
+    bool TranslateKey(const MSG& msg);
+    // The control with the focus: an edit box holding the system's focus,
+    // else the button the keys last moved to (null if none).
+    CSkinControl* FocusedControl() const;
+    void SetFocusTo(CSkinControl* control);
 
     // --- ISkinHost ---
     HWND Window() const override { return m_hwnd; }
@@ -101,6 +116,9 @@ private:
 
     // The control under `pt` becomes the hovered one.
     void HoverAt(POINT pt);
+    std::vector<CSkinControl*> FocusOrder() const;
+    // A click as the mouse would make it, at the control's centre.
+    void ClickByKey(CSkinControl* control);
     bool SetCursorForHover();
     void CreateTooltip();
     void UpdateTooltip();
@@ -114,6 +132,7 @@ private:
     std::unique_ptr<CSkinDib> m_buffer;
     CSkinControl* m_hover = nullptr;
     CSkinControl* m_pressed = nullptr;
+    CSkinControl* m_focus = nullptr;  // a button; edit boxes hold the system's focus
     bool m_trackingLeave = false;
     std::set<CSkinControl*> m_timers;
     bool m_modal = false;

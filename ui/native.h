@@ -80,6 +80,8 @@ class CSkinEdit : public CSkinRealWnd {
 public:
     CSkinEdit();
     ~CSkinEdit() override;
+    // Only while its box exists.
+    bool Focusable() const override { return m_hwnd != nullptr; }
 
     std::wstring GetText() const;
     // The box's text when it exists.

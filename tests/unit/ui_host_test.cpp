@@ -4,6 +4,7 @@
 
 #include "app/controls.h"
 #include "ui/hostwnd.h"
+#include "ui/native.h"
 #include "ui/scrollbar.h"
 
 #include <commctrl.h>
@@ -410,6 +411,112 @@ TEST_F(SkinHostScroll, ScrollViewShowsABarOnlyWhenItsChildrenReachBelowIt)
     // Scrolled past the end: the last child ends at the view's bottom edge.
     view->ScrollTo(1000, wnd.Context());
     EXPECT_EQ(wnd.FindControl(3)->Rect().bottom, 100);
+}
+
+// --- Keys ---
+
+class SkinHostKeys : public SkinHost {
+protected:
+    // A dialog: two boxes and two buttons on the first page, a box on a
+    // hidden page, a hidden button, a caption close button.
+    HWND OpenDialog(const char* okExtra = "default=\"1\"", const char* cancelExtra = "cancel=\"1\"")
+    {
+        std::string xml = std::string("<layer title=\"d\" width=\"300\" height=\"200\"><body>"
+                                      "<imgbtn id=\"1\" pos=\"-20,0,-0,20\"/>"
+                                      "<tabctrl id=\"50\" pos=\"0,20,-0,-0\" tabheight=\"0\"><tab title=\"\">"
+                                      "<edit id=\"10\" pos=\"10,10,200,30\"/><edit id=\"11\" pos=\"10,40,200,60\"/>"
+                                      "<imgbtn id=\"12\" pos=\"10,100,60,120\" ") +
+                          okExtra + "/><imgbtn id=\"13\" pos=\"70,100,120,120\" " + cancelExtra +
+                          "/><imgbtn id=\"14\" pos=\"130,100,180,120\" show=\"0\"/></tab>"
+                          "<tab title=\"\"><edit id=\"20\" pos=\"10,10,200,30\"/></tab></tabctrl></body></layer>";
+        return Open(xml);
+    }
+    void Key(UINT vk, bool shift = false)
+    {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG msg = {};
+        msg.hwnd = GetFocus() ? GetFocus() : wnd.Window();
+        msg.message = WM_KEYDOWN;
+        msg.wParam = vk;
+        EXPECT_TRUE(wnd.TranslateKey(msg)) << "key " << vk;
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+    }
+    int Focused() { return wnd.FocusedControl() ? wnd.FocusedControl()->Id() : 0; }
+    void SetFocusToId(int id) { wnd.SetFocusTo(wnd.FindControl(id)); }
+};
+
+TEST_F(SkinHostKeys, TabWalksBoxesAndButtonsRoundBothEndsSkippingWhatIsNotSeen)
+{
+    ASSERT_TRUE(OpenDialog());
+    ShowWindow(wnd.Window(), SW_SHOW);
+    SetForegroundWindow(wnd.Window());
+    std::vector<int> forward;
+    for (int i = 0; i < 5; ++i) {
+        Key(VK_TAB);
+        forward.push_back(Focused());
+    }
+    // The caption button comes first in the document; the hidden button and
+    // the hidden page's box never take the focus.
+    EXPECT_EQ(forward, (std::vector<int>{1, 10, 11, 12, 13}));
+    Key(VK_TAB);
+    EXPECT_EQ(Focused(), 1) << "round from the last to the first";
+    Key(VK_TAB, true);
+    EXPECT_EQ(Focused(), 13) << "Shift+Tab round from the first to the last";
+    Key(VK_TAB, true);
+    EXPECT_EQ(Focused(), 12);
+    EXPECT_EQ(GetFocus(), wnd.Window()) << "a button's focus is the window's";
+    Key(VK_TAB, true);
+    Key(VK_TAB, true);
+    EXPECT_EQ(Focused(), 10);
+    EXPECT_EQ(GetFocus(), dynamic_cast<CSkinEdit*>(wnd.FindControl(10))->Handle());
+    // Space on a box is the box's own.
+    MSG space = {GetFocus(), WM_KEYDOWN, VK_SPACE, 0};
+    EXPECT_FALSE(wnd.TranslateKey(space));
+    EXPECT_TRUE(wnd.notifies.empty());
+    // Space on a button clicks it.
+    SetFocusToId(13);
+    Key(VK_SPACE);
+    ASSERT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(wnd.notifies[0].id, 13);
+}
+
+TEST_F(SkinHostKeys, EnterConfirmsAndEscCancelsARealModalDialog)
+{
+    ASSERT_TRUE(OpenDialog());
+    wnd.endWith = 7;
+    // Typed into the first box, then Enter there: the default button.
+    PostMessageW(wnd.Window(), WM_NULL, 0, 0);
+    SetFocusToId(10);
+    HWND box = GetFocus();
+    PostMessageW(box, WM_CHAR, 'x', 0);
+    PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(wnd.RunModal(), 7);
+    ASSERT_EQ(wnd.notifies.size(), 1u);
+    EXPECT_EQ(wnd.notifies[0].id, 12);
+    EXPECT_EQ(dynamic_cast<CSkinEdit*>(wnd.FindControl(10))->GetText(), L"x");
+
+    PostMessageW(wnd.Window(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_EQ(wnd.RunModal(), 7);
+    ASSERT_EQ(wnd.notifies.size(), 2u);
+    EXPECT_EQ(wnd.notifies[1].id, 13);
+}
+
+TEST_F(SkinHostKeys, WithoutMarkedButtonsEnterTakesTheFocusedButtonAndEscTheCloseButton)
+{
+    ASSERT_TRUE(OpenDialog("", ""));
+    SetFocusToId(10);
+    MSG enter = {GetFocus(), WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_FALSE(wnd.TranslateKey(enter)) << "no default button, a box focused: nothing to click";
+    SetFocusToId(13);
+    Key(VK_RETURN);
+    Key(VK_ESCAPE);
+    ASSERT_EQ(wnd.notifies.size(), 2u);
+    EXPECT_EQ(wnd.notifies[0].id, 13);
+    EXPECT_EQ(wnd.notifies[1].id, 1);
 }
 
 }  // namespace

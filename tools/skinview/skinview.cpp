@@ -324,6 +324,7 @@ int Run(const std::vector<std::wstring>& args)
         std::fflush(stdout);
         MSG msg;
         while (IsWindow(window.Window()) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (window.TranslateKey(msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
