@@ -18,6 +18,10 @@ export WINEPREFIX="$BUILD/wine/win64"
 win() { winepath -w "$1" 2>/dev/null; }
 view() { "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" "$@" | tr -d '\r'; }
 
+# The windows open at the screen's top-left corner: the pointer, wherever an
+# earlier test left it, must not hover over a control there.
+ensure_display "$BUILD/wine/win64" >/dev/null
+xdotool mousemove 1270 1000
 view 105 "$(win "$WORK/on/main-window.png")" --push 6 --window >/dev/null
 view 107 "$(win "$WORK/on/settings-dialog.png")" --window >/dev/null
 view 108 "$(win "$WORK/on/close-prompt.png")" --window >/dev/null
@@ -60,7 +64,6 @@ done
 
 # Used as a person would: the settings dialog held open, a click into the
 # address box, a word typed, Tab to the port box, digits typed.
-ensure_display "$BUILD/wine/win64" >/dev/null
 "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" 107 "$(win "$WORK/held.png")" --hold >/dev/null 2>&1 &
 trap 'pkill -f "SkinView.exe 107" 2>/dev/null || true' EXIT
 window=""
