@@ -10,7 +10,7 @@
 #include "base/textconv.h"
 #include "check/checkrun.h"
 
-#include <objbase.h>
+#include <process.h>
 #include <stdio.h>
 #include <wchar.h>
 
@@ -87,6 +87,18 @@ private:
     std::vector<CheckItem> m_records;
 };
 
+struct CheckRun {
+    CheckReporter* reporter;
+    CheckItem items[kCheckItemCount];
+};
+
+unsigned __stdcall RunCheck(void* param)
+{
+    auto* run = static_cast<CheckRun*>(param);
+    RunClientCheck(run->items, *run->reporter);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -104,7 +116,6 @@ int wmain(int argc, wchar_t** argv)
         fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
         return IDOK;
     });
-    CoInitialize(nullptr);
     MakeDirectories(DownloadFolder().c_str());
     WriteLog("---------------------------Pylonix Check----------------------\r\n");
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
@@ -113,9 +124,17 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
+    // The check runs on a thread of its own, as the window runs it: the
+    // hotfix query needs a multithreaded apartment, which a thread already
+    // in a single-threaded one cannot enter.
     ConsoleReporter reporter(json);
-    CheckItem items[kCheckItemCount];
-    RunClientCheck(items, reporter);
-    CoUninitialize();
+    CheckRun run{&reporter, {}};
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunCheck, &run, 0, nullptr));
+    if (!thread) {
+        fprintf(stderr, "PylonixCheck: the check thread did not start\n");
+        return 2;
+    }
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
     return reporter.AllPassed() ? 0 : 1;
 }

@@ -44,6 +44,18 @@ check "one line per record" '[ "$(grep -c . "$WINEPREFIX/check.out")" = "$verdic
 check "five fields a line" '! awk -F"\t" "NF != 5" "$WINEPREFIX/check.out" | grep -q .'
 check "connectivity line" 'grep -q "^1	服务器端连通性	passed	" "$WINEPREFIX/check.out"'
 
+# Browser 8: the patch item asks the system for its hotfixes, a query that
+# needs a multithreaded apartment on the check's thread. It must run (no
+# failure logged) and judge the item.
+IE_KEY='HKLM\Software\Microsoft\Internet Explorer'
+for view in 32 64; do
+    wine reg add "$IE_KEY" /v Version /d 8.0.6001.18702 /f /reg:$view >/dev/null 2>&1
+    wine reg delete "$IE_KEY" /v svcVersion /f /reg:$view >/dev/null 2>&1 || true
+done
+run_check --json
+check "browser 8: the hotfix query runs and the patch item is judged" \
+    '! log_text | grep -q "QueryHotfixes CoInitializeEx fail" && python3 -c "import json,sys; r=json.load(open(sys.argv[1])); p=[x for x in r if x[\"kind\"]==10]; assert len(p)==1 and p[0][\"state\"] in (1,3), p" "$WINEPREFIX/check.out"'
+
 # An unreachable server: two records and exit 1.
 write_local_ini 127.0.0.1 1
 run_check --json
