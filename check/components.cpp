@@ -175,6 +175,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
     m_view.Redraw();
 
     std::string downloads = DownloadFolder();
+    int started = 0;
     for (const ComponentInfo& entry : list.entries) {
         if (entry.state != 0 || entry.text.empty()) continue;
         const std::string& name = entry.text;
@@ -190,6 +191,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
         if (m_pending.count(local)) continue;
         m_pending[local] = name;
         ++m_view.busyCount;
+        ++started;
 
         auto* job = new DownloadJob;
         job->window = m_view.Window();
@@ -211,8 +213,15 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
             delete failed;
             m_pending.erase(local);
             --m_view.busyCount;
+            --started;
             m_componentsOk = 0;
         }
+    }
+    // No download of this repair will end it: the row ends here, failed
+    // when a name was refused, else passed (nothing was missing).
+    if (started == 0 && m_pending.empty()) {
+        if (!m_componentsOk) m_view.SetRowText(kItemComponents, row, kSlotStatusText, "下载失败");
+        m_view.SetRowResult(m_componentsOk ? kRowSuccess : kRowDownloadFailed, kItemComponents, row);
     }
     return 0;
 }

@@ -346,12 +346,22 @@ TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
     repair.OnComponentDownloadDone(stray);
     EXPECT_TRUE(view.results.empty());
 
-    // Nothing to fetch: the button goes, and the row waits as it is.
+    // Nothing to fetch: no download will end the row, so it ends at once.
     g_componentTable.clear();
     repair.OnDownAndRegThirdParty(8);
     EXPECT_EQ(1, view.animations);
     EXPECT_TRUE(repair.pending().empty());
-    EXPECT_TRUE(view.results.empty());
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(std::make_tuple(int(kRowSuccess), 8, 8), view.results[0]);
+
+    // Only a refused name: nothing is fetched and the row ends failed at
+    // once instead of spinning for a download that never comes.
+    List("..\\PylonixCharts.ocx", 1, 0, 0, 1);
+    repair.OnDownAndRegThirdParty(8);
+    EXPECT_TRUE(repair.pending().empty());
+    EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
+    ASSERT_EQ(2u, view.results.size());
+    EXPECT_EQ(std::make_tuple(int(kRowDownloadFailed), 8, 8), view.results[1]);
 }
 
 }  // namespace
