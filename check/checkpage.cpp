@@ -1,0 +1,211 @@
+#include "check/checkpage.h"
+
+#include "base/log.h"
+#include "base/settings.h"
+#include "base/worker.h"
+#include "browser/iesettings.h"
+#include "check/checkrow.h"
+#include "net/address.h"
+
+namespace {
+
+class WindowReporter : public CheckReporter {
+public:
+    WindowReporter(HWND window, LPARAM run) : m_window(window), m_run(run) {}
+    void OnCheckRow(CheckItem& item) override
+    {
+        SendMessageW(m_window, WM_CHECK_ROW, reinterpret_cast<WPARAM>(&item), m_run);
+    }
+    void OnCheckDone() override { SendMessageW(m_window, WM_CHECK_DONE, 0, m_run); }
+
+private:
+    HWND m_window;
+    LPARAM m_run;
+};
+
+}  // namespace
+
+unsigned __stdcall CheckThread(void* param)
+{
+    auto* job = static_cast<CheckRunJob*>(param);
+    WindowReporter reporter(job->window, job->run);
+    RunClientCheck(job->items, reporter);
+    delete job;
+    return 0;
+}
+
+CheckPage::CheckPage(CheckPageView& view)
+    : m_view(view), m_components(view), m_upgrade(view, [&view] { view.ShowCheckingAnimation(); })
+{
+}
+
+void CheckPage::StartClientCheck()
+{
+    m_view.ShowControl(kCtlStartCheck, false);
+    for (int id = kCtlIntroFirst; id <= kCtlIntroLast; ++id) m_view.ShowControl(id, false);
+    m_view.ShowControl(kCtlCheckProgress, true);
+    m_view.SetCheckProgress(0);
+    m_view.ShowControl(kCtlCheckList, true);
+    m_view.DeleteAllRows();
+    m_view.ShowControl(kCtlRepairAll, false);
+    for (int id : {kCtlStopCheck, kCtlListSeparator, kCtlListHeadings, kCtlCheckingAnimation})
+        m_view.ShowControl(id, true);
+    m_view.Redraw();
+
+    const ServerSettings& server = g_serverSettings;
+    if (!IsAddress(server.serverIp.c_str()) || server.serverPort == 0 || server.serverPort == 65535)
+        m_view.OpenSettingsDialog();
+
+    for (CheckItem& item : m_items) item = CheckItem();
+    // Each run has a number and a record table of its own: a stopped run's
+    // thread may still be writing its records, and its late messages name
+    // their run, so nothing of it reaches this one.
+    auto* job = new CheckRunJob{m_view.Window(), ++m_run, {}};
+    m_checkRunning = true;
+    if (!StartWorker(CheckThread, job)) {
+        WriteLog("StartClientCheck: the check thread did not start\r\n");
+        delete job;
+        OnCheckDone(m_run);
+    }
+}
+
+void CheckPage::StopCheck()
+{
+    m_checkRunning = false;
+    m_view.ShowControl(kCtlCheckingAnimation, false);
+    m_view.ShowControl(kCtlStopCheck, false);
+    m_view.ShowControl(kCtlRepairAll, true);
+    m_view.Redraw();
+}
+
+LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
+{
+    if (!item) return -1;
+    if (!m_checkRunning || run != m_run) return 0;
+    if (item->row < 0 || item->row >= kCheckItemCount) return 0;
+    m_items[item->row] = *item;
+    const int row = m_view.AppendRow(BuildCheckRowMarkup(*item));
+    if (row >= 0 && RowControlId(item->kind, kSlotProgressBar) >= 0)
+        m_view.ShowRowControl(item->kind, row, kSlotProgressBar, false);
+    // The bar walks up to the record's progress, a unit at a time.
+    const int target = item->progress;
+    for (int value = m_view.CheckProgress(); value < target && value < 100;) {
+        m_view.SetCheckProgress(++value);
+        m_view.Redraw();
+    }
+    return 0;
+}
+
+LRESULT CheckPage::OnCheckDone(LPARAM run)
+{
+    if (run != m_run) return 0;  // a stopped run ending later
+    StopCheck();
+    return 0;
+}
+
+void CheckPage::RepairAll()
+{
+    m_view.ShowControl(kCtlRepairAll, false);
+    m_view.ShowCheckingAnimation();
+    m_view.Redraw();
+    m_view.busyCount = 0;
+    for (const CheckItem& item : m_items) {
+        if (item.state != kStateFailed) continue;
+        switch (item.kind) {
+        case kItemBrowserVersion: m_upgrade.UpgradeBrowser(item.row); break;
+        case kItemBrowserSettings: RepairBrowserSettings(item.row); break;
+        case kItemConnectivity:
+            m_view.OpenSettingsDialog();
+            StartClientCheck();
+            break;
+        case kItemComponents: m_components.OnDownAndRegThirdParty(item.row); break;
+        default: break;
+        }
+    }
+    if (m_view.busyCount > 0 || m_checkRunning) return;
+    m_view.ShowControl(kCtlRepairAll, true);
+    m_view.ShowControl(kCtlCheckingAnimation, false);
+    m_view.Redraw();
+}
+
+LRESULT CheckPage::OnRowButton(int id, const std::string& name, int row)
+{
+    const bool repair = name == ActionSkin(kStateFailed);
+    if (id == RowControlId(kItemBrowserVersion, kSlotActionButton) && repair) return m_upgrade.UpgradeBrowser(row);
+    if (id == RowControlId(kItemBrowserSettings, kSlotActionButton) && repair) return RepairBrowserSettings(row);
+    if (id == RowControlId(kItemConnectivity, kSlotActionButton) && repair) {
+        m_view.OpenSettingsDialog();
+        StartClientCheck();
+        return 0;
+    }
+    if (id == RowControlId(kItemComponents, kSlotActionButton) && repair)
+        return m_components.OnDownAndRegThirdParty(row);
+    if (id == RowControlId(kItemPatch, kSlotActionButton) && name == ActionSkin(kStateWarning)) ShowPatchNotice();
+    return 0;
+}
+
+int CheckPage::RepairBrowserSettings(int row)
+{
+    if (row < 0 || row >= m_view.RowCount()) return 0;
+    m_view.ShowRowControl(kItemBrowserSettings, row, kSlotActionButton, false);
+    if (SetIESetting(g_serverSettings.serverIp)) {
+        SetRowResult(kRowSuccess, kItemBrowserSettings, row);
+        return 1;
+    }
+    SetRowResult(kRowNoChange, kItemBrowserSettings, row);
+    return 0;
+}
+
+int CheckPage::SetRowResult(int result, int kind, int row)
+{
+    if (row < 0 || row >= m_view.RowCount()) return 0;
+    if (m_view.busyCount <= 0) {
+        m_view.ShowControl(kCtlCheckingAnimation, false);
+        m_view.ShowControl(kCtlRepairAll, true);
+        m_view.Redraw();
+    }
+    if (RowControlId(kind, kSlotStateIcon) < 0 || RowControlId(kind, kSlotActionButton) < 0) return 0;
+    CheckItem* record = row < kCheckItemCount ? &m_items[row] : nullptr;
+    switch (result) {
+    case kRowSuccess:
+        m_view.SetRowSkin(kind, row, kSlotStateIcon, StateIconSkin(kStatePassed));
+        m_view.ShowRowControl(kind, row, kSlotActionButton, false);
+        if (record) record->state = kStatePassed;
+        break;
+    case kRowDownloadFailed:
+    case kRowInstallFailed:
+        m_view.SetRowSkin(kind, row, kSlotStateIcon, StateIconSkin(kStateFailed));
+        m_view.SetRowSkin(kind, row, kSlotActionButton, ActionSkin(kStateWarning));
+        m_view.SetRowText(kind, row, kSlotStatusText, result == kRowDownloadFailed ? "下载失败" : "安装失败");
+        if (record) record->state = kStateFailed;
+        break;
+    default: break;
+    }
+    m_view.Redraw();
+    return 1;
+}
+
+bool CheckPage::OnDownloadProgress(DownloadProgress* record)
+{
+    if (!record) return false;
+    if (record->kind == kTransferComponent) {
+        m_components.OnComponentDownloadDone(*record);
+    } else if (record->kind == kTransferBrowserInstaller) {
+        m_upgrade.OnInstallerDownloadProgress(*record);
+    } else {
+        return false;
+    }
+    delete record;
+    return true;
+}
+
+void CheckPage::ShowIntroduction()
+{
+    if (m_checkRunning) return;
+    for (int id : {kCtlCheckList, kCtlCheckProgress, kCtlRepairAll, kCtlStopCheck, kCtlListSeparator,
+                   kCtlListHeadings, kCtlCheckingAnimation})
+        m_view.ShowControl(id, false);
+    m_view.ShowControl(kCtlStartCheck, true);
+    for (int id = kCtlIntroFirst; id <= kCtlIntroLast; ++id) m_view.ShowControl(id, true);
+    m_view.Redraw();
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The client-check tab's logic: starting and stopping a check run, the
+// run's rows and its end, one-click repair, the row buttons and the rows'
+// results. The main window owns one and implements its view; tests record
+// the view. Everything here runs on the window's thread; the run itself
+// works on a thread of its own and talks back by WM_CHECK_ROW/WM_CHECK_DONE.
+#include "check/checkrun.h"
+#include "check/components.h"
+#include "check/upgrade.h"
+
+#include <windows.h>
+
+#include <string>
+
+// Sent (synchronously) by a run's thread to the window. wParam: the record
+// (WM_CHECK_ROW) or 0; lParam: the run's number, so that a stopped run's
+// late messages are told from the current run's.
+const UINT WM_CHECK_ROW = WM_USER + 1;
+const UINT WM_CHECK_DONE = WM_USER + 2;
+
+// Controls of the tab.
+enum CheckPageControl {
+    kCtlStartCheck = 9,
+    kCtlRepairAll = 11,
+    kCtlStopCheck = 13,
+    kCtlCheckProgress = 1130,
+    kCtlCheckList = 1131,
+    kCtlIntroFirst = 1132,
+    kCtlIntroLast = 1137,
+    kCtlListSeparator = 1138,
+    kCtlListHeadings = 1139,
+    kCtlCheckingAnimation = 1140,
+};
+
+class CheckPageView : public ComponentRepairView {
+public:
+    virtual void ShowControl(int id, bool visible) = 0;
+    // The overall progress bar 1130.
+    virtual void SetCheckProgress(int value) = 0;
+    virtual int CheckProgress() = 0;
+    virtual void DeleteAllRows() = 0;
+    // Appends a row from markup (active code page); its position, or -1.
+    virtual int AppendRow(const std::string& markup) = 0;
+    // A row control's skin; for the button also its name, which says what
+    // a click on it means.
+    virtual void SetRowSkin(int kind, int row, int slot, const std::string& skin) = 0;
+    // The settings dialog, modal; the run starts after it in every case.
+    virtual void OpenSettingsDialog() = 0;
+    void ShowCheckingAnimation() override { ShowControl(kCtlCheckingAnimation, true); }
+};
+
+class CheckPage {
+public:
+    explicit CheckPage(CheckPageView& view);
+
+    // Button 9 (and the connectivity row's repair): a new run.
+    void StartClientCheck();
+    // Button 13: the run's rows stop; its thread runs on unseen.
+    void StopCheck();
+    // WM_CHECK_ROW: -1 for a null record, else 0.
+    LRESULT OnCheckRow(const CheckItem* item, LPARAM run);
+    LRESULT OnCheckDone(LPARAM run);
+    // Button 11.
+    void RepairAll();
+    // A click on row control `id` (notification 15), whose name is `name`.
+    LRESULT OnRowButton(int id, const std::string& name, int row);
+    int RepairBrowserSettings(int row);
+    // Puts a repair's outcome into row `row` and its record; 1 when the
+    // row with its icon and button exist.
+    int SetRowResult(int result, int kind, int row);
+    // WM_DOWNLOAD_PROGRESS of the tab's repairs; frees the record. False
+    // (the record kept) for other kinds.
+    bool OnDownloadProgress(DownloadProgress* record);
+    // Showing the tab while no run is active puts the introduction back.
+    void ShowIntroduction();
+
+    bool CheckRunning() const { return m_checkRunning; }
+    const CheckItem& Item(int index) const { return m_items[index]; }
+    LPARAM CurrentRun() const { return m_run; }
+
+private:
+    CheckPageView& m_view;
+    CheckItem m_items[kCheckItemCount];
+    bool m_checkRunning = false;
+    LPARAM m_run = 0;  // the number of the last run started
+    ComponentRepair m_components;
+    BrowserUpgrade m_upgrade;
+};
+
+// A run's thread: the check against `window`, its records its own. `param`
+// is a CheckRunJob, freed at the end.
+struct CheckRunJob {
+    HWND window;
+    LPARAM run;
+    CheckItem items[kCheckItemCount];
+};
+unsigned __stdcall CheckThread(void* param);
