@@ -1,5 +1,7 @@
 #include "check/upgrade.h"
 
+#include <memory>
+
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
@@ -117,7 +119,7 @@ BrowserUpgrade::~BrowserUpgrade()
 
 int BrowserUpgrade::UpgradeBrowser(int row)
 {
-    if (m_job) return -1;
+    if (m_job || m_installing) return -1;
     if (row < 0 || row >= m_view.RowCount()) return -1;
     m_view.ShowRowControl(kItemBrowserVersion, row, kSlotActionButton, false);
 
@@ -163,6 +165,30 @@ int BrowserUpgrade::UpgradeBrowser(int row)
     return 0;
 }
 
+namespace {
+
+struct InstallerJob {
+    HWND window;
+    int row;
+    std::string path;
+};
+
+unsigned __stdcall InstallerThread(void* param)
+{
+    std::unique_ptr<InstallerJob> job(static_cast<InstallerJob*>(param));
+    auto* record = new DownloadProgress;
+    record->kind = kTransferBrowserInstaller;
+    record->row = job->row;
+    record->done = 1;
+    record->path = job->path;
+    record->stage = 1;
+    record->exitCode = RunInstaller(job->path);
+    if (!PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(record), 0)) delete record;
+    return 0;
+}
+
+}  // namespace
+
 bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
 {
     if (record.kind != kTransferBrowserInstaller) return false;
@@ -173,28 +199,44 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
         return true;
     }
 
+    if (record.stage == 1) {
+        FinishUpgrade(row, record.path, record.exitCode);
+        return true;
+    }
+
     // The thread is past its last use of the job once the done record is out.
     m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
     delete m_job;
     m_job = nullptr;
 
-    DWORD installerResult = 0;
-    if (record.success) {
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载完成");
-        m_view.Redraw();
-        installerResult = RunInstaller(record.path);
-    } else {
+    if (!record.success) {
         m_installerDownloadOk = 0;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
+        FinishUpgrade(row, record.path, 0);
+        return true;
     }
+    m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载完成");
+    m_view.Redraw();
+    // The installer takes minutes: it runs on a thread of its own, and the
+    // window hears of its end like of the download's.
+    auto* job = new InstallerJob{m_view.Window(), row, record.path};
+    m_installing = true;
+    if (!StartWorker(InstallerThread, job)) {
+        delete job;
+        FinishUpgrade(row, record.path, ERROR_NOT_ENOUGH_MEMORY);
+    }
+    return true;
+}
 
+void BrowserUpgrade::FinishUpgrade(int row, const std::string& path, DWORD installerResult)
+{
+    m_installing = false;
     int result;
     if (!m_installerDownloadOk) {
         result = kRowDownloadFailed;
         m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
     } else if (installerResult != 0) {
         result = kRowInstallFailed;
-        WriteLog("install ie %s: exit %lu\r\n", record.path.c_str(), installerResult);
+        WriteLog("install ie %s: exit %lu\r\n", path.c_str(), installerResult);
         m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "安装失败");
     } else {
         result = kRowSuccess;
@@ -202,7 +244,6 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
     }
     --m_view.busyCount;
     m_view.SetRowResult(result, kItemBrowserVersion, row);
-    return true;
 }
 
 const char* const kPatchPageUrl =

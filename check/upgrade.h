@@ -39,13 +39,19 @@ public:
     bool OnInstallerDownloadProgress(const DownloadProgress& record);
 
     bool Downloading() const { return m_job != nullptr; }
+    // The downloaded installer is running (on a thread of its own).
+    bool Installing() const { return m_installing; }
     int InstallerDownloadOk() const { return m_installerDownloadOk; }
 
 private:
+    // The row's outcome once the installer has run (or the download failed).
+    void FinishUpgrade(int row, const std::string& path, DWORD installerResult);
+
     RepairView& m_view;
     std::function<void()> m_showAnimation;
     DownloadJob* m_job = nullptr;
     int m_installerDownloadOk = 0;
+    bool m_installing = false;
 };
 
 // The patch row's watch button: names the missing patch, then opens the

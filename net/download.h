@@ -55,6 +55,10 @@ struct DownloadProgress {
     uint32_t received = 0;
     DWORD started = 0;   // the job's transferStart
     DWORD finished = 0;  // the job's transferEnd: set on the done record only
+    // A receiver's own step after the download, reported the same way: 1
+    // once the downloaded installer has run, `exitCode` its result.
+    int stage = 0;
+    DWORD exitCode = 0;
 };
 
 // Progress records of one download are at least this far apart; the

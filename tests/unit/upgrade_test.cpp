@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <string.h>
 
 #include <map>
@@ -81,13 +84,20 @@ protected:
         DemoReset();
     }
 
-    // Feeds the posted records to the repair until the done record.
+    // Feeds the posted records to the repair until the row has its result:
+    // the download's done record, then (after a good download) the one the
+    // installer's thread posts when the installer has run.
     bool Pump()
     {
-        return sink.PumpUntilDone(60000, [this](DownloadProgress* record) {
-            EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(*record));
-            delete record;
-        });
+        const size_t before = view.results.size();
+        while (view.results.size() == before) {
+            if (!sink.PumpUntilDone(60000, [this](DownloadProgress* record) {
+                    EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(*record));
+                    delete record;
+                }))
+                return false;
+        }
+        return true;
     }
 
     AppScope scope;
@@ -188,6 +198,38 @@ TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
     EXPECT_EQ("\"" + installer + "\" /passive /update-no /norestart ", RecordedCommandLine(installer));
     EXPECT_NE(std::string::npos,
               ReadTodaysLog().find("Download ie :" + DemoBaseUrl() + "/norvik/Download/IE/" + kXpChinese));
+}
+
+TEST_F(BrowserUpgrade, WindowKeepsAnsweringWhileTheInstallerRuns)
+{
+    // An installer that takes three seconds. Meanwhile another thread asks
+    // the window (this thread, pumping) something every 200 ms, and never
+    // waits more than a second for the answer.
+    ASSERT_TRUE(CreateDirectoryA(DownloadFolder().c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(WriteFileBytes(installer + ".wait", "3000"));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    std::atomic<bool> stop(false);
+    std::atomic<int> answered(0), unanswered(0);
+    std::thread asker([&] {
+        while (!stop) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutW(sink.window(), WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++answered;
+            else ++unanswered;
+            Sleep(200);
+        }
+    });
+    const DWORD start = GetTickCount();
+    const bool ended = Pump();
+    const DWORD took = GetTickCount() - start;
+    stop = true;
+    asker.join();
+    DeleteFileA((installer + ".wait").c_str());
+    ASSERT_TRUE(ended);
+    EXPECT_GE(took, 3000u) << "the installer's time is in the run";
+    EXPECT_EQ(0, unanswered.load());
+    EXPECT_GE(answered.load(), 10);
+    EXPECT_FALSE(upgrade.Installing());
+    EXPECT_EQ("安装成功", view.texts.back());
 }
 
 TEST_F(BrowserUpgrade, FailedDownloadThenFailingInstallerThenSuccess)
