@@ -1,0 +1,146 @@
+#include "app/mainwnd.h"
+
+#include "app/controls.h"
+#include "base/log.h"
+#include "base/textconv.h"
+#include "browser/cache.h"
+#include "check/checkrow.h"
+#include "ui/tabctrl.h"
+
+using namespace SkinEngine;
+
+CMainDlg::CMainDlg() : m_page(*this) {}
+
+HWND CMainDlg::Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source)
+{
+    m_pools = &pools;
+    HWND hwnd = SkinHostWnd::Create(doc, pools, source, nullptr, 0);
+    if (hwnd) ShowPage(0);
+    return hwnd;
+}
+
+CMyListBox* CMainDlg::List() const
+{
+    return FindAs<CMyListBox>(kCtlCheckList);
+}
+
+void CMainDlg::ShowPage(int page)
+{
+    if (auto* tabs = FindAs<CSkinTabCtrl>(kCtlPages)) tabs->SelectTab(page);
+    m_currentTab = page;
+    const int buttons[] = {kCtlTabCheck, kCtlTabNetwork, kCtlTabCache};
+    for (int i = 0; i < 3; ++i) SetSkinStateIndex(buttons[i], i == page ? 2 : 0);
+    if (page == 0) m_page.ShowIntroduction();
+    RequestLayout();
+}
+
+LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg) {
+    case WM_NOTIFY:
+        if (wParam == kEngineNotifyId) return OnEngineNotify(*reinterpret_cast<SkinNotify*>(lParam));
+        break;
+    case WM_CHECK_ROW: return m_page.OnCheckRow(reinterpret_cast<CheckItem*>(wParam), lParam);
+    case WM_CHECK_DONE: return m_page.OnCheckDone(lParam);
+    case WM_DOWNLOAD_PROGRESS: {
+        auto* record = reinterpret_cast<DownloadProgress*>(wParam);
+        // The network page's records come with a later step; none may leak.
+        if (record && !m_page.OnDownloadProgress(record)) delete record;
+        return 0;
+    }
+    case WM_SIZE:
+        if (wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED) {
+            SkinHostWnd::ShowControl(kCtlRestore, wParam == SIZE_MAXIMIZED);
+            SkinHostWnd::ShowControl(kCtlMaximize, wParam == SIZE_RESTORED);
+        }
+        break;
+    }
+    return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+}
+
+LRESULT CMainDlg::OnEngineNotify(const SkinNotify& notify)
+{
+    switch (notify.hdr.code) {
+    case kNotifyClick: OnClick(notify.id); return 0;
+    case kNotifyRowClick:
+        if (notify.control) return m_page.OnRowButton(notify.id, notify.control->Name(), notify.rowIndex);
+        return 0;
+    case kNotifyTabChange: m_currentTab = notify.value; return 0;
+    }
+    return 0;
+}
+
+void CMainDlg::OnClick(int id)
+{
+    switch (id) {
+    case kCtlClose: PostQuitMessage(0); break;  // the close prompt comes with the settings dialog
+    case kCtlMaximize: SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0); break;
+    case kCtlRestore: SendMessageW(Window(), WM_SYSCOMMAND, SC_RESTORE, 0); break;
+    case kCtlMinimize: ShowWindow(Window(), SW_HIDE); break;
+    case kCtlTabCheck: ShowPage(0); break;
+    case kCtlTabNetwork: ShowPage(1); break;
+    case kCtlTabCache: ShowPage(2); break;
+    case kCtlStartCheck: m_page.StartClientCheck(); break;
+    case kCtlRepairAll: m_page.RepairAll(); break;
+    case kCtlStopCheck: m_page.StopCheck(); break;
+    case kCtlCleanCache: ClearIECache(); break;
+    default: break;
+    }
+}
+
+int CMainDlg::RowCount()
+{
+    CMyListBox* list = List();
+    return list ? list->RowCount() : 0;
+}
+
+void CMainDlg::ShowRowControl(int kind, int row, int slot, bool visible)
+{
+    if (CMyListBox* list = List()) list->ShowInRow(row, RowControlId(kind, slot), visible);
+}
+
+void CMainDlg::SetRowProgress(int kind, int row, int percent)
+{
+    if (CMyListBox* list = List())
+        if (auto* bar = dynamic_cast<CSkinProgress*>(list->FindInRow(row, RowControlId(kind, kSlotProgressBar))))
+            bar->SetValue(percent);
+}
+
+void CMainDlg::SetRowText(int kind, int row, int slot, const std::string& text)
+{
+    if (CMyListBox* list = List()) list->SetTextInRow(row, RowControlId(kind, slot), AnsiToUtf8(text));
+}
+
+int CMainDlg::CheckProgress()
+{
+    auto* bar = FindAs<CSkinProgress>(kCtlCheckProgress);
+    return bar ? bar->Value() : 0;
+}
+
+void CMainDlg::DeleteAllRows()
+{
+    if (CMyListBox* list = List()) list->DeleteAllRows();
+}
+
+int CMainDlg::AppendRow(const std::string& markup)
+{
+    CMyListBox* list = List();
+    if (!list || !m_pools) return -1;
+    const int row = list->AppendRow(markup, *m_pools);
+    if (row >= 0) list->LayoutRows(Context());
+    return row;
+}
+
+void CMainDlg::SetRowSkin(int kind, int row, int slot, const std::string& skin)
+{
+    CMyListBox* list = List();
+    if (!list) return;
+    list->SetSkinInRow(row, RowControlId(kind, slot), skin);
+    if (slot == kSlotActionButton) list->SetNameInRow(row, RowControlId(kind, slot), skin);
+}
+
+void CMainDlg::OpenSettingsDialog()
+{
+    // The settings dialog is not built yet: the run goes on with the settings it has.
+    WriteLog("CMainDlg: the server address or port is unusable; the settings dialog is not available yet\r\n");
+}

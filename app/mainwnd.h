@@ -1,0 +1,63 @@
+#pragma once
+// The main window: document 105 on the engine's host window, the caption's
+// buttons, the three pages, and the client-check page's view.
+#include "check/checkpage.h"
+#include "ui/hostwnd.h"
+
+class CMyListBox;
+
+class CMainDlg : public SkinEngine::SkinHostWnd, public CheckPageView {
+public:
+    CMainDlg();
+    // Builds the window from `doc` over `pools` and `source` (which must
+    // outlive it), hidden, in its first page's opening state.
+    HWND Create(const SkinEngine::LayerDocument& doc, const SkinEngine::ResourcePools& pools,
+                SkinEngine::DocumentSource& source);
+
+    CheckPage& Page() { return m_page; }
+    int CurrentTab() const { return m_currentTab; }
+    // Page 0, 1 or 2 with its tab button pushed.
+    void ShowPage(int page);
+
+    // --- CheckPageView ---
+    HWND Window() override { return SkinHostWnd::Window(); }
+    int RowCount() override;
+    void ShowRowControl(int kind, int row, int slot, bool visible) override;
+    void SetRowProgress(int kind, int row, int percent) override;
+    void SetRowText(int kind, int row, int slot, const std::string& text) override;
+    int SetRowResult(int result, int kind, int row) override { return m_page.SetRowResult(result, kind, row); }
+    void Redraw() override { SkinHostWnd::Redraw(); }
+    void ShowControl(int id, bool visible) override { SkinHostWnd::ShowControl(id, visible); }
+    void SetCheckProgress(int value) override { SetProgress(kCtlCheckProgress, value); }
+    int CheckProgress() override;
+    void DeleteAllRows() override;
+    int AppendRow(const std::string& markup) override;
+    void SetRowSkin(int kind, int row, int slot, const std::string& skin) override;
+    void OpenSettingsDialog() override;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify);
+    void OnClick(int id);
+    CMyListBox* List() const;
+
+    const SkinEngine::ResourcePools* m_pools = nullptr;
+    CheckPage m_page;
+    int m_currentTab = 0;
+};
+
+// Main-window controls besides the check page's.
+enum MainWindowControl {
+    kCtlClose = 1,
+    kCtlMaximize = 2,
+    kCtlRestore = 3,
+    kCtlMinimize = 4,
+    kCtlSettings = 5,
+    kCtlTabCheck = 6,
+    kCtlTabNetwork = 7,
+    kCtlTabCache = 8,
+    kCtlCleanCache = 23,
+    kCtlPages = 103,
+};

@@ -1,0 +1,144 @@
+// The main window from the program's own document, driven with real mouse
+// messages: the check page's run against the demo server, page switches and
+// the caption's maximise and restore.
+#include "testutil.h"
+
+#include "app/controls.h"
+#include "app/mainwnd.h"
+#include "base/textconv.h"
+#include "browser/shortcut.h"
+#include "browser/trustsites.h"
+#include "check/checkrow.h"
+#include "ui/tabctrl.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace SkinEngine;
+
+namespace {
+
+HMODULE Program()
+{
+    static HMODULE module = [] {
+        wchar_t path[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring exe(path);
+        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
+        return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }();
+    return module;
+}
+
+bool PumpWhile(const std::function<bool()>& busy, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (busy()) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (GetTickCount() - start >= ms) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return true;
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* path : {kTrustedZoneKey, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Zones\\3",
+                                 "Software\\Microsoft\\Internet Explorer\\International",
+                                 "Software\\Microsoft\\Internet Explorer\\New Windows"})
+            ASSERT_TRUE(MakeKey(user.real(), path));
+        ASSERT_TRUE(MakeKey(machine.real(), "SOFTWARE\\Microsoft\\Internet Explorer\\Main"));
+        ASSERT_TRUE(server.ok()) << "demo server not running";
+        g_serverSettings.serverIp = "127.0.0.1";
+        ASSERT_TRUE(gdiplus.ok());
+        ASSERT_NE(Program(), nullptr);
+        source = std::make_unique<ResourceSource>(Program());
+        ASSERT_TRUE(pools.Load(*source));
+        RegisterApplicationControls(SkinControls());
+        std::string xml;
+        ASSERT_TRUE(source->Xml(105, xml));
+        ASSERT_TRUE(doc.Load(xml));
+        ASSERT_TRUE(window.Create(doc, pools, *source));
+        ShowWindow(window.Window(), SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override
+    {
+        window.Destroy();
+        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+    }
+    // A press and release at the middle of control `id`.
+    void Click(int id)
+    {
+        CSkinControl* control = window.FindControl(id);
+        ASSERT_NE(control, nullptr) << id;
+        ASSERT_TRUE(control->IsShown()) << id;
+        const SkinRect& r = control->Rect();
+        const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        SendMessageW(window.Window(), WM_MOUSEMOVE, 0, at);
+        SendMessageW(window.Window(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(window.Window(), WM_LBUTTONUP, 0, at);
+    }
+    bool Shown(int id) { return window.FindControl(id) && window.FindControl(id)->IsShown(); }
+    unsigned Pushed(int id) { return window.FindControl(id)->SkinStateIndex(); }
+
+    ScratchRegistry machine{HKEY_LOCAL_MACHINE};
+    ScratchRegistry user;
+    AppScope scope;
+    ServerAtDemo server;
+    CGdiplusSession gdiplus;
+    std::unique_ptr<ResourceSource> source;
+    ResourcePools pools;
+    LayerDocument doc;
+    CMainDlg window;
+};
+
+} // namespace
+
+TEST_F(MainWindow, StartButtonRunsTheCheckIntoRowsAndPagesSwitchBackToTheIntroduction)
+{
+    // As it opens: the introduction, the first tab button pushed.
+    EXPECT_TRUE(Shown(kCtlStartCheck));
+    EXPECT_FALSE(Shown(kCtlCheckList));
+    EXPECT_EQ(2u, Pushed(kCtlTabCheck));
+
+    Click(kCtlStartCheck);
+    EXPECT_FALSE(Shown(kCtlStartCheck));
+    EXPECT_TRUE(Shown(kCtlStopCheck));
+    ASSERT_TRUE(PumpWhile([&] { return window.Page().CheckRunning(); }, 120000));
+    auto* list = window.FindAs<CMyListBox>(kCtlCheckList);
+    ASSERT_NE(list, nullptr);
+    EXPECT_GE(list->RowCount(), 7);
+    EXPECT_EQ(100, window.CheckProgress());
+    EXPECT_TRUE(Shown(kCtlRepairAll));
+    EXPECT_FALSE(Shown(kCtlStopCheck));
+    EXPECT_FALSE(Shown(kCtlCheckingAnimation));
+    // The rows are the records, each with its state icon.
+    for (int row = 0; row < list->RowCount(); ++row) {
+        const CheckItem& item = window.Page().Item(row);
+        CSkinControl* icon = list->FindInRow(row, RowControlId(item.kind, kSlotStateIcon));
+        ASSERT_NE(icon, nullptr) << row;
+        EXPECT_EQ(std::string(StateIconSkin(item.state)), icon->SkinName()) << row;
+    }
+
+    // The network page, then back: the finished run gives way to the introduction.
+    Click(kCtlTabNetwork);
+    EXPECT_EQ(1, dynamic_cast<CSkinTabCtrl*>(window.FindControl(kCtlPages))->CurSel());
+    EXPECT_EQ(2u, Pushed(kCtlTabNetwork));
+    EXPECT_EQ(0u, Pushed(kCtlTabCheck));
+    Click(kCtlTabCheck);
+    EXPECT_TRUE(Shown(kCtlStartCheck));
+    EXPECT_FALSE(Shown(kCtlCheckList));
+    EXPECT_FALSE(Shown(kCtlRepairAll));
+
+    // Maximised, restore stands where maximise stood.
+    SendMessageW(window.Window(), WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1280, 800));
+    EXPECT_TRUE(Shown(kCtlRestore));
+    EXPECT_FALSE(Shown(kCtlMaximize));
+    SendMessageW(window.Window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 500));
+    EXPECT_FALSE(Shown(kCtlRestore));
+    EXPECT_TRUE(Shown(kCtlMaximize));
+}
