@@ -80,6 +80,16 @@ if [ -n "$window" ]; then
         done
         return 1
     }
+    # A window just mapped shows black until it paints: wait for its body.
+    painted() {
+        for _ in $(seq 50); do
+            import -window root "$WORK/screen.png" 2>/dev/null
+            [ "$(convert "$WORK/screen.png" -format "%[hex:p{$((ox + 300)),$((oy + 125))}]" info: 2>/dev/null | cut -c1-6)" = FFFFFF ] && return 0
+            sleep 0.2
+        done
+        return 1
+    }
+    check "the settings dialog paints" 'painted'
     check "the port box starts empty" '! ink 118 124 240 22'
     xdotool mousemove $((ox + 200)) $((oy + 99)) click 1
     sleep 0.5
