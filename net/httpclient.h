@@ -33,10 +33,7 @@ public:
 
     static constexpr DWORD kStepBytes = 1024;
     static constexpr DWORD kReadBufferBytes = 0xE000;
-    // Bytes handed to WinInet at once. Each write wakes Wine's socket layer:
-    // with 256 KiB blocks a gigabit link idled between writes (0.90 to 0.99
-    // of curl's upload rate), with 1 MiB it stays busy.
-    static constexpr DWORD kWriteBlockBytes = 0x100000;
+    static constexpr DWORD kWriteBlockBytes = 0x40000;
 
     CHttpClientT() { MakeBoundary(); }
     CHttpClientT(const CHttpClientT&) = delete;
