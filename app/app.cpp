@@ -4,9 +4,11 @@
 #include "app/controls.h"
 #include "app/crashdump.h"
 #include "app/iconfile.h"
+#include "app/mainwnd.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
+#include "base/settings.h"
 #include "base/textconv.h"
 #include "browser/trustsites.h"
 #include "ui/system.h"
@@ -14,6 +16,7 @@
 #include <Poco/Net/HTTPStreamFactory.h>
 
 #include <objbase.h>
+#include <shellapi.h>
 #include <string.h>
 
 CVelmoraChatApp* g_pApp = nullptr;
@@ -57,7 +60,7 @@ bool CVelmoraChatApp::InitInstance()
     MakeDirectories(DownloadFolder().c_str());
 
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
-    if (!LoadComponentList() || !StartSkinEngine()) return false;
+    if (!LoadComponentList(false) || !StartSkinEngine()) return false;
 
     if (!LoadLoginIcon()) WriteLog("[error] LoadLoginIcon!!!");
 
@@ -85,21 +88,58 @@ void CVelmoraChatApp::ExitInstance()
 
 HWND CVelmoraChatApp::CreateMainWindow()
 {
-    // The main window arrives with the window engine.
-    return nullptr;
+    SkinEngine::CSkinSystem* system = m_skinSystem.get();
+    SkinEngine::DocumentSource* source = system ? system->ResourceProvider() : nullptr;
+    std::string xml;
+    if (!source || !source->Xml(kMainWindowDocument, xml) || !m_mainDocument.Load(xml)) {
+        WriteLog("CreateMainWindow: document %d does not load\r\n", kMainWindowDocument);
+        return nullptr;
+    }
+    auto window = std::make_unique<CMainDlg>();
+    HWND hwnd = window->Create(m_mainDocument, system->Pools(), *source, kMainWindowStyle);
+    if (!hwnd) return nullptr;
+    m_mainWindow = window.release();
+    return hwnd;
+}
+
+bool UpdateTrayIcon(HWND window, bool add)
+{
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kTrayIconId));
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof data;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = icon;
+    wcsncpy(data.szTip, L"Animated System Tray Icons", 27);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    const bool done = Shell_NotifyIconW(add ? NIM_ADD : NIM_DELETE, &data) != FALSE;
+    if (g_pApp) g_pApp->m_trayIconId = kTrayIconId;
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    if (icon) DestroyIcon(icon);
+    return done;
 }
 
 int CVelmoraChatApp::Run()
 {
     HWND window = CreateMainWindow();
     if (!window) {
-        // This build has no main window yet: start-up is the whole run.
-        WriteLog("start-up finished, no main window in this build: exiting\r\n");
-        return 0;
+        // Without its window the program cannot be used or ended: a failure.
+        WriteLog("the main window could not be created: exiting\r\n");
+        return -1;
     }
     AnimateWindow(window, 1000, AW_ACTIVATE | AW_BLEND);
+    // Wine shows the window without the fade; make sure it is on screen.
+    if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    WriteLog("main window shown\r\n");
+    // Only now the network: the window answers while the lookups wait.
+    m_mainWindow->StartLookups(g_serverSettings.serverAddr);
+    if (!UpdateTrayIcon(window, true)) WriteLog("the tray icon could not be added\r\n");
     int code = MessageLoop();
+    UpdateTrayIcon(window, false);
+    delete m_mainWindow;
+    m_mainWindow = nullptr;
     return code;
 }
 

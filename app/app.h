@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "ui/resources.h"
+
 class CMainDlg;
 namespace SkinEngine {
 class CSkinSystem;
@@ -36,6 +38,7 @@ public:
     CMainDlg* m_mainWindow;
     std::unique_ptr<SkinEngine::CSkinSystem> m_skinSystem;  // null until InitInstance starts it
     UINT m_trayIconId;
+    SkinEngine::LayerDocument m_mainDocument;  // the main window's layout, kept while it lives
 
 private:
     HANDLE m_instanceMutex;
@@ -62,3 +65,11 @@ bool AcquireInstanceMutex(HANDLE* mutex);
 const wchar_t* const kInstanceMutexName = L"PylonixClient App Mutex 2013-07-29";
 const int kLoginIconId = 130;
 const int kTrayIconId = 3016;
+const int kMainWindowDocument = 105;
+// Overlapped window with caption, system menu, sizing frame, minimise and
+// maximise boxes, clipping its children.
+const DWORD kMainWindowStyle = 0x02CF0000;
+
+// Adds or removes the tray icon of `window` (icon 3016, WM_TRAY_NOTIFY)
+// and makes the icon the window's small icon. False when the shell refused.
+bool UpdateTrayIcon(HWND window, bool add);

@@ -6,6 +6,7 @@
 #include "base/textconv.h"
 #include "check/checkitem.h"
 #include "check/osprobe.h"
+#include "net/address.h"
 #include "net/download.h"
 #include "net/ipinfo.h"
 
@@ -161,14 +162,23 @@ void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)
     }
 }
 
-bool LoadComponentList()
+bool LoadComponentList(bool resolveNow)
 {
     std::string infPath = LocalInfPath();
     CLocalIniSettings inf;
     if (FileExists(infPath)) inf.Load(infPath);
     ReadComponentTable(inf.Tree(), &g_componentTable);
 
-    ResolveServerAddress();
+    if (resolveNow) {
+        ResolveServerAddress();
+    } else {
+        // A dotted address is the IP already; a name and the carrier
+        // lookups are left to StartAddressLookups.
+        AddressLookup lookup;
+        lookup.serverAddr = g_serverSettings.serverAddr;
+        if (IsAddress(lookup.serverAddr.c_str())) lookup.serverIp = lookup.serverAddr;
+        ApplyAddressLookup(lookup);
+    }
 
     const ServerSettings& s = g_serverSettings;
     WriteLog("\r\nsystem setup:\r\nserveraddr:%s\r\nserverip:%s\r\nserverport:%d\r\n"

@@ -24,7 +24,10 @@ const char* const kDefaultVersion = "12.000.000.0000";
 const char* const kDefaultIpInfoHost = "ipinfo.pylonix.com";
 
 bool LoadGlobelSetting();
-bool LoadComponentList();
+// `resolveNow`: the server name and the carrier lookups run here, before
+// it returns; otherwise only a dotted address is taken, and the window
+// has the rest done on a worker (StartAddressLookups).
+bool LoadComponentList(bool resolveNow = true);
 
 // The pieces of the two loads, for the settings dialog and the tests.
 std::string LocalIniPath();

@@ -7,14 +7,16 @@
 #include "check/checkrow.h"
 #include "ui/tabctrl.h"
 
+#include <memory>
+
 using namespace SkinEngine;
 
 CMainDlg::CMainDlg() : m_page(*this) {}
 
-HWND CMainDlg::Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source)
+HWND CMainDlg::Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source, DWORD style)
 {
     m_pools = &pools;
-    HWND hwnd = SkinHostWnd::Create(doc, pools, source, nullptr, 0);
+    HWND hwnd = SkinHostWnd::Create(doc, pools, source, nullptr, style);
     if (hwnd) ShowPage(0);
     return hwnd;
 }
@@ -48,6 +50,22 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         if (record && !m_page.OnDownloadProgress(record)) delete record;
         return 0;
     }
+    case WM_ADDRESS_LOOKUP:
+        OnAddressLookup(reinterpret_cast<AddressLookup*>(wParam));
+        return 0;
+    case WM_TRAY_NOTIFY: OnTrayNotify(static_cast<UINT>(lParam)); return 0;
+    case WM_COMMAND:
+        // The tray menu's items 1..3 all end the program.
+        if (LOWORD(wParam) >= 1 && LOWORD(wParam) <= 3) {
+            PostQuitMessage(0);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        // The close prompt comes with the settings dialog; until then
+        // closing ends the program.
+        PostQuitMessage(0);
+        return 0;
     case WM_SIZE:
         if (wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED) {
             SkinHostWnd::ShowControl(kCtlRestore, wParam == SIZE_MAXIMIZED);
@@ -73,14 +91,14 @@ LRESULT CMainDlg::OnEngineNotify(const SkinNotify& notify)
 void CMainDlg::OnClick(int id)
 {
     switch (id) {
-    case kCtlClose: PostQuitMessage(0); break;  // the close prompt comes with the settings dialog
+    case kCtlClose: PostMessageW(Window(), WM_CLOSE, 0, 0); break;
     case kCtlMaximize: SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0); break;
     case kCtlRestore: SendMessageW(Window(), WM_SYSCOMMAND, SC_RESTORE, 0); break;
     case kCtlMinimize: ShowWindow(Window(), SW_HIDE); break;
     case kCtlTabCheck: ShowPage(0); break;
     case kCtlTabNetwork: ShowPage(1); break;
     case kCtlTabCache: ShowPage(2); break;
-    case kCtlStartCheck: m_page.StartClientCheck(); break;
+    case kCtlStartCheck: StartCheckWhenAddressKnown(); break;
     case kCtlRepairAll: m_page.RepairAll(); break;
     case kCtlStopCheck: m_page.StopCheck(); break;
     case kCtlCleanCache: ClearIECache(); break;
@@ -143,4 +161,50 @@ void CMainDlg::OpenSettingsDialog()
 {
     // The settings dialog is not built yet: the run goes on with the settings it has.
     WriteLog("CMainDlg: the server address or port is unusable; the settings dialog is not available yet\r\n");
+}
+
+bool CMainDlg::StartLookups(const std::string& serverAddr)
+{
+    m_lookupPending = StartAddressLookups(Window(), serverAddr);
+    if (!m_lookupPending) WriteLog("CMainDlg: the address lookups did not start\r\n");
+    return m_lookupPending;
+}
+
+void CMainDlg::OnAddressLookup(AddressLookup* lookup)
+{
+    std::unique_ptr<AddressLookup> owned(lookup);
+    if (!lookup) return;
+    if (ApplyAddressLookup(*lookup))
+        WriteLog("server address %s: ip %s%s\r\n", lookup->serverAddr.c_str(),
+                 lookup->serverIp.empty() ? "unresolved" : lookup->serverIp.c_str(),
+                 lookup->carriers ? ", carriers looked up" : "");
+    // The first message carries the server IP: a check may start now.
+    m_lookupPending = false;
+    if (m_checkWaiting) {
+        m_checkWaiting = false;
+        m_page.StartClientCheck();
+    }
+}
+
+void CMainDlg::StartCheckWhenAddressKnown()
+{
+    if (!m_lookupPending) {
+        m_page.StartClientCheck();
+        return;
+    }
+    // The server's name is still being resolved: the run starts once it is.
+    m_checkWaiting = true;
+    ShowControl(kCtlStartCheck, false);
+    ShowControl(kCtlCheckingAnimation, true);
+    Redraw();
+}
+
+void CMainDlg::OnTrayNotify(UINT mouseMessage)
+{
+    if (mouseMessage == WM_LBUTTONDBLCLK) {
+        ShowWindow(Window(), SW_SHOWNORMAL);
+        SetForegroundWindow(Window());
+        SetFocus(Window());
+    }
+    // The tray menu comes with the settings dialog.
 }

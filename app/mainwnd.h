@@ -2,6 +2,7 @@
 // The main window: document 105 on the engine's host window, the caption's
 // buttons, the three pages, and the client-check page's view.
 #include "check/checkpage.h"
+#include "net/ipinfo.h"
 #include "ui/hostwnd.h"
 
 class CMyListBox;
@@ -12,9 +13,13 @@ public:
     // Builds the window from `doc` over `pools` and `source` (which must
     // outlive it), hidden, in its first page's opening state.
     HWND Create(const SkinEngine::LayerDocument& doc, const SkinEngine::ResourcePools& pools,
-                SkinEngine::DocumentSource& source);
+                SkinEngine::DocumentSource& source, DWORD style = 0);
 
     CheckPage& Page() { return m_page; }
+    // The server-address lookups run on a worker from now on; a check
+    // asked for before the server IP is known starts when it is.
+    bool StartLookups(const std::string& serverAddr);
+    bool LookupPending() const { return m_lookupPending; }
     int CurrentTab() const { return m_currentTab; }
     // Page 0, 1 or 2 with its tab button pushed.
     void ShowPage(int page);
@@ -41,12 +46,20 @@ protected:
 private:
     LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify);
     void OnClick(int id);
+    void OnTrayNotify(UINT mouseMessage);
+    void OnAddressLookup(AddressLookup* lookup);
+    void StartCheckWhenAddressKnown();
     CMyListBox* List() const;
 
     const SkinEngine::ResourcePools* m_pools = nullptr;
     CheckPage m_page;
     int m_currentTab = 0;
+    bool m_lookupPending = false;  // the server IP is not known yet
+    bool m_checkWaiting = false;   // button 9 was clicked meanwhile
 };
+
+// The tray icon's callback message.
+const UINT WM_TRAY_NOTIFY = WM_APP + 100;
 
 // Main-window controls besides the check page's.
 enum MainWindowControl {

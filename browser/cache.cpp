@@ -1,5 +1,8 @@
 #include "browser/cache.h"
 
+#include "base/log.h"
+#include "base/textconv.h"
+
 #include <shellapi.h>
 
 #include <utility>
@@ -10,8 +13,13 @@ ShellLauncher g_launcher;
 
 HINSTANCE Launch(const wchar_t* parameters, int show)
 {
-    if (g_launcher) return g_launcher(nullptr, L"open", L"rundll32.exe", parameters, nullptr, show);
-    return ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters, nullptr, show);
+    HINSTANCE result = g_launcher ? g_launcher(nullptr, L"open", L"rundll32.exe", parameters, nullptr, show)
+                                  : ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters, nullptr, show);
+    // Values above 32 mean the program started.
+    const auto code = reinterpret_cast<INT_PTR>(result);
+    WriteLog("ClearIECache: rundll32.exe %s %s\r\n", WideToAnsi(parameters).c_str(),
+             code > 32 ? "started" : "did not start");
+    return result;
 }
 
 } // namespace

@@ -62,6 +62,8 @@ void CheckPage::StartClientCheck()
     // their run, so nothing of it reaches this one.
     auto* job = new CheckRunJob{m_view.Window(), ++m_run, {}};
     m_checkRunning = true;
+    m_rowsShown = 0;
+    WriteLog("check run %ld started\r\n", static_cast<long>(m_run));
     if (!StartWorker(CheckThread, job)) {
         WriteLog("StartClientCheck: the check thread did not start\r\n");
         delete job;
@@ -71,6 +73,9 @@ void CheckPage::StartClientCheck()
 
 void CheckPage::StopCheck()
 {
+    if (m_checkRunning)
+        WriteLog("check run %ld stopped after %d rows, progress %d\r\n", static_cast<long>(m_run), m_rowsShown,
+                 m_view.CheckProgress());
     m_checkRunning = false;
     m_view.ShowControl(kCtlCheckingAnimation, false);
     m_view.ShowControl(kCtlStopCheck, false);
@@ -85,6 +90,7 @@ LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
     if (item->row < 0 || item->row >= kCheckItemCount) return 0;
     m_items[item->row] = *item;
     const int row = m_view.AppendRow(BuildCheckRowMarkup(*item));
+    ++m_rowsShown;
     if (row >= 0 && RowControlId(item->kind, kSlotProgressBar) >= 0)
         m_view.ShowRowControl(item->kind, row, kSlotProgressBar, false);
     // The bar walks up to the record's progress, a unit at a time.
@@ -99,6 +105,10 @@ LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
 LRESULT CheckPage::OnCheckDone(LPARAM run)
 {
     if (run != m_run) return 0;  // a stopped run ending later
+    if (m_checkRunning)
+        WriteLog("check run %ld ended: %d rows (%s), progress %d\r\n", static_cast<long>(m_run), m_rowsShown,
+                 RowStates().c_str(), m_view.CheckProgress());
+    m_checkRunning = false;
     StopCheck();
     return 0;
 }
@@ -181,6 +191,11 @@ int CheckPage::SetRowResult(int result, int kind, int row)
         break;
     default: break;
     }
+    const char* outcome = result == kRowSuccess           ? "passed"
+                          : result == kRowDownloadFailed ? "download failed"
+                          : result == kRowInstallFailed  ? "install failed"
+                                                         : "unchanged";
+    WriteLog("check row %d repaired: %s\r\n", row, outcome);
     m_view.Redraw();
     return 1;
 }
@@ -197,6 +212,14 @@ bool CheckPage::OnDownloadProgress(DownloadProgress* record)
     }
     delete record;
     return true;
+}
+
+std::string CheckPage::RowStates() const
+{
+    std::string states;
+    for (int i = 0; i < m_rowsShown && i < kCheckItemCount; ++i)
+        states += m_items[i].state == kStatePassed ? 'P' : m_items[i].state == kStateFailed ? 'F' : 'W';
+    return states;
 }
 
 void CheckPage::ShowIntroduction()

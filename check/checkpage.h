@@ -77,12 +77,15 @@ public:
     bool CheckRunning() const { return m_checkRunning; }
     const CheckItem& Item(int index) const { return m_items[index]; }
     LPARAM CurrentRun() const { return m_run; }
+    // One letter per row shown: P passed, F failed, W warning.
+    std::string RowStates() const;
 
 private:
     CheckPageView& m_view;
     CheckItem m_items[kCheckItemCount];
     bool m_checkRunning = false;
     LPARAM m_run = 0;  // the number of the last run started
+    int m_rowsShown = 0;
     ComponentRepair m_components;
     BrowserUpgrade m_upgrade;
 };

@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "base/settings.h"
 #include "base/textconv.h"
+#include "base/worker.h"
 #include "net/address.h"
 #include "net/download.h"
 #include "net/httpform.h"
@@ -10,33 +11,96 @@
 
 #include <Poco/Exception.h>
 
+#include <memory>
+
 IpInfo g_clientInfo;
 IpInfo g_serverInfo;
-bool g_ipServiceAvailable = true;
+std::atomic<bool> g_ipServiceAvailable{true};
 
 std::string IpInfoServiceUrl()
 {
     return "http://" + g_serverSettings.ipInfoHost + "/service/getIpInfo.php";
 }
 
-void ResolveServerAddress()
+AddressLookup LookupServerIp(const std::string& serverAddr)
+{
+    AddressLookup lookup;
+    lookup.serverAddr = serverAddr;
+    if (IsAddress(serverAddr.c_str())) {
+        lookup.serverIp = serverAddr;
+        return lookup;
+    }
+    std::string resolved;
+    ResolveHostName(serverAddr.c_str(), resolved);
+    if (IsAddress(resolved.c_str()))
+        lookup.serverIp = resolved;
+    else
+        WriteLog("\r\n[error]:can't resolve domain name:%s\r\n", serverAddr.c_str());
+    return lookup;
+}
+
+void LookupCarriers(AddressLookup& lookup)
+{
+    if (!IsPublicAddress(lookup.serverIp.c_str())) return;
+    lookup.client = QueryIpInfo("myip");
+    lookup.server = QueryIpInfo(lookup.serverIp);
+    lookup.carriers = true;
+}
+
+bool ApplyAddressLookup(const AddressLookup& lookup)
 {
     ServerSettings& settings = g_serverSettings;
-    if (IsAddress(settings.serverAddr.c_str())) {
-        settings.serverIp = settings.serverAddr;
-    } else {
-        std::string resolved;
-        ResolveHostName(settings.serverAddr.c_str(), resolved);
-        if (!IsAddress(resolved.c_str())) {
-            WriteLog("\r\n[error]:can't resolve domain name:%s\r\n", settings.serverAddr.c_str());
-            return;
-        }
-        settings.serverIp = resolved;
+    if (settings.serverAddr != lookup.serverAddr) return false;
+    // A name that did not resolve keeps the IP the program had.
+    if (!lookup.serverIp.empty()) settings.serverIp = lookup.serverIp;
+    if (lookup.carriers) {
+        g_clientInfo = lookup.client;
+        g_serverInfo = lookup.server;
     }
-    if (IsPublicAddress(settings.serverIp.c_str())) {
-        g_clientInfo = QueryIpInfo("myip");
-        g_serverInfo = QueryIpInfo(settings.serverIp);
+    return true;
+}
+
+void ResolveServerAddress()
+{
+    AddressLookup lookup = LookupServerIp(g_serverSettings.serverAddr);
+    LookupCarriers(lookup);
+    ApplyAddressLookup(lookup);
+}
+
+namespace {
+
+struct LookupJob {
+    HWND window;
+    std::string serverAddr;
+};
+
+void PostLookup(HWND window, const AddressLookup& lookup, bool last)
+{
+    auto* record = new AddressLookup(lookup);
+    if (!PostMessageW(window, WM_ADDRESS_LOOKUP, reinterpret_cast<WPARAM>(record), last)) delete record;
+}
+
+unsigned __stdcall LookupThread(void* param)
+{
+    std::unique_ptr<LookupJob> job(static_cast<LookupJob*>(param));
+    AddressLookup lookup = LookupServerIp(job->serverAddr);
+    const bool more = IsPublicAddress(lookup.serverIp.c_str());
+    PostLookup(job->window, lookup, !more);
+    if (more) {
+        LookupCarriers(lookup);
+        PostLookup(job->window, lookup, true);
     }
+    return 0;
+}
+
+} // namespace
+
+bool StartAddressLookups(HWND window, const std::string& serverAddr)
+{
+    auto* job = new LookupJob{window, serverAddr};
+    if (StartWorker(LookupThread, job)) return true;
+    delete job;
+    return false;
 }
 
 namespace {

@@ -2,6 +2,9 @@
 // The server IP, and on which carrier workstation and server sit.
 #include "net/ipreply.h"
 
+#include <windows.h>
+
+#include <atomic>
 #include <string>
 
 class NetworkTabView;
@@ -10,12 +13,36 @@ class NetworkTabView;
 extern IpInfo g_clientInfo;
 extern IpInfo g_serverInfo;
 // Cleared for good once the service was unreachable or answered nothing.
-extern bool g_ipServiceAvailable;
+// Lookups run on a worker while the window reads it.
+extern std::atomic<bool> g_ipServiceAvailable;
 
-// Fixes the server IP from the configured server address (dotted text as
-// is, a host name through name resolution); for a public server IP it
-// then looks up the workstation ("myip") and the server, in that order.
+// What the lookups found for one configured server address. They may take
+// as long as their time-outs, so the window has them done on a worker and
+// applies the result on its own thread.
+struct AddressLookup {
+    std::string serverAddr;  // the address that was looked up
+    std::string serverIp;    // dotted IPv4; empty when the name did not resolve
+    bool carriers = false;   // client and server below were asked for
+    IpInfo client;
+    IpInfo server;
+};
+// The server IP: dotted text as is, a host name through name resolution.
+AddressLookup LookupServerIp(const std::string& serverAddr);
+// For a public server IP: the workstation ("myip"), then the server.
+void LookupCarriers(AddressLookup& lookup);
+// Puts the findings into the server settings and the carrier records;
+// false (nothing changed) when the settings name another address by now.
+bool ApplyAddressLookup(const AddressLookup& lookup);
+
+// All of the above at once, on the caller's thread.
 void ResolveServerAddress();
+
+// The same on a worker: WM_ADDRESS_LOOKUP goes to `window` once the server
+// IP is known (or is known not to resolve), and once more after the
+// carrier lookups when the IP is public. wParam: an AddressLookup the
+// receiver frees; lParam: 1 on the last message.
+const UINT WM_ADDRESS_LOOKUP = WM_USER + 5;
+bool StartAddressLookups(HWND window, const std::string& serverAddr);
 
 // Asks the IP-information service about `address` (dotted text or "myip").
 // Never throws: a failed lookup returns the address alone.

@@ -55,3 +55,55 @@ run_check() {
 log_file() { ls "$WINEPREFIX"/drive_c/users/*/AppData/Roaming/Pylonix/logs/Pylonix_*.log 2>/dev/null | head -1; }
 log_text() { local f; f="$(log_file)"; [ -n "$f" ] && iconv -f GBK -t UTF-8 "$f"; }
 system_folder() { if [ "$WINEARCH" = win64 ]; then echo "$WINEPREFIX/drive_c/windows/syswow64"; else echo "$WINEPREFIX/drive_c/windows/system32"; fi; }
+
+# The program with its window, used as a person would: started in the
+# background, its controls clicked at their places, closed with its close
+# button. Places are in the window's own pixels (800 x 500).
+
+# start_client [ARGS...] -> CLIENT_PID; then wait_log "main window shown"
+start_client() {
+    wine 'C:\Pylonix\PylonixClient.exe' "$@" > "$WINEPREFIX/client.out" 2>&1 &
+    CLIENT_PID=$!
+}
+
+# wait_log TEXT [SECONDS]: until the day's log holds TEXT (fixed text), the
+# program has ended, or the time is up (default 120 s).
+wait_log() {
+    local end=$((SECONDS + ${2:-120}))
+    while [ $SECONDS -lt $end ]; do
+        log_text 2>/dev/null | grep -qF -- "$1" && return 0
+        kill -0 "$CLIENT_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    log_text 2>/dev/null | grep -qF -- "$1"
+}
+
+# The main window's X window, or nothing while it is hidden.
+client_window() { xdotool search --onlyvisible --name '^PylonixClient$' 2>/dev/null | head -1; }
+
+# client_click X Y: a real click at the window's point (X, Y).
+client_click() {
+    local win x y
+    win="$(client_window)"; [ -n "$win" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    x=$((X + $1)) y=$((Y + $2))
+    xdotool mousemove "$x" "$y"
+    sleep 0.2   # the control takes the hover before the press, as under a hand
+    xdotool click 1
+}
+
+# client_shot FILE: the main window's pixels.
+client_shot() {
+    local win; win="$(client_window)"; [ -n "$win" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"
+}
+
+# close_client -> CLIENT_RC: the close button, then the program's end.
+close_client() {
+    client_click 775 17 || true
+    local end=$((SECONDS + 60))
+    while kill -0 "$CLIENT_PID" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+    kill "$CLIENT_PID" 2>/dev/null || true
+    set +e; wait "$CLIENT_PID"; CLIENT_RC=$?; set -e
+}
