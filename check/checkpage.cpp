@@ -63,6 +63,7 @@ void CheckPage::StartClientCheck()
     auto* job = new CheckRunJob{m_view.Window(), ++m_run, {}};
     m_checkRunning = true;
     m_rowsShown = 0;
+    m_runStarted = GetTickCount();
     WriteLog("check run %ld started\r\n", static_cast<long>(m_run));
     if (!StartWorker(CheckThread, job)) {
         WriteLog("StartClientCheck: the check thread did not start\r\n");
@@ -106,8 +107,8 @@ LRESULT CheckPage::OnCheckDone(LPARAM run)
 {
     if (run != m_run) return 0;  // a stopped run ending later
     if (m_checkRunning)
-        WriteLog("check run %ld ended: %d rows (%s), progress %d\r\n", static_cast<long>(m_run), m_rowsShown,
-                 RowStates().c_str(), m_view.CheckProgress());
+        WriteLog("check run %ld ended after %lu ms: %d rows (%s), progress %d\r\n", static_cast<long>(m_run),
+                 GetTickCount() - m_runStarted, m_rowsShown, RowStates().c_str(), m_view.CheckProgress());
     m_checkRunning = false;
     StopCheck();
     return 0;

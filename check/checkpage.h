@@ -86,6 +86,7 @@ private:
     bool m_checkRunning = false;
     LPARAM m_run = 0;  // the number of the last run started
     int m_rowsShown = 0;
+    DWORD m_runStarted = 0;
     ComponentRepair m_components;
     BrowserUpgrade m_upgrade;
 };

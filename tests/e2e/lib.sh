@@ -78,13 +78,16 @@ wait_log() {
     log_text 2>/dev/null | grep -qF -- "$1"
 }
 
+# visible_window TITLE: the shown X window of that exact title, or nothing.
+visible_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -1; }
 # The main window's X window, or nothing while it is hidden.
-client_window() { xdotool search --onlyvisible --name '^PylonixClient$' 2>/dev/null | head -1; }
+client_window() { visible_window PylonixClient; }
 
 # client_click X Y: a real click at the window's point (X, Y).
 client_click() {
     local win x y
-    win="$(client_window)"; [ -n "$win" ] || return 1
+    win="$(client_window)"
+    [ -n "$win" ] || { echo "     (no window to click at $1,$2)"; return 0; }
     eval "$(xdotool getwindowgeometry --shell "$win")"
     x=$((X + $1)) y=$((Y + $2))
     xdotool mousemove "$x" "$y"
@@ -101,7 +104,7 @@ client_shot() {
 
 # close_client -> CLIENT_RC: the close button, then the program's end.
 close_client() {
-    client_click 775 17 || true
+    client_click 775 17
     local end=$((SECONDS + 60))
     while kill -0 "$CLIENT_PID" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
     kill "$CLIENT_PID" 2>/dev/null || true

@@ -1,0 +1,164 @@
+#!/bin/bash
+# End to end: the program's main window used as a person would, with real
+# clicks at the controls' places under X, against the demo server. Reads
+# back screenshots, the log, the registry and the files.
+#   mainwindow.sh BUILD_DIR [SHOTS_DIR]
+# SHOTS_DIR receives the screenshots of each state (tools/make-screenshots.sh
+# puts them under docs/).
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+BUILD="$(cd "$1" && pwd)" ARCH=win64
+WORK="$BUILD/e2e/mainwindow"
+SHOTS="${2:-$WORK/shots}"
+mkdir -p "$SHOTS"; SHOTS="$(cd "$SHOTS" && pwd)"
+failures=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
+
+# The test components and installer stand-in are served from the build.
+start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"
+trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
+new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
+write_local_ini 127.0.0.1 "$DEMO_PORT"
+SYS="$(system_folder)"
+# Wine's desktop, with its tray, before the program: as on a logged-in desktop.
+wine explorer.exe /desktop > /dev/null 2>&1 &
+xdotool mousemove 1270 1000
+
+# Places of the controls in the window (800 x 500).
+START="400 395" REPAIR="728 110" STOP="728 110" CLEAN="400 395"
+TAB_CHECK="85 71" TAB_NET="216 71" TAB_CACHE="345 71" MINIMISE="697 17"
+px() { convert "$1" -format "%[hex:p{$2,$3}]" info: 2>/dev/null | cut -c1-6; }
+blue() { local p; p="$(px "$@")"; [ "${p:0:2}" \< 60 ] && [ "${p:4:2}" \> B0 ]; }
+shot() { client_shot "$SHOTS/$1.png"; }
+# The wheel over the rows, down to the end of the list.
+scroll_rows() {
+    client_click 400 300
+    xdotool click --repeat 6 --delay 50 5
+    sleep 0.5
+}
+ended() { log_text | tr -d '\r' | grep -o "check run $1 ended after [0-9]* ms: .*" | head -1; }
+# wait_until COMMAND [SECONDS]: polls the condition, as a person watching would.
+wait_until() {
+    local end=$((SECONDS + ${2:-60}))
+    until eval "$1"; do [ $SECONDS -lt $end ] || return 1; sleep 0.1; done
+}
+
+# As it opens: page 0 with its introduction and the start button.
+start_client
+check "the window shows" 'wait_log "main window shown" && wait_until "[ -n \"\$(client_window)\" ]" 10'
+# Without a window manager Wine keeps its tray in a small window at the
+# top left, over the program's logo: it goes to the bottom right, where a
+# taskbar's notification area would be.
+tray_aside() {
+    wait_until '[ -n "$(visible_window "Wine System Tray")" ]' 10 || return 1
+    xdotool windowmove "$(visible_window "Wine System Tray")" 1110 1000
+}
+check "the tray icon is added" 'tray_aside'
+sleep 0.5
+shot 1-introduction
+check "introduction: the start button is blue" 'blue "$SHOTS/1-introduction.png" 340 395'
+
+# The start button: nine rows, the bar full, the busy animation gone.
+client_click $START
+check "the check runs to its end" 'wait_log "check run 1 ended" 120'
+scroll_rows  # the last rows, where the failed ones are
+shot 2-checked
+echo "     $(ended 1)"
+check "nine rows, progress 100" 'ended 1 | grep -q ": 9 rows (.*), progress 100$"'
+check "checked: the progress bar is full" 'blue "$SHOTS/2-checked.png" 500 111'
+check "checked: the repair button is shown (orange)" '[ "$(px "$SHOTS/2-checked.png" 700 110 | cut -c1-2)" \> E0 ]'
+failed="$(ended 1 | sed 's/.*(\(.*\)).*/\1/' | tr -cd F | wc -c)"
+check "a fresh profile fails some rows" '[ "$failed" -ge 1 ]'
+
+# One-click repair: settings written, components fetched and registered.
+client_click $REPAIR
+check "every failed row gets its result" \
+    'wait_until "[ \$(log_text | grep -c \"check row [0-9]* repaired:\") -ge $failed ]" 180'
+scroll_rows
+shot 3-repaired
+check "every repair passed" '! log_text | grep "check row [0-9]* repaired:" | grep -v -q "repaired: passed"'
+IE='HKCU\Software\Microsoft\Internet Explorer'
+check "browser settings written" 'wine reg query "$IE\New Windows\Allow" /v 127.0.0.1 2>/dev/null | grep -q REG_BINARY'
+check "components in $(basename "$SYS")" '[ -s "$SYS/PylonixPrint.ocx" ] && [ -s "$SYS/PylonixReport.dll" ] && [ -s "$SYS/PylonixCharts.ocx" ]'
+check "no partial download left" '[ -z "$(ls "$SYS"/*.download 2>/dev/null)" ]'
+
+# A second check passes them all.
+client_click $TAB_CHECK
+client_click $START
+check "the second check runs" 'wait_log "check run 2 ended" 120'
+echo "     $(ended 2)"
+check "the second check passes every row" 'ended 2 | grep -q ": 9 rows (PPPPPPPPP), progress 100$"'
+
+# Stop in the middle, start again at once: exactly one run's rows.
+client_click $TAB_CHECK
+client_click $START
+wait_log "check run 3 started" 30 || true
+client_click $STOP
+check "the stopped run ends where it was" 'wait_log "check run 3 stopped after" 30'
+client_click $TAB_CHECK
+client_click $START
+check "the next run ends" 'wait_log "check run 4 ended" 120'
+echo "     $(log_text | grep -o "check run 3 stopped.*") / $(ended 4)"
+check "the next run shows exactly its nine rows" 'ended 4 | grep -q ": 9 rows (PPPPPPPPP), progress 100$"'
+check "the stopped run never ends" '! log_text | grep -q "check run 3 ended"'
+shot 4-after-stop
+
+# Pages: away and back gives the introduction again.
+client_click $TAB_NET
+sleep 0.3
+shot 5-network-page
+client_click $TAB_CHECK
+sleep 0.3
+shot 6-back-to-introduction
+check "back on page 0: the introduction again" 'blue "$SHOTS/6-back-to-introduction.png" 340 395'
+
+# Minimise: gone from the screen; the tray icon's double click brings it back.
+client_click $MINIMISE
+check "minimised: no window" 'wait_until "[ -z \"\$(client_window)\" ]" 10'
+tray="$(visible_window "Wine System Tray")"
+check "the tray still holds the icon" '[ -n "$tray" ]'
+if [ -n "$tray" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$tray")"
+    xdotool mousemove $((X + 10)) $((Y + 10)); sleep 0.2; xdotool click --repeat 2 --delay 80 1
+fi
+check "a tray double click brings it back" 'wait_until "[ -n \"\$(client_window)\" ]" 10'
+
+# The cache page's button starts the cleaning.
+client_click $TAB_CACHE
+sleep 0.3
+shot 7-cache-page
+client_click $CLEAN
+check "the cache cleaning is started, four times" \
+    'wait_until "[ \$(log_text | grep -c \"ClearIECache: rundll32.exe InetCpl.cpl,ClearMyTracksByProcess [0-9]* started\") = 4 ]" 30'
+
+close_client
+check "closing ends the program with 0" '[ "$CLIENT_RC" = 0 ]'
+check "the tray icon is gone" 'wait_until "[ -z \"\$(visible_window \"Wine System Tray\")\" ]" 10'
+
+# An unreachable server: two rows, the bar stops at 22.
+write_local_ini 127.0.0.1 "$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
+rm -f "$(log_file)"
+start_client
+# The component list cannot be fetched: the program says so in a message
+# box before its window; a person clicks its OK button.
+box() { visible_window 警告; }
+check "unreachable: the message box comes" 'wait_until "[ -n \"\$(box)\" ]" 60'
+if [ -n "$(box)" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$(box)")"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT - 20)); sleep 0.2; xdotool click 1
+fi
+wait_log "main window shown" || true
+wait_until '[ -n "$(client_window)" ]' 10 || true
+tray_aside || true
+client_click $START
+check "unreachable: the run ends" 'wait_log "check run 1 ended" 120'
+sleep 0.5
+shot 8-unreachable-server
+echo "     $(ended 1)"
+check "unreachable: two rows, progress 22" 'ended 1 | grep -q ": 2 rows (PF), progress 22$"'
+close_client
+
+if [ "$failures" -ne 0 ]; then
+    echo "--- log ---"; log_text || true; echo "--- program output ---"; cat "$WINEPREFIX/client.out"
+    exit 1
+fi
