@@ -3,6 +3,7 @@
 // the caption's maximise and restore.
 #include "testutil.h"
 
+#include "app/app.h"
 #include "app/controls.h"
 #include "app/mainwnd.h"
 #include "base/textconv.h"
@@ -141,4 +142,30 @@ TEST_F(MainWindow, StartButtonRunsTheCheckIntoRowsAndPagesSwitchBackToTheIntrodu
     SendMessageW(window.Window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 500));
     EXPECT_FALSE(Shown(kCtlRestore));
     EXPECT_TRUE(Shown(kCtlMaximize));
+}
+
+TEST_F(MainWindow, StartWaitsForTheServerAddressAndTheTrayBringsTheWindowBack)
+{
+    // The lookups have begun; their answer is still in the queue.
+    g_serverSettings.serverAddr = "127.0.0.1";
+    g_serverSettings.serverIp.clear();
+    ASSERT_TRUE(window.StartLookups(g_serverSettings.serverAddr));
+    Click(kCtlStartCheck);
+    EXPECT_FALSE(window.Page().CheckRunning()) << "started before the server IP was known";
+    EXPECT_FALSE(Shown(kCtlStartCheck));
+    EXPECT_TRUE(Shown(kCtlCheckingAnimation));
+    // Once it arrives, the run goes ahead against that address.
+    ASSERT_TRUE(PumpWhile([&] { return window.LookupPending(); }, 30000));
+    EXPECT_EQ("127.0.0.1", g_serverSettings.serverIp);
+    EXPECT_TRUE(window.Page().CheckRunning());
+    ASSERT_TRUE(PumpWhile([&] { return window.Page().CheckRunning(); }, 120000));
+    EXPECT_EQ(kStatePassed, window.Page().Item(1).state) << "the connectivity row";
+
+    // Minimised to the tray: hidden; the tray icon's double click shows it.
+    Click(kCtlMinimize);
+    EXPECT_FALSE(IsWindowVisible(window.Window()));
+    SendMessageW(window.Window(), WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+    EXPECT_FALSE(IsWindowVisible(window.Window()));
+    SendMessageW(window.Window(), WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(window.Window()));
 }
