@@ -1,10 +1,13 @@
 #include "app/mainwnd.h"
 
 #include "app/controls.h"
+#include "app/dialogs.h"
 #include "base/log.h"
 #include "base/textconv.h"
 #include "browser/cache.h"
 #include "check/checkrow.h"
+#include "ui/menu.h"
+#include "ui/system.h"
 #include "ui/tabctrl.h"
 
 #include <memory>
@@ -61,11 +64,7 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
-    case WM_CLOSE:
-        // The close prompt comes with the settings dialog; until then
-        // closing ends the program.
-        PostQuitMessage(0);
-        return 0;
+    case WM_CLOSE: AskAndClose(); return 0;
     case WM_SIZE:
         if (wParam == SIZE_MAXIMIZED || wParam == SIZE_RESTORED) {
             SkinHostWnd::ShowControl(kCtlRestore, wParam == SIZE_MAXIMIZED);
@@ -91,7 +90,8 @@ LRESULT CMainDlg::OnEngineNotify(const SkinNotify& notify)
 void CMainDlg::OnClick(int id)
 {
     switch (id) {
-    case kCtlClose: PostMessageW(Window(), WM_CLOSE, 0, 0); break;
+    case kCtlClose: AskAndClose(); break;
+    case kCtlSettings: OpenSettingsDialog(); break;
     case kCtlMaximize: SendMessageW(Window(), WM_SYSCOMMAND, SC_MAXIMIZE, 0); break;
     case kCtlRestore: SendMessageW(Window(), WM_SYSCOMMAND, SC_RESTORE, 0); break;
     case kCtlMinimize: ShowWindow(Window(), SW_HIDE); break;
@@ -159,8 +159,26 @@ void CMainDlg::SetRowSkin(int kind, int row, int slot, const std::string& skin)
 
 void CMainDlg::OpenSettingsDialog()
 {
-    // The settings dialog is not built yet: the run goes on with the settings it has.
-    WriteLog("CMainDlg: the server address or port is unusable; the settings dialog is not available yet\r\n");
+    CSetUpDlg dialog;
+    if (dialog.DoModal(Window()) < 0) {
+        WriteLog("CMainDlg: the settings dialog could not be shown\r\n");
+        return;
+    }
+    // A new server: its IP and carriers are looked up again, off this thread.
+    if (dialog.Saved()) StartLookups(g_serverSettings.serverAddr);
+}
+
+void CMainDlg::AskAndClose()
+{
+    CCloseTip prompt;
+    switch (prompt.DoModal(Window())) {
+    case kCloseExit:
+        // The loop's end removes the tray icon and destroys the window.
+        PostQuitMessage(0);
+        break;
+    case kCloseToTray: ShowWindow(Window(), SW_HIDE); break;
+    default: break;
+    }
 }
 
 bool CMainDlg::StartLookups(const std::string& serverAddr)
@@ -201,10 +219,21 @@ void CMainDlg::StartCheckWhenAddressKnown()
 
 void CMainDlg::OnTrayNotify(UINT mouseMessage)
 {
+    if (mouseMessage != WM_LBUTTONDBLCLK && mouseMessage != WM_RBUTTONDOWN) return;
+    SetForegroundWindow(Window());
     if (mouseMessage == WM_LBUTTONDBLCLK) {
         ShowWindow(Window(), SW_SHOWNORMAL);
-        SetForegroundWindow(Window());
         SetFocus(Window());
+        return;
     }
-    // The tray menu comes with the settings dialog.
+    // The menu is read anew every time; the chosen item comes back as WM_COMMAND.
+    CSkinSystem* system = CSkinSystem::Current();
+    SkinMenu menu;
+    if (!system || !system->ResourceProvider() || !LoadSkinMenu(*system->ResourceProvider(), kTrayMenuDocument, menu)) {
+        WriteLog("CMainDlg: the tray menu does not load\r\n");
+        return;
+    }
+    POINT at;
+    GetCursorPos(&at);
+    TrackSkinMenu(menu, Context(), Window(), at);
 }

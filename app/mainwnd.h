@@ -47,6 +47,8 @@ private:
     LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify);
     void OnClick(int id);
     void OnTrayNotify(UINT mouseMessage);
+    // The close prompt, then what it chose: end, hide to the tray, or nothing.
+    void AskAndClose();
     void OnAddressLookup(AddressLookup* lookup);
     void StartCheckWhenAddressKnown();
     CMyListBox* List() const;
@@ -74,3 +76,4 @@ enum MainWindowControl {
     kCtlCleanCache = 23,
     kCtlPages = 103,
 };
+const unsigned kTrayMenuDocument = 602;

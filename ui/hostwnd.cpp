@@ -84,6 +84,17 @@ HWND SkinHostWnd::Create(const LayerDocument& doc, const ResourcePools& pools, D
     return m_hwnd;
 }
 
+void SkinHostWnd::CenterOver(HWND owner)
+{
+    RECT area, self;
+    if (!owner || !IsWindowVisible(owner) || !GetWindowRect(owner, &area))
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(m_hwnd, &self);
+    const int width = self.right - self.left, height = self.bottom - self.top;
+    SetWindowPos(m_hwnd, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void SkinHostWnd::Destroy()
 {
     if (m_hwnd) DestroyWindow(m_hwnd);

@@ -34,6 +34,8 @@ public:
     // went away without it.
     int RunModal();
     void EndModal(int code);
+    // Moves the window to the middle of `owner`, or of the work area.
+    void CenterOver(HWND owner);
     void Destroy();
 
     // --- For application code ---

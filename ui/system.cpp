@@ -1,5 +1,7 @@
 #include "ui/system.h"
 
+#include "ui/hostwnd.h"
+
 #include "base/log.h"
 #include "ui/fonts.h"
 
@@ -49,6 +51,18 @@ bool CSkinSystem::LoadResources()
              static_cast<unsigned>(m_pools.strings.Size()), static_cast<unsigned>(m_pools.skins.Entries().size()),
              static_cast<unsigned>(m_pools.styles.Size()));
     return true;
+}
+
+HWND CreateSkinWindow(SkinHostWnd& window, unsigned id, LayerDocument& doc, HWND owner, DWORD style)
+{
+    CSkinSystem* system = CSkinSystem::Current();
+    DocumentSource* source = system ? system->ResourceProvider() : nullptr;
+    std::string xml;
+    if (!source || !source->Xml(id, xml) || !doc.Load(xml)) {
+        WriteLog("SkinEngine: document %u does not load\r\n", id);
+        return nullptr;
+    }
+    return window.Create(doc, system->Pools(), *source, owner, style);
 }
 
 }  // namespace SkinEngine

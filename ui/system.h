@@ -51,4 +51,12 @@ private:
     HFONT m_defaultFont = nullptr;  // owned by the font pool
 };
 
+class LayerDocument;
+class SkinHostWnd;
+// Builds `window` from document `id` of the started system's provider;
+// `doc` receives the document and must outlive the window. Null when no
+// system is started, the document is missing or malformed, or the window
+// cannot be made.
+HWND CreateSkinWindow(SkinHostWnd& window, unsigned id, LayerDocument& doc, HWND owner = nullptr, DWORD style = 0);
+
 }  // namespace SkinEngine

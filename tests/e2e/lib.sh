@@ -102,9 +102,31 @@ client_shot() {
     import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"
 }
 
-# close_client -> CLIENT_RC: the close button, then the program's end.
+# window_click TITLE X Y: a real click at point (X, Y) of the shown window
+# of that title (a dialog, a message box); false when it is not there.
+window_click() {
+    local win; win="$(visible_window "$1")"
+    [ -n "$win" ] || { echo "     (no window \"$1\" to click at $2,$3)"; return 1; }
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    # Without a window manager nothing moves the keyboard to a clicked
+    # window; a desktop's manager would.
+    xdotool windowfocus "$win" 2>/dev/null || true
+    xdotool mousemove $((X + $2)) $((Y + $3))
+    sleep 0.2
+    xdotool click 1
+}
+
+# wait_window TITLE [SECONDS]: until a window of that title is shown.
+wait_window() {
+    local end=$((SECONDS + ${2:-20}))
+    until [ -n "$(visible_window "$1")" ]; do [ $SECONDS -lt $end ] || return 1; sleep 0.1; done
+}
+
+# close_client -> CLIENT_RC: the close button, "关闭程序" (chosen at every
+# opening) confirmed in the close prompt, then the program's end.
 close_client() {
     client_click 775 17
+    wait_window 关闭提示 20 && window_click 关闭提示 100 170
     local end=$((SECONDS + 60))
     while kill -0 "$CLIENT_PID" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
     kill "$CLIENT_PID" 2>/dev/null || true

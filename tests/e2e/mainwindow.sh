@@ -16,9 +16,17 @@ check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((fa
 
 # The test components and installer stand-in are served from the build.
 start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"
-trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
+trap 'kill $DEMO_PID $DEMO2_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
 new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
+# The user's own lines, which saving the settings must keep; the
+# IP-information service of the demo server.
+printf 'ipinfo_host=127.0.0.1:%s\r\n[other]\r\nkeep=me\r\n' "$DEMO_PORT" >> "$APP_DIR/local.ini"
+# The same demo server's content at a second loopback address, for a
+# server changed in the settings dialog.
+"$BUILD/demoserver/pylonix-demo-server" --host 127.0.0.2 --port "$DEMO_PORT" --root "$BUILD/demo-root" \
+    > "$WORK/server2.log" 2>&1 &
+DEMO2_PID=$!
 SYS="$(system_folder)"
 # Wine's desktop, with its tray, before the program: as on a logged-in desktop.
 wine explorer.exe /desktop > /dev/null 2>&1 &
@@ -123,6 +131,52 @@ if [ -n "$tray" ]; then
 fi
 check "a tray double click brings it back" 'wait_until "[ -n \"\$(client_window)\" ]" 10'
 
+# The settings dialog: an empty field is refused and changes nothing; a new
+# server is saved, trusted, and the next check uses it.
+SETUP=系统设置 WARNING=警告 PROMPT=关闭提示
+ADDRESS="240 99" PORT_BOX="240 135" CONFIRM="150 211"
+ini_before="$(md5sum < "$APP_DIR/local.ini")"
+client_click 658 17
+check "the settings dialog opens from its button" 'wait_window $SETUP'
+sleep 0.5
+window_shot() { local w; w="$(visible_window "$1")"; [ -n "$w" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$w")"; import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$SHOTS/$2.png"; }
+window_shot $SETUP 9-settings-dialog
+window_click $SETUP $ADDRESS; xdotool key End shift+Home BackSpace
+window_click $SETUP $CONFIRM
+check "an empty field is refused with a warning" 'wait_window $WARNING 10'
+box="$(visible_window $WARNING)"
+if [ -n "$box" ]; then eval "$(xdotool getwindowgeometry --shell "$box")"; window_click $WARNING $((WIDTH / 2)) $((HEIGHT - 20)); fi
+check "the refusal writes nothing" '[ "$(md5sum < "$APP_DIR/local.ini")" = "$ini_before" ]'
+check "the dialog stays open" '[ -n "$(visible_window $SETUP)" ]'
+window_click $SETUP $ADDRESS; xdotool key End shift+Home BackSpace; xdotool type --delay 30 127.0.0.2
+window_click $SETUP $PORT_BOX; xdotool key End shift+Home BackSpace; xdotool type --delay 30 "$DEMO_PORT"
+window_click $SETUP $CONFIRM
+check "confirming closes the dialog" 'wait_until "[ -z \"\$(visible_window $SETUP)\" ]" 10'
+ini="$(tr -d '\r' < "$APP_DIR/local.ini")"
+check "local.ini holds the new server" 'grep -qx "server_addr=127.0.0.2" <<<"$ini" && grep -qx "server_port=$DEMO_PORT" <<<"$ini"'
+check "local.ini keeps the user's other lines" 'grep -qx "keep=me" <<<"$ini" && grep -qx "ipinfo_host=127.0.0.1:$DEMO_PORT" <<<"$ini"'
+check "the new server is a trusted site" \
+    'wine reg query "HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\ZoneMap\Ranges" /s 2>/dev/null | grep -q "127\.0\.0\.2"'
+check "its address and carriers are looked up" 'wait_log "server address 127.0.0.2: ip 127.0.0.2, carriers looked up" 30'
+client_click $TAB_CHECK
+client_click $START
+check "the next check runs against it" 'wait_log "check run 5 ended" 120 && ended 5 | grep -q ": 9 rows (PPPPPPPPP), progress 100$"'
+echo "     $(ended 5)"
+# With the new server gone (the old one still up) the check cannot reach it.
+kill $DEMO2_PID; wait $DEMO2_PID 2>/dev/null || true
+client_click $TAB_CHECK
+client_click $START
+check "with the new server down, the check stops at its connectivity row" \
+    'wait_log "check run 6 ended" 120 && ended 6 | grep -q ": 2 rows (PF), progress 22$"'
+
+# The close prompt: cancel keeps the window; the tray choice hides it.
+client_click 775 17
+check "the close button asks" 'wait_window $PROMPT'
+sleep 0.5
+window_shot $PROMPT 10-close-prompt
+window_click $PROMPT 200 170
+check "cancel keeps the window" 'wait_until "[ -z \"\$(visible_window $PROMPT)\" ]" 10 && [ -n "$(client_window)" ]'
 # The cache page's button starts the cleaning.
 client_click $TAB_CACHE
 sleep 0.3
@@ -131,8 +185,39 @@ client_click $CLEAN
 check "the cache cleaning is started, four times" \
     'wait_until "[ \$(log_text | grep -c \"ClearIECache: rundll32.exe InetCpl.cpl,ClearMyTracksByProcess [0-9]* started\") = 4 ]" 30'
 
-close_client
-check "closing ends the program with 0" '[ "$CLIENT_RC" = 0 ]'
+client_click 775 17
+wait_window $PROMPT || true
+window_click $PROMPT 47 87
+window_click $PROMPT 100 170
+check "the tray choice hides the window" 'wait_until "[ -z \"\$(client_window)\" ]" 10 && kill -0 $CLIENT_PID'
+
+# The tray icon's right click: the menu; "退出" ends the program.
+tray="$(visible_window "Wine System Tray")"
+if [ -n "$tray" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$tray")"
+    xdotool mousemove $((X + 10)) $((Y + 10)); sleep 0.2; xdotool click 3
+fi
+menu_window() {  # the untitled popup of the program
+    local w
+    for w in $(xdotool search --onlyvisible --classname pylonixclient.exe 2>/dev/null); do
+        [ -z "$(xdotool getwindowname "$w" 2>/dev/null)" ] || continue
+        eval "$(xdotool getwindowgeometry --shell "$w")"; [ "$HEIGHT" -gt 60 ] && { echo "$w"; return; }
+    done
+}
+check "a right click on the tray icon opens the menu" 'wait_until "[ -n \"\$(menu_window)\" ]" 10'
+menu="$(menu_window)"
+if [ -n "$menu" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$menu")"
+    # The pointer over the menu, away from the tray icon's tooltip.
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + 39)); sleep 0.4
+    import -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage "$SHOTS/11-tray-menu.png"
+    xdotool mousemove $((X + WIDTH / 2)) $((Y + 74)); sleep 0.2; xdotool click 1
+fi
+set +e
+end=$((SECONDS + 30)); while kill -0 "$CLIENT_PID" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
+wait "$CLIENT_PID"; CLIENT_RC=$?
+set -e
+check "退出 ends the program with 0" '[ "$CLIENT_RC" = 0 ]'
 check "the tray icon is gone" 'wait_until "[ -z \"\$(visible_window \"Wine System Tray\")\" ]" 10'
 
 # An unreachable server: two rows, the bar stops at 22.
@@ -157,6 +242,8 @@ shot 8-unreachable-server
 echo "     $(ended 1)"
 check "unreachable: two rows, progress 22" 'ended 1 | grep -q ": 2 rows (PF), progress 22$"'
 close_client
+check "the close prompt's exit ends the program with 0" '[ "$CLIENT_RC" = 0 ]'
+check "and takes the tray icon away" 'wait_until "[ -z \"\$(visible_window \"Wine System Tray\")\" ]" 10'
 
 if [ "$failures" -ne 0 ]; then
     echo "--- log ---"; log_text || true; echo "--- program output ---"; cat "$WINEPREFIX/client.out"

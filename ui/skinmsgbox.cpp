@@ -1,0 +1,42 @@
+#include "ui/skinmsgbox.h"
+
+#include "ui/hostwnd.h"
+#include "ui/system.h"
+
+namespace SkinEngine {
+
+namespace {
+
+enum MessageBoxControl { kBoxClose = 1, kBoxTitle = 101, kBoxText = 102, kBoxOk = 103, kBoxCancel = 104 };
+
+class CSkinMessageBox : public SkinHostWnd {
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
+    {
+        if (msg == WM_NOTIFY && wParam == kEngineNotifyId) {
+            const auto& notify = *reinterpret_cast<SkinNotify*>(lParam);
+            if (notify.hdr.code == kNotifyClick) {
+                if (notify.id == kBoxOk) EndModal(IDOK);
+                if (notify.id == kBoxCancel || notify.id == kBoxClose) EndModal(IDCANCEL);
+            }
+            return 0;
+        }
+        return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+}  // namespace
+
+int SkinMessageBox(HWND owner, const std::wstring& title, const std::wstring& text, bool withCancel)
+{
+    CSkinMessageBox box;
+    LayerDocument doc;
+    if (!CreateSkinWindow(box, kMessageBoxDocument, doc, owner)) return -1;
+    box.SetControlText(kBoxTitle, title);
+    box.SetControlText(kBoxText, text);
+    box.ShowControl(kBoxCancel, withCancel);
+    box.CenterOver(owner);
+    return box.RunModal();
+}
+
+}  // namespace SkinEngine
