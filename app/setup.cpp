@@ -55,6 +55,10 @@ bool ParsesAsIni(const std::string& text)
 // replaced only by a complete new one. Empty on success, else what failed.
 std::string ReplaceFile(const std::string& path, const std::string& text)
 {
+    // A read-only local.ini is someone's decision (an administrator's lock):
+    // replacing it through a rename would go around it.
+    const DWORD attributes = GetFileAttributesW(AnsiToWide(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return "the file is read-only";
     const std::string temporary = path + ".tmp";
     FILE* file = fopen(temporary.c_str(), "wb");
     if (!file) return "cannot create " + temporary;
