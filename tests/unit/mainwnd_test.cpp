@@ -5,11 +5,14 @@
 
 #include "app/app.h"
 #include "app/controls.h"
+#include "app/dialogs.h"
 #include "app/mainwnd.h"
 #include "base/textconv.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
 #include "check/checkrow.h"
+#include "ui/skinmsgbox.h"
+#include "ui/system.h"
 #include "ui/tabctrl.h"
 
 #include <gtest/gtest.h>
@@ -168,4 +171,84 @@ TEST_F(MainWindow, StartWaitsForTheServerAddressAndTheTrayBringsTheWindowBack)
     EXPECT_FALSE(IsWindowVisible(window.Window()));
     SendMessageW(window.Window(), WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(IsWindowVisible(window.Window()));
+}
+
+namespace {
+
+// Whatever modal window `owner` gets next is handed to `act` once shown.
+struct ModalDriver {
+    static HWND owner;
+    static std::function<void(HWND)> act;
+    static BOOL CALLBACK Owned(HWND hwnd, LPARAM out)
+    {
+        if (GetWindow(hwnd, GW_OWNER) == owner && IsWindowVisible(hwnd)) *reinterpret_cast<HWND*>(out) = hwnd;
+        return TRUE;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD)
+    {
+        HWND found = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), Owned, reinterpret_cast<LPARAM>(&found));
+        if (!found) return;
+        KillTimer(nullptr, id);
+        act(found);
+    }
+    static void Next(std::function<void(HWND)> what)
+    {
+        act = std::move(what);
+        SetTimer(nullptr, 0, 50, Tick);
+    }
+};
+HWND ModalDriver::owner = nullptr;
+std::function<void(HWND)> ModalDriver::act;
+
+void Key(HWND window, UINT key)
+{
+    PostMessageW(window, WM_KEYDOWN, key, 0);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000000);
+}
+
+// A click at the middle of control `id` of a host window.
+void ClickIn(HWND window, SkinHostWnd& host, int id)
+{
+    const SkinRect& r = host.FindControl(id)->Rect();
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageW(window, WM_MOUSEMOVE, 0, at);
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(window, WM_LBUTTONUP, 0, at);
+}
+
+}  // namespace
+
+TEST(SmallWindows, MessageBoxAnswersAndTheClosePromptChoosesAfreshEachTime)
+{
+    AppScope scope;
+    CGdiplusSession gdiplus;
+    ASSERT_NE(Program(), nullptr);
+    CSkinSystem system(Program());
+    RegisterApplicationControls(system.Controls());
+    system.SetResourceProvider(std::make_unique<ResourceSource>(Program()));
+    ASSERT_TRUE(system.LoadResources());
+    HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ModalDriver::owner = owner;
+
+    // Enter is OK, Esc is Cancel; without Cancel, Esc still closes it.
+    ModalDriver::Next([](HWND box) { Key(box, VK_RETURN); });
+    EXPECT_EQ(IDOK, SkinMessageBox(owner, L"提示", L"text", true));
+    ModalDriver::Next([](HWND box) { Key(box, VK_ESCAPE); });
+    EXPECT_EQ(IDCANCEL, SkinMessageBox(owner, L"提示", L"text", true));
+    EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner stays disabled";
+
+    // The prompt: the tray choice confirmed, then a new opening exits on
+    // Enter (the choice is not remembered), then cancel.
+    CCloseTip prompt;
+    ModalDriver::Next([&](HWND window) {
+        ClickIn(window, prompt, kCloseTipToTray);
+        ClickIn(window, prompt, kCloseTipConfirm);
+    });
+    EXPECT_EQ(kCloseToTray, prompt.DoModal(owner));
+    ModalDriver::Next([](HWND window) { Key(window, VK_RETURN); });
+    EXPECT_EQ(kCloseExit, prompt.DoModal(owner));
+    ModalDriver::Next([&](HWND window) { ClickIn(window, prompt, kCloseTipCancel); });
+    EXPECT_EQ(kCloseCancel, prompt.DoModal(owner));
+    DestroyWindow(owner);
 }
