@@ -98,7 +98,7 @@ void CMainDlg::OnClick(int id)
     case kCtlTabCheck: ShowPage(0); break;
     case kCtlTabNetwork: ShowPage(1); break;
     case kCtlTabCache: ShowPage(2); break;
-    case kCtlStartCheck: StartCheckWhenAddressKnown(); break;
+    case kCtlStartCheck: m_page.StartClientCheck(); break;
     case kCtlRepairAll: m_page.RepairAll(); break;
     case kCtlStopCheck: m_page.StopCheck(); break;
     case kCtlCleanCache: ClearIECache(); break;
@@ -192,29 +192,14 @@ void CMainDlg::OnAddressLookup(AddressLookup* lookup)
 {
     std::unique_ptr<AddressLookup> owned(lookup);
     if (!lookup) return;
-    if (ApplyAddressLookup(*lookup))
-        WriteLog("server address %s: ip %s%s\r\n", lookup->serverAddr.c_str(),
-                 lookup->serverIp.empty() ? "unresolved" : lookup->serverIp.c_str(),
-                 lookup->carriers ? ", carriers looked up" : "");
-    // The first message carries the server IP: a check may start now.
+    // An answer about a server the user has replaced since changes nothing.
+    if (!ApplyAddressLookup(*lookup)) return;
+    WriteLog("server address %s: ip %s%s\r\n", lookup->serverAddr.c_str(),
+             lookup->serverIp.empty() ? "unresolved" : lookup->serverIp.c_str(),
+             lookup->carriers ? ", carriers looked up" : "");
+    // The first message carries the server IP: a waiting check starts now.
     m_lookupPending = false;
-    if (m_checkWaiting) {
-        m_checkWaiting = false;
-        m_page.StartClientCheck();
-    }
-}
-
-void CMainDlg::StartCheckWhenAddressKnown()
-{
-    if (!m_lookupPending) {
-        m_page.StartClientCheck();
-        return;
-    }
-    // The server's name is still being resolved: the run starts once it is.
-    m_checkWaiting = true;
-    ShowControl(kCtlStartCheck, false);
-    ShowControl(kCtlCheckingAnimation, true);
-    Redraw();
+    m_page.OnServerAddressKnown();
 }
 
 void CMainDlg::OnTrayNotify(UINT mouseMessage)

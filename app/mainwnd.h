@@ -39,6 +39,7 @@ public:
     int AppendRow(const std::string& markup) override;
     void SetRowSkin(int kind, int row, int slot, const std::string& skin) override;
     void OpenSettingsDialog() override;
+    bool ServerAddressPending() override { return m_lookupPending; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -50,14 +51,12 @@ private:
     // The close prompt, then what it chose: end, hide to the tray, or nothing.
     void AskAndClose();
     void OnAddressLookup(AddressLookup* lookup);
-    void StartCheckWhenAddressKnown();
     CMyListBox* List() const;
 
     const SkinEngine::ResourcePools* m_pools = nullptr;
     CheckPage m_page;
     int m_currentTab = 0;
     bool m_lookupPending = false;  // the server IP is not known yet
-    bool m_checkWaiting = false;   // button 9 was clicked meanwhile
 };
 
 // The tray icon's callback message.

@@ -41,6 +41,14 @@ CheckPage::CheckPage(CheckPageView& view)
 
 void CheckPage::StartClientCheck()
 {
+    if (m_view.ServerAddressPending()) {
+        // The run needs the server's IP: it starts when the lookup answers.
+        m_waitingForAddress = true;
+        m_view.ShowControl(kCtlStartCheck, false);
+        m_view.ShowControl(kCtlCheckingAnimation, true);
+        m_view.Redraw();
+        return;
+    }
     m_view.ShowControl(kCtlStartCheck, false);
     for (int id = kCtlIntroFirst; id <= kCtlIntroLast; ++id) m_view.ShowControl(id, false);
     m_view.ShowControl(kCtlCheckProgress, true);
@@ -70,6 +78,13 @@ void CheckPage::StartClientCheck()
         delete job;
         OnCheckDone(m_run);
     }
+}
+
+void CheckPage::OnServerAddressKnown()
+{
+    if (!m_waitingForAddress) return;
+    m_waitingForAddress = false;
+    StartClientCheck();
 }
 
 void CheckPage::StopCheck()

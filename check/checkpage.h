@@ -46,6 +46,8 @@ public:
     virtual void SetRowSkin(int kind, int row, int slot, const std::string& skin) = 0;
     // The settings dialog, modal; the run starts after it in every case.
     virtual void OpenSettingsDialog() = 0;
+    // The server's name is still being resolved on a worker.
+    virtual bool ServerAddressPending() { return false; }
     void ShowCheckingAnimation() override { ShowControl(kCtlCheckingAnimation, true); }
 };
 
@@ -53,8 +55,11 @@ class CheckPage {
 public:
     explicit CheckPage(CheckPageView& view);
 
-    // Button 9 (and the connectivity row's repair): a new run.
+    // Button 9 (and the connectivity row's repair): a new run; while the
+    // server's address is being looked up, the run waits for it.
     void StartClientCheck();
+    // The lookup has answered: a waiting run starts.
+    void OnServerAddressKnown();
     // Button 13: the run's rows stop; its thread runs on unseen.
     void StopCheck();
     // WM_CHECK_ROW: -1 for a null record, else 0.
@@ -86,6 +91,7 @@ private:
     bool m_checkRunning = false;
     LPARAM m_run = 0;  // the number of the last run started
     int m_rowsShown = 0;
+    bool m_waitingForAddress = false;
     DWORD m_runStarted = 0;
     ComponentRepair m_components;
     BrowserUpgrade m_upgrade;
