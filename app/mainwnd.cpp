@@ -171,7 +171,11 @@ void CMainDlg::OpenSettingsDialog()
 void CMainDlg::AskAndClose()
 {
     CCloseTip prompt;
-    switch (prompt.DoModal(Window())) {
+    const int choice = prompt.DoModal(Window());
+    WriteLog("close prompt: %s\r\n", choice == kCloseExit     ? "exit"
+                                       : choice == kCloseToTray ? "hide to the tray"
+                                                                : "cancelled");
+    switch (choice) {
     case kCloseExit:
         // The loop's end removes the tray icon and destroys the window.
         PostQuitMessage(0);

@@ -116,10 +116,21 @@ window_click() {
     xdotool click 1
 }
 
-# wait_window TITLE [SECONDS]: until a window of that title is shown.
+# wait_window TITLE [SECONDS]: until a window of that title is shown and
+# painted (a window just mapped is black until it paints, and a click that
+# early can be lost).
 wait_window() {
-    local end=$((SECONDS + ${2:-20}))
-    until [ -n "$(visible_window "$1")" ]; do [ $SECONDS -lt $end ] || return 1; sleep 0.1; done
+    local end=$((SECONDS + ${2:-20})) win pixel
+    while [ $SECONDS -lt $end ]; do
+        win="$(visible_window "$1")"
+        if [ -n "$win" ]; then
+            eval "$(xdotool getwindowgeometry --shell "$win")"
+            pixel="$(import -window root -crop "1x1+$((X + WIDTH / 2))+$((Y + HEIGHT - 8))" -format '%[hex:p{0,0}]' info: 2>/dev/null)"
+            [ -n "$pixel" ] && [ "${pixel:0:6}" != 000000 ] && { sleep 0.2; return 0; }
+        fi
+        sleep 0.1
+    done
+    return 1
 }
 
 # close_client -> CLIENT_RC: the close button, "关闭程序" (chosen at every

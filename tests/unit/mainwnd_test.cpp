@@ -154,13 +154,13 @@ TEST_F(MainWindow, StartWaitsForTheServerAddressAndTheTrayBringsTheWindowBack)
     g_serverSettings.serverIp.clear();
     ASSERT_TRUE(window.StartLookups(g_serverSettings.serverAddr));
     Click(kCtlStartCheck);
-    EXPECT_FALSE(window.Page().CheckRunning()) << "started before the server IP was known";
+    EXPECT_EQ(0, window.Page().CurrentRun()) << "started before the server IP was known";
     EXPECT_FALSE(Shown(kCtlStartCheck));
     EXPECT_TRUE(Shown(kCtlCheckingAnimation));
     // Once it arrives, the run goes ahead against that address.
     ASSERT_TRUE(PumpWhile([&] { return window.LookupPending(); }, 30000));
     EXPECT_EQ("127.0.0.1", g_serverSettings.serverIp);
-    EXPECT_TRUE(window.Page().CheckRunning());
+    EXPECT_EQ(1, window.Page().CurrentRun()) << "the waiting run did not start";
     ASSERT_TRUE(PumpWhile([&] { return window.Page().CheckRunning(); }, 120000));
     EXPECT_EQ(kStatePassed, window.Page().Item(1).state) << "the connectivity row";
 
