@@ -10,6 +10,8 @@
 #include "ui/system.h"
 #include "ui/tabctrl.h"
 
+#include <commdlg.h>
+
 #include <memory>
 
 using namespace SkinEngine;
@@ -36,7 +38,45 @@ void CMainDlg::ShowPage(int page)
     const int buttons[] = {kCtlTabCheck, kCtlTabNetwork, kCtlTabCache};
     for (int i = 0; i < 3; ++i) SetSkinStateIndex(buttons[i], i == page ? 2 : 0);
     if (page == 0) m_page.ShowIntroduction();
+    if (page == 1) ShowNetworkIntroduction();
     RequestLayout();
+}
+
+void CMainDlg::ShowNetworkIntroduction()
+{
+    // A test under way keeps its panes; otherwise the page starts afresh.
+    if (m_netState.testRunning) {
+        Redraw();
+        return;
+    }
+    ShowControl(kNetTestButton, true);
+    for (int id = kNetIntroFirst; id <= kNetIntroLast; ++id) ShowControl(id, true);
+    ShowControl(kNetRelationLabel, true);
+    ShowControl(kNetRelationText, true);
+    ShowControl(kNetSplitPane, false);
+    m_download.DiscardJob();
+    RefreshConnectionPanel(*this);
+    Redraw();
+}
+
+void CMainDlg::SetText(int id, const std::string& text)
+{
+    SetControlText(id, AnsiToWide(text));
+}
+
+void CMainDlg::ChooseAndUpload()
+{
+    wchar_t file[MAX_PATH] = L"";
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = Window();
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrFilter = L"*.*\0*.*\0";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    // Cancelled: an empty path, which ends the run at once.
+    if (!GetOpenFileNameW(&dialog)) file[0] = 0;
+    m_upload.Start(file);
 }
 
 LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -49,10 +89,14 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CHECK_DONE: return m_page.OnCheckDone(lParam);
     case WM_DOWNLOAD_PROGRESS: {
         auto* record = reinterpret_cast<DownloadProgress*>(wParam);
-        // The network page's records come with a later step; none may leak.
-        if (record && !m_page.OnDownloadProgress(record)) delete record;
+        if (!record) return -1;
+        if (record->kind == kTransferSpeedTest)
+            m_download.OnProgress(record);
+        else if (!m_page.OnDownloadProgress(record))
+            delete record;
         return 0;
     }
+    case WM_UPLOAD_PROGRESS: return m_upload.OnProgress(reinterpret_cast<UploadProgress*>(wParam));
     case WM_ADDRESS_LOOKUP:
         OnAddressLookup(reinterpret_cast<AddressLookup*>(wParam));
         return 0;
@@ -99,6 +143,9 @@ void CMainDlg::OnClick(int id)
     case kCtlTabNetwork: ShowPage(1); break;
     case kCtlTabCache: ShowPage(2); break;
     case kCtlStartCheck: m_page.StartClientCheck(); break;
+    case kNetTestButton: m_download.ResetTabAndStart(); break;
+    case kNetRetestButton: m_download.Start(); break;
+    case kCtlUploadTest: ChooseAndUpload(); break;
     case kCtlRepairAll: m_page.RepairAll(); break;
     case kCtlStopCheck: m_page.StopCheck(); break;
     case kCtlCleanCache: ClearIECache(); break;
@@ -204,6 +251,7 @@ void CMainDlg::OnAddressLookup(AddressLookup* lookup)
     // The first message carries the server IP: a waiting check starts now.
     m_lookupPending = false;
     m_page.OnServerAddressKnown();
+    if (m_currentTab == 1 && !m_netState.testRunning) RefreshConnectionPanel(*this);
 }
 
 void CMainDlg::OnTrayNotify(UINT mouseMessage)

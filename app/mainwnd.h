@@ -3,11 +3,13 @@
 // buttons, the three pages, and the client-check page's view.
 #include "check/checkpage.h"
 #include "net/ipinfo.h"
+#include "net/speedtest.h"
+#include "net/uploadtest.h"
 #include "ui/hostwnd.h"
 
 class CMyListBox;
 
-class CMainDlg : public SkinEngine::SkinHostWnd, public CheckPageView {
+class CMainDlg : public SkinEngine::SkinHostWnd, public CheckPageView, public NetworkTabView {
 public:
     CMainDlg();
     // Builds the window from `doc` over `pools` and `source` (which must
@@ -41,6 +43,11 @@ public:
     void OpenSettingsDialog() override;
     bool ServerAddressPending() override { return m_lookupPending; }
 
+    // --- NetworkTabView (Window, ShowControl and Redraw as above) ---
+    void SetProgress(int id, int percent) override { SkinHostWnd::SetProgress(id, percent); }
+    void SetText(int id, const std::string& text) override;
+    const NetworkTestState& NetworkState() const { return m_netState; }
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -50,11 +57,18 @@ private:
     void OnTrayNotify(UINT mouseMessage);
     // The close prompt, then what it chose: end, hide to the tray, or nothing.
     void AskAndClose();
+    // Button 21: the standard file dialog, then the upload of the chosen file.
+    void ChooseAndUpload();
+    // Page 1 as it opens: the introduction and the connection texts.
+    void ShowNetworkIntroduction();
     void OnAddressLookup(AddressLookup* lookup);
     CMyListBox* List() const;
 
     const SkinEngine::ResourcePools* m_pools = nullptr;
     CheckPage m_page;
+    NetworkTestState m_netState;
+    DownloadSpeedTest m_download{*this, m_netState};
+    UploadSpeedTest m_upload{*this, m_netState};
     int m_currentTab = 0;
     bool m_lookupPending = false;  // the server IP is not known yet
 };
@@ -72,6 +86,7 @@ enum MainWindowControl {
     kCtlTabCheck = 6,
     kCtlTabNetwork = 7,
     kCtlTabCache = 8,
+    kCtlUploadTest = 21,
     kCtlCleanCache = 23,
     kCtlPages = 103,
 };

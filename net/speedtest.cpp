@@ -1,5 +1,6 @@
 #include "net/speedtest.h"
 
+#include "base/log.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "base/worker.h"
@@ -101,6 +102,8 @@ void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
     m_view.SetProgress(kNetDownloadBar, static_cast<int>(progress->percent));
     m_view.SetText(kNetDownloadSpeed, SpeedText(progress->received, elapsed));
     if (progress->done) {
+        WriteLog("download speed test ended: %s, %u of %u bytes%s\r\n", SpeedText(progress->received, elapsed).c_str(),
+                 progress->received, progress->total, progress->success ? "" : ", failed");
         m_state.downloadRunning = 0;
         if (!m_state.uploadRunning) m_state.testRunning = 0;
         m_view.ShowControl(kNetRetestButton, true);

@@ -173,6 +173,7 @@ LRESULT UploadSpeedTest::OnProgress(UploadProgress* progress)
 {
     if (!progress) return -1;
     if (progress->done) {
+        WriteLog("upload speed test ended: %s\r\n", m_lastFigure.c_str());
         m_job.reset();
         EndRun();
     } else {
@@ -184,7 +185,8 @@ LRESULT UploadSpeedTest::OnProgress(UploadProgress* progress)
                           : 100;
         m_view.SetProgress(kNetUploadBar, percent);
         DWORD origin = progress->started ? progress->started : m_state.uploadStart;
-        m_view.SetText(kNetUploadSpeed, UploadSpeedText(progress->posted, m_tick() - origin));
+        m_lastFigure = UploadSpeedText(progress->posted, m_tick() - origin);
+        m_view.SetText(kNetUploadSpeed, m_lastFigure);
     }
     delete progress;
     m_view.Redraw();

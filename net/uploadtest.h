@@ -71,4 +71,5 @@ private:
     NetworkTabView& m_view;
     NetworkTestState& m_state;
     std::unique_ptr<UploadJob> m_job;
+    std::string m_lastFigure = "0KB/s";  // for the log line at the end
 };

@@ -14,6 +14,9 @@ mkdir -p "$SHOTS"; SHOTS="$(cd "$SHOTS" && pwd)"
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
+# A display of its own, with nothing else on it: the test runner's Wine
+# desktop (another prefix) on the same screen takes the activation away.
+unset DISPLAY
 # The test components and installer stand-in are served from the build.
 start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"
 trap 'kill $DEMO_PID $DEMO2_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
@@ -28,6 +31,12 @@ printf 'ipinfo_host=127.0.0.1:%s\r\n[other]\r\nkeep=me\r\n' "$DEMO_PORT" >> "$AP
     > "$WORK/server2.log" 2>&1 &
 DEMO2_PID=$!
 SYS="$(system_folder)"
+# The cache cleaning starts rundll32 with the Internet-options applet, which
+# crashes under Wine; the debugger's console would then cover the screen.
+for view in /reg:64 /reg:32; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d "" /f $view >/dev/null 2>&1 || true
+done
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
 # Wine's desktop, with its tray, before the program: as on a logged-in desktop.
 wine explorer.exe /desktop > /dev/null 2>&1 &
 xdotool mousemove 1270 1000

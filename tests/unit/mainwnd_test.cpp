@@ -252,3 +252,34 @@ TEST(SmallWindows, MessageBoxAnswersAndTheClosePromptChoosesAfreshEachTime)
     EXPECT_EQ(kCloseCancel, prompt.DoModal(owner));
     DestroyWindow(owner);
 }
+
+TEST_F(MainWindow, NetworkPageRunsTheDownloadTestAndStartsAfreshWhenShownAgain)
+{
+    Click(kCtlTabNetwork);
+    EXPECT_TRUE(Shown(kNetTestButton));
+    EXPECT_FALSE(Shown(kNetSplitPane));
+    // A private server: the connection texts say so.
+    auto text = [&](int id) { return WideToAnsi(window.FindControl(id)->Text()); };
+    EXPECT_EQ("客户端与服务器为局域网", text(kNetRelationText));
+
+    Click(kNetTestButton);
+    EXPECT_TRUE(Shown(kNetSplitPane));
+    EXPECT_FALSE(Shown(kNetTestButton));
+    EXPECT_EQ(1, window.NetworkState().testRunning);
+    // Away and back during the test: the panes stay.
+    Click(kCtlTabCheck);
+    Click(kCtlTabNetwork);
+    EXPECT_TRUE(Shown(kNetSplitPane));
+    ASSERT_TRUE(PumpWhile([&] { return window.NetworkState().testRunning != 0; }, 60000));
+    EXPECT_TRUE(Shown(kNetRetestButton));
+    const std::string figure = text(kNetDownloadSpeed);
+    EXPECT_NE("0KB/s", figure);
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("download speed test ended: " + figure));
+
+    // Shown again after the test: the introduction, the panes gone.
+    Click(kCtlTabCheck);
+    Click(kCtlTabNetwork);
+    EXPECT_TRUE(Shown(kNetTestButton));
+    EXPECT_FALSE(Shown(kNetSplitPane));
+    EXPECT_EQ(-1, SendMessageW(window.Window(), WM_UPLOAD_PROGRESS, 0, 0));
+}
