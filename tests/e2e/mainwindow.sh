@@ -129,6 +129,35 @@ sleep 0.3
 shot 6-back-to-introduction
 check "back on page 0: the introduction again" 'blue "$SHOTS/6-back-to-introduction.png" 340 395'
 
+# The network page: the download test on a link the server holds at
+# 16 MiB/s (two seconds for its 32 MiB), switching pages meanwhile, then
+# the upload of a file chosen in the standard file dialog by typing its path.
+SPEED_FILE=/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe RATE=16777216
+demo_control "/_demo/fault?path=$SPEED_FILE&mode=rate:$RATE"
+client_click $TAB_NET
+client_click 205 448
+sleep 1
+shot 12-network-testing
+client_click $TAB_CHECK
+client_click $TAB_NET
+check "the download test ends" 'wait_log "download speed test ended:" 60'
+figure="$(log_text | tr -d '\r' | grep -o 'download speed test ended: [0-9]*KB/s' | grep -o '[0-9]*' | head -1)"
+echo "     download figure ${figure}KB/s on a link of $((RATE / 1024))KB/s"
+check "the figure is the link's rate within 5%" '[ -n "$figure" ] && [ "$figure" -ge $((RATE / 1024 * 95 / 100)) ] && [ "$figure" -le $((RATE / 1024 * 105 / 100)) ]'
+demo_control "/_demo/fault?path=$SPEED_FILE&mode=normal"
+head -c 3000000 /dev/urandom > "$WINEPREFIX/drive_c/upload.bin"
+client_click 291 297
+check "the upload button opens the file dialog" 'wait_window 打开'
+# The dialog opens with its file-name box focused; without a window
+# manager the keyboard must be given to it.
+[ -z "$(visible_window 打开)" ] || xdotool windowfocus "$(visible_window 打开)"
+xdotool type --delay 20 'C:\upload.bin'; xdotool key Return
+check "the upload test ends" 'wait_log "upload speed test ended:" 60'
+echo "     $(log_text | tr -d '\r' | grep -o 'upload speed test ended: .*' | head -1)"
+check "the server received the whole file" 'curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/upload" | grep -q " complete"'
+sleep 0.5
+shot 13-network-tested
+
 # Minimise: gone from the screen; the tray icon's double click brings it back.
 client_click $MINIMISE
 check "minimised: no window" 'wait_until "[ -z \"\$(client_window)\" ]" 10'
