@@ -88,15 +88,10 @@ void CVelmoraChatApp::ExitInstance()
 
 HWND CVelmoraChatApp::CreateMainWindow()
 {
-    SkinEngine::CSkinSystem* system = m_skinSystem.get();
-    SkinEngine::DocumentSource* source = system ? system->ResourceProvider() : nullptr;
-    std::string xml;
-    if (!source || !source->Xml(kMainWindowDocument, xml) || !m_mainDocument.Load(xml)) {
-        WriteLog("CreateMainWindow: document %d does not load\r\n", kMainWindowDocument);
-        return nullptr;
-    }
+    SkinEngine::DocumentSource* source = SkinEngine::LoadSkinDocument(kMainWindowDocument, m_mainDocument);
+    if (!source) return nullptr;
     auto window = std::make_unique<CMainDlg>();
-    HWND hwnd = window->Create(m_mainDocument, system->Pools(), *source, kMainWindowStyle);
+    HWND hwnd = window->Create(m_mainDocument, m_skinSystem->Pools(), *source, kMainWindowStyle);
     if (!hwnd) return nullptr;
     m_mainWindow = window.release();
     return hwnd;

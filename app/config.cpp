@@ -171,13 +171,10 @@ bool LoadComponentList(bool resolveNow)
 
     if (resolveNow) {
         ResolveServerAddress();
-    } else {
+    } else if (IsAddress(g_serverSettings.serverAddr.c_str())) {
         // A dotted address is the IP already; a name and the carrier
         // lookups are left to StartAddressLookups.
-        AddressLookup lookup;
-        lookup.serverAddr = g_serverSettings.serverAddr;
-        if (IsAddress(lookup.serverAddr.c_str())) lookup.serverIp = lookup.serverAddr;
-        ApplyAddressLookup(lookup);
+        g_serverSettings.serverIp = g_serverSettings.serverAddr;
     }
 
     const ServerSettings& s = g_serverSettings;

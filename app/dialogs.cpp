@@ -61,17 +61,12 @@ void CSetUpDlg::Confirm()
     }
 }
 
-LRESULT CSetUpDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CSetUpDlg::OnEngineNotify(const SkinNotify& notify)
 {
-    if (msg == WM_NOTIFY && wParam == kEngineNotifyId) {
-        const auto& notify = *reinterpret_cast<SkinNotify*>(lParam);
-        if (notify.hdr.code == kNotifyClick) {
-            if (notify.id == kSetUpClose || notify.id == kSetUpCancel) EndModal(2);
-            if (notify.id == kSetUpConfirm) Confirm();
-        }
-        return 0;
-    }
-    return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+    if (notify.hdr.code != kNotifyClick) return 0;
+    if (notify.id == kSetUpClose || notify.id == kSetUpCancel) EndModal(2);
+    if (notify.id == kSetUpConfirm) Confirm();
+    return 0;
 }
 
 int CCloseTip::DoModal(HWND owner)
@@ -85,20 +80,15 @@ int CCloseTip::DoModal(HWND owner)
     return result;
 }
 
-LRESULT CCloseTip::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+LRESULT CCloseTip::OnEngineNotify(const SkinNotify& notify)
 {
-    if (msg == WM_NOTIFY && wParam == kEngineNotifyId) {
-        const auto& notify = *reinterpret_cast<SkinNotify*>(lParam);
-        if (notify.hdr.code == kNotifyClick) {
-            switch (notify.id) {
-            case kCloseTipToTray: m_choice = kCloseToTray; break;
-            case kCloseTipExit: m_choice = kCloseExit; break;
-            case kCloseTipConfirm: EndModal(m_choice); break;
-            case kCloseTipClose:
-            case kCloseTipCancel: EndModal(kCloseCancel); break;
-            }
-        }
-        return 0;
+    if (notify.hdr.code != kNotifyClick) return 0;
+    switch (notify.id) {
+    case kCloseTipToTray: m_choice = kCloseToTray; break;
+    case kCloseTipExit: m_choice = kCloseExit; break;
+    case kCloseTipConfirm: EndModal(m_choice); break;
+    case kCloseTipClose:
+    case kCloseTipCancel: EndModal(kCloseCancel); break;
     }
-    return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+    return 0;
 }

@@ -18,7 +18,7 @@ public:
     static std::wstring VersionText();
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify) override;
 
 private:
     void Confirm();
@@ -38,7 +38,7 @@ public:
     int DoModal(HWND owner);
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify) override;
 
 private:
     SkinEngine::LayerDocument m_doc;

@@ -82,9 +82,6 @@ void CMainDlg::ChooseAndUpload()
 LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     switch (msg) {
-    case WM_NOTIFY:
-        if (wParam == kEngineNotifyId) return OnEngineNotify(*reinterpret_cast<SkinNotify*>(lParam));
-        break;
     case WM_CHECK_ROW: return m_page.OnCheckRow(reinterpret_cast<CheckItem*>(wParam), lParam);
     case WM_CHECK_DONE: return m_page.OnCheckDone(lParam);
     case WM_DOWNLOAD_PROGRESS: {
@@ -145,7 +142,7 @@ void CMainDlg::OnClick(int id)
     case kCtlStartCheck: m_page.StartClientCheck(); break;
     case kNetTestButton: m_download.ResetTabAndStart(); break;
     case kNetRetestButton: m_download.Start(); break;
-    case kCtlUploadTest: ChooseAndUpload(); break;
+    case kNetUploadButton: ChooseAndUpload(); break;
     case kCtlRepairAll: m_page.RepairAll(); break;
     case kCtlStopCheck: m_page.StopCheck(); break;
     case kCtlCleanCache: ClearIECache(); break;

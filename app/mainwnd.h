@@ -50,9 +50,9 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify) override;
 
 private:
-    LRESULT OnEngineNotify(const SkinEngine::SkinNotify& notify);
     void OnClick(int id);
     void OnTrayNotify(UINT mouseMessage);
     // The close prompt, then what it chose: end, hide to the tray, or nothing.
@@ -86,7 +86,6 @@ enum MainWindowControl {
     kCtlTabCheck = 6,
     kCtlTabNetwork = 7,
     kCtlTabCache = 8,
-    kCtlUploadTest = 21,
     kCtlCleanCache = 23,
     kCtlPages = 103,
 };

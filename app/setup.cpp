@@ -1,5 +1,7 @@
 #include "app/setup.h"
 
+#include "app/config.h"
+
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/settings.h"
@@ -147,16 +149,7 @@ SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& pa
         ShowMessageBox(nullptr, "服务器地址、端口、虚拟目录均不能为空", "警告", MB_OK);
         return kSaveEmptyField;
     }
-    const bool existed = GetFileAttributesW(AnsiToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-    if (!existed) {
-        HANDLE file = CreateFileW(AnsiToWide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            WriteLog("创建配置文件%s [fail]\r\n", path.c_str());
-            return kSaveNoFile;
-        }
-        CloseHandle(file);
-    }
+    if (!EnsureLocalIni(path)) return kSaveNoFile;
 
     ServerSettings& settings = g_serverSettings;
     const int port = ParseServerPort(fields.port);

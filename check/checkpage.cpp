@@ -70,7 +70,6 @@ void CheckPage::StartClientCheck()
     // their run, so nothing of it reaches this one.
     auto* job = new CheckRunJob{m_view.Window(), ++m_run, {}};
     m_checkRunning = true;
-    m_rowsShown = 0;
     m_runStarted = GetTickCount();
     WriteLog("check run %ld started\r\n", static_cast<long>(m_run));
     if (!StartWorker(CheckThread, job)) {
@@ -90,7 +89,7 @@ void CheckPage::OnServerAddressKnown()
 void CheckPage::StopCheck()
 {
     if (m_checkRunning)
-        WriteLog("check run %ld stopped after %d rows, progress %d\r\n", static_cast<long>(m_run), m_rowsShown,
+        WriteLog("check run %ld stopped after %d rows, progress %d\r\n", static_cast<long>(m_run), m_view.RowCount(),
                  m_view.CheckProgress());
     m_checkRunning = false;
     m_view.ShowControl(kCtlCheckingAnimation, false);
@@ -106,7 +105,6 @@ LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
     if (item->row < 0 || item->row >= kCheckItemCount) return 0;
     m_items[item->row] = *item;
     const int row = m_view.AppendRow(BuildCheckRowMarkup(*item));
-    ++m_rowsShown;
     if (row >= 0 && RowControlId(item->kind, kSlotProgressBar) >= 0)
         m_view.ShowRowControl(item->kind, row, kSlotProgressBar, false);
     // The bar walks up to the record's progress, a unit at a time.
@@ -123,7 +121,7 @@ LRESULT CheckPage::OnCheckDone(LPARAM run)
     if (run != m_run) return 0;  // a stopped run ending later
     if (m_checkRunning)
         WriteLog("check run %ld ended after %lu ms: %d rows (%s), progress %d\r\n", static_cast<long>(m_run),
-                 GetTickCount() - m_runStarted, m_rowsShown, RowStates().c_str(), m_view.CheckProgress());
+                 GetTickCount() - m_runStarted, m_view.RowCount(), RowStates().c_str(), m_view.CheckProgress());
     m_checkRunning = false;
     StopCheck();
     return 0;
@@ -233,7 +231,7 @@ bool CheckPage::OnDownloadProgress(DownloadProgress* record)
 std::string CheckPage::RowStates() const
 {
     std::string states;
-    for (int i = 0; i < m_rowsShown && i < kCheckItemCount; ++i)
+    for (int i = 0; i < m_view.RowCount() && i < kCheckItemCount; ++i)
         states += m_items[i].state == kStatePassed ? 'P' : m_items[i].state == kStateFailed ? 'F' : 'W';
     return states;
 }

@@ -90,7 +90,6 @@ private:
     CheckItem m_items[kCheckItemCount];
     bool m_checkRunning = false;
     LPARAM m_run = 0;  // the number of the last run started
-    int m_rowsShown = 0;
     bool m_waitingForAddress = false;
     DWORD m_runStarted = 0;
     ComponentRepair m_components;

@@ -74,21 +74,20 @@ struct LookupJob {
     std::string serverAddr;
 };
 
-void PostLookup(HWND window, const AddressLookup& lookup, bool last)
+void PostLookup(HWND window, const AddressLookup& lookup)
 {
     auto* record = new AddressLookup(lookup);
-    if (!PostMessageW(window, WM_ADDRESS_LOOKUP, reinterpret_cast<WPARAM>(record), last)) delete record;
+    if (!PostMessageW(window, WM_ADDRESS_LOOKUP, reinterpret_cast<WPARAM>(record), 0)) delete record;
 }
 
 unsigned __stdcall LookupThread(void* param)
 {
     std::unique_ptr<LookupJob> job(static_cast<LookupJob*>(param));
     AddressLookup lookup = LookupServerIp(job->serverAddr);
-    const bool more = IsPublicAddress(lookup.serverIp.c_str());
-    PostLookup(job->window, lookup, !more);
-    if (more) {
+    PostLookup(job->window, lookup);
+    if (IsPublicAddress(lookup.serverIp.c_str())) {
         LookupCarriers(lookup);
-        PostLookup(job->window, lookup, true);
+        PostLookup(job->window, lookup);
     }
     return 0;
 }

@@ -39,8 +39,8 @@ void ResolveServerAddress();
 
 // The same on a worker: WM_ADDRESS_LOOKUP goes to `window` once the server
 // IP is known (or is known not to resolve), and once more after the
-// carrier lookups when the IP is public. wParam: an AddressLookup the
-// receiver frees; lParam: 1 on the last message.
+// carrier lookups when the IP is public (`carriers` set). wParam: an
+// AddressLookup the receiver frees.
 const UINT WM_ADDRESS_LOOKUP = WM_USER + 5;
 bool StartAddressLookups(HWND window, const std::string& serverAddr);
 

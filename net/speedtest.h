@@ -29,6 +29,7 @@ enum NetworkTabControl {
     kNetDownloadSpeed = 18,
     kNetUploadSpeed = 19,
     kNetRetestButton = 20,
+    kNetUploadButton = 21,
     kNetBrowserPane = 22,
     kNetIntroFirst = 1141,
     kNetIntroLast = 1149,

@@ -160,6 +160,7 @@ bool UploadSpeedTest::Start(const std::wstring& chosen)
     m_job->window = m_view.Window();
 
     m_state.uploadStart = m_tick();
+    m_lastFigure = "0KB/s";
     if (!StartWorker(UploadThread, m_job.get())) {
         WriteLog("UploadThread could not start\r\n");
         m_job.reset();

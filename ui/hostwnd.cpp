@@ -354,6 +354,8 @@ LRESULT SkinHostWnd::WindowMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
 
 LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == WM_NOTIFY && wParam == kEngineNotifyId && lParam)
+        return OnEngineNotify(*reinterpret_cast<const SkinNotify*>(lParam));
     using W = SkinHostWnd;
     static const MessageRoute<W> table[] = {
         {WM_CREATE, &W::AttachControls},

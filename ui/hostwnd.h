@@ -86,6 +86,9 @@ protected:
     // Everything the window receives. Derived windows handle what they need
     // and pass the rest here.
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    // The controls' notifications (clicks, row clicks, tab changes), which
+    // arrive as WM_NOTIFY from kEngineNotifyId.
+    virtual LRESULT OnEngineNotify(const SkinNotify&) { return 0; }
     // Where a point of the client area lies for the frame: resizing borders
     // of `ncRect` (when the window is sizeable and not maximised), else what
     // the control under it says.

@@ -11,17 +11,12 @@ enum MessageBoxControl { kBoxClose = 1, kBoxTitle = 101, kBoxText = 102, kBoxOk 
 
 class CSkinMessageBox : public SkinHostWnd {
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
+    LRESULT OnEngineNotify(const SkinNotify& notify) override
     {
-        if (msg == WM_NOTIFY && wParam == kEngineNotifyId) {
-            const auto& notify = *reinterpret_cast<SkinNotify*>(lParam);
-            if (notify.hdr.code == kNotifyClick) {
-                if (notify.id == kBoxOk) EndModal(IDOK);
-                if (notify.id == kBoxCancel || notify.id == kBoxClose) EndModal(IDCANCEL);
-            }
-            return 0;
-        }
-        return SkinHostWnd::HandleMessage(msg, wParam, lParam);
+        if (notify.hdr.code != kNotifyClick) return 0;
+        if (notify.id == kBoxOk) EndModal(IDOK);
+        if (notify.id == kBoxCancel || notify.id == kBoxClose) EndModal(IDCANCEL);
+        return 0;
     }
 };
 

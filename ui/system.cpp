@@ -53,7 +53,7 @@ bool CSkinSystem::LoadResources()
     return true;
 }
 
-HWND CreateSkinWindow(SkinHostWnd& window, unsigned id, LayerDocument& doc, HWND owner, DWORD style)
+DocumentSource* LoadSkinDocument(unsigned id, LayerDocument& doc)
 {
     CSkinSystem* system = CSkinSystem::Current();
     DocumentSource* source = system ? system->ResourceProvider() : nullptr;
@@ -62,7 +62,13 @@ HWND CreateSkinWindow(SkinHostWnd& window, unsigned id, LayerDocument& doc, HWND
         WriteLog("SkinEngine: document %u does not load\r\n", id);
         return nullptr;
     }
-    return window.Create(doc, system->Pools(), *source, owner, style);
+    return source;
+}
+
+HWND CreateSkinWindow(SkinHostWnd& window, unsigned id, LayerDocument& doc, HWND owner, DWORD style)
+{
+    DocumentSource* source = LoadSkinDocument(id, doc);
+    return source ? window.Create(doc, CSkinSystem::Current()->Pools(), *source, owner, style) : nullptr;
 }
 
 }  // namespace SkinEngine

@@ -53,6 +53,9 @@ private:
 
 class LayerDocument;
 class SkinHostWnd;
+// Loads document `id` of the started system's provider into `doc`; the
+// provider, or null (logged) when there is no system or no such document.
+DocumentSource* LoadSkinDocument(unsigned id, LayerDocument& doc);
 // Builds `window` from document `id` of the started system's provider;
 // `doc` receives the document and must outlive the window. Null when no
 // system is started, the document is missing or malformed, or the window

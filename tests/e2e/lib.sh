@@ -57,89 +57,52 @@ log_text() { local f; f="$(log_file)"; [ -n "$f" ] && iconv -f GBK -t UTF-8 "$f"
 system_folder() { if [ "$WINEARCH" = win64 ]; then echo "$WINEPREFIX/drive_c/windows/syswow64"; else echo "$WINEPREFIX/drive_c/windows/system32"; fi; }
 
 # The program with its window, used as a person would: started in the
-# background, its controls clicked at their places, closed with its close
-# button. Places are in the window's own pixels (800 x 500).
-
-# start_client [ARGS...] -> CLIENT_PID; then wait_log "main window shown"
-start_client() {
+# background, clicked at its controls' places (in the window's own pixels),
+# closed with its close button and the close prompt's "关闭程序".
+start_client() {  # [ARGS...] -> CLIENT_PID
     wine 'C:\Pylonix\PylonixClient.exe' "$@" > "$WINEPREFIX/client.out" 2>&1 &
     CLIENT_PID=$!
 }
-
-# wait_log TEXT [SECONDS]: until the day's log holds TEXT (fixed text), the
-# program has ended, or the time is up (default 120 s).
-wait_log() {
-    local end=$((SECONDS + ${2:-120}))
-    while [ $SECONDS -lt $end ]; do
-        log_text 2>/dev/null | grep -qF -- "$1" && return 0
-        kill -0 "$CLIENT_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    log_text 2>/dev/null | grep -qF -- "$1"
+# wait_until COMMAND [SECONDS]: polls the condition until it holds (default 60 s).
+wait_until() {
+    local end=$((SECONDS + ${2:-60}))
+    until eval "$1"; do [ $SECONDS -lt $end ] || return 1; sleep 0.1; done
 }
-
-# visible_window TITLE: the shown X window of that exact title, or nothing.
+# wait_log TEXT [SECONDS]: until the day's log holds TEXT (default 120 s).
+wait_log() { local text="$1"; wait_until 'log_text 2>/dev/null | grep -qF -- "$text"' "${2:-120}"; }
+# visible_window TITLE: the shown X window of exactly that title, or nothing.
 visible_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -1; }
-# The main window's X window, or nothing while it is hidden.
 client_window() { visible_window PylonixClient; }
-
-# client_click X Y: a real click at the window's point (X, Y).
-client_click() {
-    local win x y
-    win="$(client_window)"
-    [ -n "$win" ] || { echo "     (no window to click at $1,$2)"; return 0; }
-    eval "$(xdotool getwindowgeometry --shell "$win")"
-    x=$((X + $1)) y=$((Y + $2))
-    xdotool mousemove "$x" "$y"
-    sleep 0.2   # the control takes the hover before the press, as under a hand
-    xdotool click 1
-}
-
-# client_shot FILE: the main window's pixels.
-client_shot() {
-    local win; win="$(client_window)"; [ -n "$win" ] || return 1
-    eval "$(xdotool getwindowgeometry --shell "$win")"
-    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$1"
-}
-
-# window_click TITLE X Y: a real click at point (X, Y) of the shown window
-# of that title (a dialog, a message box); false when it is not there.
+# window_click TITLE X Y: a real click at (X, Y) of that window. Without a
+# window manager nothing gives a clicked window the keyboard: done here.
 window_click() {
     local win; win="$(visible_window "$1")"
     [ -n "$win" ] || { echo "     (no window \"$1\" to click at $2,$3)"; return 1; }
     eval "$(xdotool getwindowgeometry --shell "$win")"
-    # Without a window manager nothing moves the keyboard to a clicked
-    # window; a desktop's manager would.
     xdotool windowfocus "$win" 2>/dev/null || true
     xdotool mousemove $((X + $2)) $((Y + $3))
-    sleep 0.2
+    sleep 0.2   # the control takes the hover before the press, as under a hand
     xdotool click 1
 }
-
-# wait_window TITLE [SECONDS]: until a window of that title is shown and
-# painted (a window just mapped is black until it paints, and a click that
-# early can be lost).
-wait_window() {
-    local end=$((SECONDS + ${2:-20})) win pixel
-    while [ $SECONDS -lt $end ]; do
-        win="$(visible_window "$1")"
-        if [ -n "$win" ]; then
-            eval "$(xdotool getwindowgeometry --shell "$win")"
-            pixel="$(import -window root -crop "1x1+$((X + WIDTH / 2))+$((Y + HEIGHT - 8))" -format '%[hex:p{0,0}]' info: 2>/dev/null)"
-            [ -n "$pixel" ] && [ "${pixel:0:6}" != 000000 ] && { sleep 0.2; return 0; }
-        fi
-        sleep 0.1
-    done
-    return 1
+client_click() { window_click PylonixClient "$@" || true; }
+# window_shot TITLE FILE: that window's pixels.
+window_shot() {
+    local win; win="$(visible_window "$1")"; [ -n "$win" ] || return 1
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
 }
-
-# close_client -> CLIENT_RC: the close button, "关闭程序" (chosen at every
-# opening) confirmed in the close prompt, then the program's end.
-close_client() {
+# wait_window TITLE [SECONDS]: until that window is shown and painted: a
+# window just mapped is black until it paints, and a click that early is lost.
+wait_window() {
+    local title="$1"
+    wait_until '[ -n "$(visible_window "$title")" ] && eval "$(xdotool getwindowgeometry --shell "$(visible_window "$title")")" &&
+        [ "$(import -window root -crop "1x1+$((X + WIDTH / 2))+$((Y + HEIGHT - 8))" -format "%[hex:p{0,0}]" info: 2>/dev/null | cut -c1-6)" != 000000 ]' "${2:-20}" &&
+        sleep 0.2
+}
+close_client() {  # -> CLIENT_RC
+    wait_until '[ -n "$(client_window)" ]' 10 || true
     client_click 775 17
-    wait_window 关闭提示 20 && window_click 关闭提示 100 170
-    local end=$((SECONDS + 60))
-    while kill -0 "$CLIENT_PID" 2>/dev/null && [ $SECONDS -lt $end ]; do sleep 0.1; done
-    kill "$CLIENT_PID" 2>/dev/null || true
+    wait_window 关闭提示 && window_click 关闭提示 100 170
+    wait_until '! kill -0 $CLIENT_PID 2>/dev/null' || kill "$CLIENT_PID" 2>/dev/null
     set +e; wait "$CLIENT_PID"; CLIENT_RC=$?; set -e
 }
