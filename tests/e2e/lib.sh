@@ -73,18 +73,19 @@ wait_log() { local text="$1"; wait_until 'log_text 2>/dev/null | grep -qF -- "$t
 # visible_window TITLE: the shown X window of exactly that title, or nothing.
 visible_window() { { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null || true; } | head -1; }
 client_window() { visible_window PylonixClient; }
-# window_click TITLE X Y: a real click at (X, Y) of that window. Without a
+# window_click TITLE X Y: a real click at (X, Y) of that window (the checks
+# after it tell whether it did its work). Without a
 # window manager nothing gives a clicked window the keyboard: done here.
 window_click() {
     local win; win="$(visible_window "$1")"
-    [ -n "$win" ] || { echo "     (no window \"$1\" to click at $2,$3)"; return 1; }
+    [ -n "$win" ] || { echo "     (no window \"$1\" to click at $2,$3)"; return 0; }
     eval "$(xdotool getwindowgeometry --shell "$win")"
     xdotool windowfocus "$win" 2>/dev/null || true
     xdotool mousemove $((X + $2)) $((Y + $3))
     sleep 0.2   # the control takes the hover before the press, as under a hand
     xdotool click 1
 }
-client_click() { window_click PylonixClient "$@" || true; }
+client_click() { window_click PylonixClient "$@"; }
 # window_shot TITLE FILE: that window's pixels.
 window_shot() {
     local win; win="$(visible_window "$1")"; [ -n "$win" ] || return 1
