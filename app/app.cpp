@@ -162,9 +162,10 @@ int CVelmoraChatApp::MessageLoop()
     return static_cast<int>(msg.wParam);
 }
 
-bool CVelmoraChatApp::PreTranslateMessage(MSG*)
+bool CVelmoraChatApp::PreTranslateMessage(MSG* msg)
 {
-    return false;
+    // The main window's filters (the browser pane's) see the thread's messages first.
+    return m_mainWindow && m_mainWindow->PreTranslateMessage(*msg);
 }
 
 bool CVelmoraChatApp::OnIdle(int)

@@ -70,6 +70,8 @@ void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
     settings->edition = tree.get<std::string>("para.edition", "");
     settings->editionName = EditionDisplayName(settings->edition);
     settings->ipInfoHost = tree.get<std::string>("para.ipinfo_host", kDefaultIpInfoHost);
+    settings->startPage = tree.get<std::string>("para.start_page", "");
+    settings->testPage = tree.get<std::string>("para.test_page", kDefaultTestPage);
 }
 
 std::string ComponentListUrl(const ServerSettings& settings)

@@ -22,6 +22,7 @@ const char* const kDefaultServerAddr = "update.pylonix.com";
 const char* const kDefaultServerWebsite = "/norvik/login.htm";
 const char* const kDefaultVersion = "12.000.000.0000";
 const char* const kDefaultIpInfoHost = "ipinfo.pylonix.com";
+const char* const kDefaultTestPage = "http://speedtest.pylonix.com/";
 
 bool LoadGlobelSetting();
 // `resolveNow`: the server name and the carrier lookups run here, before

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/dialogs.h"
+#include "app/iectrl.h"
 #include "base/log.h"
 #include "base/textconv.h"
 #include "browser/cache.h"
@@ -21,6 +22,7 @@ CMainDlg::CMainDlg() : m_page(*this) {}
 HWND CMainDlg::Create(const LayerDocument& doc, const ResourcePools& pools, DocumentSource& source, DWORD style)
 {
     m_pools = &pools;
+    RegisterBrowserPane(AnsiToWide(g_serverSettings.startPage));
     HWND hwnd = SkinHostWnd::Create(doc, pools, source, nullptr, style);
     if (hwnd) ShowPage(0);
     return hwnd;
@@ -77,6 +79,20 @@ void CMainDlg::ChooseAndUpload()
     // Cancelled: an empty path, which ends the run at once.
     if (!GetOpenFileNameW(&dialog)) file[0] = 0;
     m_upload.Start(file);
+}
+
+void CMainDlg::OpenInternetTest()
+{
+    auto* element = FindAs<CSkinRealWnd>(kNetBrowserPane);
+    CIECtrl* pane = element ? CIECtrl::FromHandle(element->Handle()) : nullptr;
+    if (!pane) {
+        WriteLog("browser pane: there is no web browser control to open the test page in\r\n");
+        return;
+    }
+    WriteLog("browser pane: internet test %s\r\n", g_serverSettings.testPage.c_str());
+    pane->Navigate(AnsiToWide(g_serverSettings.testPage));
+    ShowControl(kNetBrowserPane, true);
+    Redraw();
 }
 
 LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -143,6 +159,7 @@ void CMainDlg::OnClick(int id)
     case kNetTestButton: m_download.ResetTabAndStart(); break;
     case kNetRetestButton: m_download.Start(); break;
     case kNetUploadButton: ChooseAndUpload(); break;
+    case kNetInternetButton: OpenInternetTest(); break;
     case kCtlRepairAll: m_page.RepairAll(); break;
     case kCtlStopCheck: m_page.StopCheck(); break;
     case kCtlCleanCache: ClearIECache(); break;

@@ -59,6 +59,8 @@ private:
     void AskAndClose();
     // Button 21: the standard file dialog, then the upload of the chosen file.
     void ChooseAndUpload();
+    // Button 15: the test page in the browser pane, shown.
+    void OpenInternetTest();
     // Page 1 as it opens: the introduction and the connection texts.
     void ShowNetworkIntroduction();
     void OnAddressLookup(AddressLookup* lookup);

@@ -16,6 +16,8 @@ struct ServerSettings {
     std::string editionName;
     std::string serverIp;        // dotted IPv4, set by ResolveServerAddress
     std::string ipInfoHost;      // the IP-information service, "host" or "host:port"
+    std::string startPage;       // the browser pane's first page ("": the layout's own)
+    std::string testPage;        // the page the internet test opens in the pane
 };
 
 struct ComponentInfo {

@@ -30,6 +30,7 @@ enum NetworkTabControl {
     kNetUploadSpeed = 19,
     kNetRetestButton = 20,
     kNetUploadButton = 21,
+    kNetInternetButton = 15,
     kNetBrowserPane = 22,
     kNetIntroFirst = 1141,
     kNetIntroLast = 1149,

@@ -117,7 +117,7 @@ int SkinHostWnd::RunModal()
             if (got == 0) PostQuitMessage(static_cast<int>(msg.wParam));  // for the outer loop
             break;
         }
-        if (TranslateKey(msg)) continue;
+        if (PreTranslateMessage(msg) || TranslateKey(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -376,6 +376,7 @@ LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         {WM_CAPTURECHANGED, &W::CancelPress},
         {WM_MOUSEWHEEL, &W::ScrollWheel},
         {WM_TIMER, &W::TickControl},
+        {WM_SKIN_MESSAGE_FILTER, &W::RegisterFilter},
     };
     LRESULT result = 0;
     if (RouteMessage(table, *this, msg, wParam, lParam, result)) return result;
@@ -506,6 +507,26 @@ LRESULT SkinHostWnd::TickControl(WPARAM wParam, LPARAM)
     auto* control = reinterpret_cast<CSkinControl*>(wParam);
     if (m_timers.count(control)) control->OnTimer(*this);
     return 0;
+}
+
+LRESULT SkinHostWnd::RegisterFilter(WPARAM wParam, LPARAM lParam)
+{
+    auto* filter = reinterpret_cast<ISkinMessageFilter*>(lParam);
+    if (!filter) return FALSE;
+    auto found = std::find(m_filters.begin(), m_filters.end(), filter);
+    if (wParam && found == m_filters.end()) m_filters.push_back(filter);
+    if (!wParam && found != m_filters.end()) m_filters.erase(found);
+    return TRUE;
+}
+
+bool SkinHostWnd::PreTranslateMessage(const MSG& msg)
+{
+    // A filter may remove itself (its window going away) while it runs.
+    const std::vector<ISkinMessageFilter*> filters = m_filters;
+    for (ISkinMessageFilter* filter : filters)
+        if (std::find(m_filters.begin(), m_filters.end(), filter) != m_filters.end() && filter->FilterMessage(msg))
+            return true;
+    return false;
 }
 
 // --- Mouse ---

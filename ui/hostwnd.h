@@ -16,6 +16,18 @@
 
 namespace SkinEngine {
 
+// Something in a window that must see the thread's messages before they are
+// dispatched (an embedded browser translating its accelerators). Registered
+// with the host window by sending it WM_SKIN_MESSAGE_FILTER: wParam 1 adds
+// the filter in lParam, 0 removes it.
+class ISkinMessageFilter {
+public:
+    virtual ~ISkinMessageFilter() = default;
+    // Non-zero: the message was used and must not be dispatched.
+    virtual LRESULT FilterMessage(const MSG& msg) = 0;
+};
+const UINT WM_SKIN_MESSAGE_FILTER = WM_USER + 200;
+
 class SkinHostWnd : public ISkinHost, private IControlWatcher {
 public:
     SkinHostWnd();
@@ -58,6 +70,11 @@ public:
     CSkinControl* PressedControl() const { return m_pressed; }
     // The tooltip window showing the `tip` of the control under the mouse.
     HWND Tooltip() const { return m_tooltip; }
+
+    // The registered filters in turn, before the message is dispatched; true
+    // when one used it. The message loops of the window call it.
+    bool PreTranslateMessage(const MSG& msg);
+    size_t FilterCount() const { return m_filters.size(); }
 
     // --- Keyboard ---
     // The window's keys, for its message loop (RunModal calls it): Tab and
@@ -118,6 +135,7 @@ private:
     LRESULT CancelPress(WPARAM, LPARAM lParam);
     LRESULT ScrollWheel(WPARAM wParam, LPARAM lParam);
     LRESULT TickControl(WPARAM wParam, LPARAM);
+    LRESULT RegisterFilter(WPARAM wParam, LPARAM lParam);
 
     // The control under `pt` becomes the hovered one.
     void HoverAt(POINT pt);
@@ -140,6 +158,7 @@ private:
     CSkinControl* m_focus = nullptr;  // a button; edit boxes hold the system's focus
     bool m_trackingLeave = false;
     std::set<CSkinControl*> m_timers;
+    std::vector<ISkinMessageFilter*> m_filters;
     bool m_modal = false;
     int m_modalResult = -1;
     // Set when the object is destroyed, so that a handler that destroyed its

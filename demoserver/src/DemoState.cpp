@@ -60,6 +60,31 @@ const char* const kLoginPage =
     "</body>\r\n"
     "</html>\r\n";
 
+// The internet test's page for the demo: times the download of the speed
+// test file with plain script an old browser runs too.
+const char* const kSpeedTestPage =
+    "<!DOCTYPE html>\r\n"
+    "<html>\r\n"
+    "<head><meta charset=\"utf-8\"><title>Pylonix Speed Test</title></head>\r\n"
+    "<body>\r\n"
+    "<h1>Speed test</h1>\r\n"
+    "<p id=\"result\">Measuring...</p>\r\n"
+    "<script>\r\n"
+    "var started = new Date().getTime();\r\n"
+    "var request = new XMLHttpRequest();\r\n"
+    "request.open('GET', '/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe?' + started, true);\r\n"
+    "request.onreadystatechange = function () {\r\n"
+    "  if (request.readyState != 4) return;\r\n"
+    "  var seconds = Math.max(new Date().getTime() - started, 1) / 1000;\r\n"
+    "  var size = request.responseText ? request.responseText.length : 0;\r\n"
+    "  document.getElementById('result').innerHTML = request.status == 200\r\n"
+    "    ? Math.round(size / 1024 / seconds) + ' KB/s' : 'Failed: ' + request.status;\r\n"
+    "};\r\n"
+    "request.send(null);\r\n"
+    "</script>\r\n"
+    "</body>\r\n"
+    "</html>\r\n";
+
 std::string threeDigits(int n)
 {
     char buf[8];
@@ -125,6 +150,7 @@ std::map<std::string, Resource> builtinContent(unsigned speedFileMiB)
 {
     std::map<std::string, Resource> m;
     m["/norvik/login.htm"] = {"text/html; charset=utf-8", makeBody(kLoginPage)};
+    m["/speedtest.htm"] = {"text/html; charset=utf-8", makeBody(kSpeedTestPage)};
     m[std::string(kThirdPartyDir) + "local.inf"] = {"text/plain", makeBody(localInf())};
     for (const Component& c : kComponents)
         m[std::string(kThirdPartyDir) + c.name] = {"application/octet-stream", makeBody(componentBytes(c.name))};
