@@ -33,6 +33,8 @@ new_prefix() {
 write_local_ini() {
     printf '[para]\r\nserver_addr=%s\r\nserver_port=%s\r\nserver_website=/norvik/login.htm\r\nversion=12.000.000.0000\r\nedition=std\r\n' \
         "$1" "$2" > "$APP_DIR/local.ini"
+    # The browser pane stays off the internet: the demo server has the test page.
+    printf 'start_page=about:blank\r\ntest_page=http://%s:%s/speedtest.htm\r\n' "$1" "$2" >> "$APP_DIR/local.ini"
 }
 
 # run_client [ARGS...] -> CLIENT_RC (the program's exit code, 0..255)

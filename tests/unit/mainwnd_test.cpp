@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "app/controls.h"
 #include "app/dialogs.h"
+#include "app/iectrl.h"
 #include "app/mainwnd.h"
 #include "base/textconv.h"
 #include "browser/shortcut.h"
@@ -58,6 +59,8 @@ protected:
         ASSERT_TRUE(MakeKey(machine.real(), "SOFTWARE\\Microsoft\\Internet Explorer\\Main"));
         ASSERT_TRUE(server.ok()) << "demo server not running";
         g_serverSettings.serverIp = "127.0.0.1";
+        g_serverSettings.startPage = "about:blank";
+        g_serverSettings.testPage = DemoBaseUrl() + "/speedtest.htm";
         ASSERT_TRUE(gdiplus.ok());
         ASSERT_NE(Program(), nullptr);
         source = std::make_unique<ResourceSource>(Program());
@@ -145,6 +148,40 @@ TEST_F(MainWindow, StartButtonRunsTheCheckIntoRowsAndPagesSwitchBackToTheIntrodu
     SendMessageW(window.Window(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(800, 500));
     EXPECT_FALSE(Shown(kCtlRestore));
     EXPECT_TRUE(Shown(kCtlMaximize));
+}
+
+TEST_F(MainWindow, InternetButtonOpensTheTestPageAndAServerTestHidesThePane)
+{
+    Click(kCtlTabNetwork);
+    auto* element = window.FindAs<CSkinRealWnd>(kNetBrowserPane);
+    ASSERT_TRUE(element);
+    CIECtrl* pane = CIECtrl::FromHandle(element->Handle());
+    ASSERT_TRUE(pane) << "no browser control in the layout's pane";
+    EXPECT_FALSE(IsWindowVisible(pane->Handle()));
+
+    Click(kNetInternetButton);
+    EXPECT_TRUE(IsWindowVisible(pane->Handle()));
+    const std::string allowed = "BeforeNavigate2 " + g_serverSettings.testPage + ": allowed";
+    EXPECT_TRUE(PumpWhile([&] { return ReadTodaysLog().find(allowed) == std::string::npos; }, 10000));
+
+    // The server test takes the page back: the pane goes, the split pane shows.
+    Click(kNetTestButton);
+    EXPECT_FALSE(IsWindowVisible(pane->Handle()));
+    EXPECT_TRUE(Shown(kNetSplitPane));
+    EXPECT_EQ(1, window.NetworkState().downloadRunning);
+    // Records without a body are refused, and the run goes on.
+    EXPECT_EQ(-1, SendMessageW(window.Window(), WM_DOWNLOAD_PROGRESS, 0, 0));
+    EXPECT_EQ(-1, SendMessageW(window.Window(), WM_UPLOAD_PROGRESS, 0, 0));
+    ASSERT_TRUE(PumpWhile([&] { return window.NetworkState().testRunning != 0; }, 60000));
+    EXPECT_TRUE(Shown(kNetRetestButton));
+
+    // Shown again, the page starts afresh; the window's end releases the control.
+    Click(kCtlTabCheck);
+    Click(kCtlTabNetwork);
+    EXPECT_TRUE(Shown(kNetTestButton));
+    EXPECT_FALSE(Shown(kNetSplitPane));
+    window.Destroy();
+    EXPECT_EQ(0, BrowserObjectsAlive());
 }
 
 TEST_F(MainWindow, StartWaitsForTheServerAddress)

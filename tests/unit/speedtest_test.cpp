@@ -135,6 +135,16 @@ TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
     EXPECT_EQ(1, state.testRunning);
     EXPECT_EQ(1, state.downloadRunning);
     EXPECT_FALSE(test.DiscardJob()) << "job dropped while its download runs";
+    // A retest asked for meanwhile does not start a second run on the job.
+    const DownloadJob* running = test.Job();
+    const DWORD started = state.downloadStart;
+    const auto realTick = test.m_tick;
+    test.m_tick = FakeTick;
+    g_fakeNow = started + 5000;
+    test.Start();
+    test.m_tick = realTick;
+    EXPECT_EQ(running, test.Job());
+    EXPECT_EQ(started, state.downloadStart);
 
     ASSERT_TRUE(RunToEnd(test));
     const DownloadJob* job = test.Job();

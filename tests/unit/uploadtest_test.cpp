@@ -168,6 +168,11 @@ TEST_F(UploadTest, RealRunPostsTheFileWithTheTestHeadersAndEndsWithOneDoneRecord
     EXPECT_EQ(DemoBaseUrl() + kPage, test.Job()->url);
     EXPECT_EQ(3u << 20, test.Job()->size);
     EXPECT_EQ(path, std::string(reinterpret_cast<const char*>(test.Job()->path.data()), test.Job()->path.size()));
+    // A second upload asked for meanwhile leaves the running one its job.
+    const UploadJob* running = test.Job();
+    EXPECT_FALSE(test.Start(AnsiToWide(File("second.bin", 10))));
+    EXPECT_EQ(running, test.Job());
+    EXPECT_EQ(1, state.uploadRunning);
 
     ASSERT_TRUE(view.Pump(test));
     DWORD elapsed = GetTickCount() - started;
