@@ -85,7 +85,6 @@ client_click 580 437
 check "the internet button opens the test page in the pane" \
     'wait_log "BeforeNavigate2 http://127.0.0.1:$DEMO_PORT/speedtest.htm: allowed" 20 &&
      wait_until "curl -fsS http://127.0.0.1:$DEMO_PORT/_demo/requests | grep -q \"GET /speedtest.htm\"" 20'
-shot 14-internet-test
 SPEED_FILE=/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe RATE=16384
 demo_control "/_demo/fault?path=$SPEED_FILE&mode=rate:$((RATE * 1024))"
 client_click 205 448
