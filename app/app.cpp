@@ -193,9 +193,34 @@ bool CVelmoraChatApp::LoadLoginIcon()
 
 bool IsTrustedSiteCommandLine(const std::wstring& commandLine)
 {
-    std::string text = WideToAnsi(commandLine);
-    return strncmp(text.c_str(), "http://127.0.0.1", 16) == 0 ||
-           strncmp(text.c_str(), "http://localhost", 16) == 0;
+    // The host must be the local address itself: a name that only begins
+    // like it ("localhost.example.org", "127.0.0.1.example.org") or user
+    // information before another host ("127.0.0.1@example.org") would put a
+    // foreign site among the trusted ones.
+    const std::string text = WideToAnsi(commandLine);
+    for (const char* prefix : {"http://127.0.0.1", "http://localhost"}) {
+        const size_t length = strlen(prefix);
+        if (text.compare(0, length, prefix) != 0) continue;
+        size_t at = length;
+        if (at < text.size() && text[at] == ':') {
+            const size_t digits = ++at;
+            while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+            if (at == digits || at - digits > 5) return false;
+        }
+        return at == text.size() || text[at] == '/';
+    }
+    return false;
+}
+
+bool WriteStartLine(const char* line)
+{
+    if (WriteLog("%s", line)) return true;
+    // Nobody reads a log that is never written: say it once, then go on.
+    char path[300] = "";
+    BuildLogFilePath(path, sizeof path);
+    const std::string text = std::string("日志无法写入:") + path + "\r\n程序将继续运行,但不记录日志。";
+    ShowMessageBox(nullptr, text.c_str(), "警告", MB_OK | MB_ICONINFORMATION);
+    return false;
 }
 
 bool IsRunningAsAdministrator()
@@ -229,7 +254,7 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showComma
         return 0;
     }
 
-    WriteLog("---------------------------Pylonix Start----------------------\r\n");
+    WriteStartLine("---------------------------Pylonix Start----------------------\r\n");
 
     if (!IsRunningAsAdministrator()) {
         ShowMessageBox(nullptr, "请以管理员身份运行该程序!", "警告", MB_OK);

@@ -117,7 +117,7 @@ int wmain(int argc, wchar_t** argv)
         return IDOK;
     });
     MakeDirectories(DownloadFolder().c_str());
-    WriteLog("---------------------------Pylonix Check----------------------\r\n");
+    WriteStartLine("---------------------------Pylonix Check----------------------\r\n");
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
     if (!LoadComponentList()) {
         fprintf(stderr, "PylonixCheck: the settings could not be loaded (see the log)\n");

@@ -62,6 +62,15 @@ run_check --json
 check "messages go to stderr, no dialog" 'iconv -f GBK -t UTF-8 "$WINEPREFIX/check.err" | grep -q "^警告: 请检查资源是否有效:http://127.0.0.1:1/"'
 check "unreachable: two records, exit 1" '[ "$CHECK_RC" = 1 ] && python3 -c "import json,sys; r=json.load(open(sys.argv[1])); assert [x[\"kind\"] for x in r]==[1,7] and r[1][\"state\"]==2" "$WINEPREFIX/check.out"'
 
+# A file where the log folder should be: the check still runs, and says once
+# that nothing is logged.
+logs="$(dirname "$(log_file)")"
+rm -rf "$logs" && echo "not a folder" > "$logs"
+run_check --json
+check "an unwritable log: one warning, the check still runs" \
+    '[ "$(iconv -f GBK -t UTF-8 "$WINEPREFIX/check.err" | grep -c "日志无法写入")" = 1 ] && [ "$CHECK_RC" = 1 ] && python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))==2" "$WINEPREFIX/check.out"'
+rm -f "$logs"
+
 if [ "$failures" -gt 0 ]; then
     echo "--- output ---"; cat "$WINEPREFIX/check.out"; cat "$WINEPREFIX/check.err"
     echo "--- log ---"; log_text || true

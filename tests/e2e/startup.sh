@@ -30,13 +30,14 @@ check "on the compatibility list" 'wine reg query "HKCU\\Software\\Microsoft\\In
 rm -f "$(log_file)"
 
 # A normal start fetches the component list, shows the window and ends
-# when the window is closed.
-start_client
+# when the window is closed; an address that only looks local starts it too.
+start_client 'http://127.0.0.1@evil.example/'
 wait_log "main window shown" || true
 close_client
 LOG="$(log_text)"
 served="$(curl -fsS "http://127.0.0.1:$DEMO_PORT/norvik/DownLoad/ThirdParty/local.inf")"
 check "start exits 0" '[ "$CLIENT_RC" = 0 ]'
+check "a look-alike local address is not trusted" '! wine reg query "$ZONES\ZoneMap" /s 2>/dev/null | grep -qi evil'
 check "start line" 'grep -q -- "---------------------------Pylonix Start----------------------" <<<"$LOG"'
 check "administrator line" 'grep -q "Program is running in administrator mode" <<<"$LOG"'
 check "settings dump" 'grep -q "^system setup:" <<<"$LOG" && grep -q "^serveraddr:127.0.0.1" <<<"$LOG" && grep -q "^serverip:127.0.0.1" <<<"$LOG" && grep -q "^serverport:$DEMO_PORT" <<<"$LOG" && grep -q "^serverwebsite:/norvik/login.htm" <<<"$LOG" && grep -q "^version:12.000.000.0000" <<<"$LOG" && grep -q "^edition:std" <<<"$LOG"'
