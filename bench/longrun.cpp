@@ -32,14 +32,41 @@ struct Figures {
     SIZE_T privateBytes = 0;
 };
 
+// Wine answers the process-information calls with zeros; then the handles
+// are counted one by one and the private bytes summed over the committed
+// private regions of the address space.
+DWORD CountHandles()
+{
+    DWORD count = 0;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+    }
+    return count;
+}
+
+SIZE_T CommittedPrivateBytes()
+{
+    SIZE_T total = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= at) break;
+        at = next;
+    }
+    return total;
+}
+
 Figures Now()
 {
     Figures f;
-    GetProcessHandleCount(GetCurrentProcess(), &f.handles);
+    if (!GetProcessHandleCount(GetCurrentProcess(), &f.handles) || !f.handles) f.handles = CountHandles();
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory))
         f.privateBytes = memory.PrivateUsage;
+    if (!f.privateBytes) f.privateBytes = CommittedPrivateBytes();
     return f;
 }
 
