@@ -88,6 +88,26 @@ bool DescribeOperatingSystem(const OSFacts& facts, SystemInfo* info, std::wstrin
         } else if (v.dwMinorVersion == 2) {
             if (workstation) { *name += L"Windows 8 "; info->windows8 = 1; }
             else { *name += L"Windows Server 2012 "; info->server2012 = 1; }
+        } else if (v.dwMinorVersion == 3) {
+            if (workstation) { *name += L"Windows 8.1 "; info->windows8 = 1; }
+            else { *name += L"Windows Server 2012 R2 "; info->server2012 = 1; }
+        }
+        if (facts.haveProductInfo) *name += ProductEdition(facts.productType);
+    }
+
+    // Windows 10 and everything since answer 10.0: the build tells them
+    // apart. The flags are those of the nearest system the rest of the
+    // program knows: a workstation's installer choice is Windows 8's, and a
+    // server's trusted sites also go to the enhanced-security zone map.
+    if (v.dwMajorVersion == 10) {
+        if (workstation) {
+            *name += v.dwBuildNumber >= 22000 ? L"Windows 11 " : L"Windows 10 ";
+            info->windows8 = 1;
+        } else {
+            *name += v.dwBuildNumber >= 20348   ? L"Windows Server 2022 "
+                     : v.dwBuildNumber >= 17763 ? L"Windows Server 2019 "
+                                                : L"Windows Server 2016 ";
+            info->server2012 = 1;
         }
         if (facts.haveProductInfo) *name += ProductEdition(facts.productType);
     }
@@ -156,7 +176,7 @@ bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
 
     typedef BOOL(WINAPI * ProductInfoFn)(DWORD, DWORD, DWORD, DWORD, PDWORD);
     auto productInfo = reinterpret_cast<ProductInfoFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")));
-    if (productInfo && facts.version.dwMajorVersion == 6) {
+    if (productInfo && facts.version.dwMajorVersion >= 6) {
         facts.haveProductInfo = true;
         productInfo(facts.version.dwMajorVersion, facts.version.dwMinorVersion, 0, 0,
                     &facts.productType);

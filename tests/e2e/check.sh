@@ -56,6 +56,12 @@ run_check --json
 check "browser 8: the hotfix query runs and the patch item is judged" \
     '! log_text | grep -q "QueryHotfixes CoInitializeEx fail" && python3 -c "import json,sys; r=json.load(open(sys.argv[1])); p=[x for x in r if x[\"kind\"]==10]; assert len(p)==1 and p[0][\"state\"] in (1,3), p" "$WINEPREFIX/check.out"'
 
+# Windows 10: the system row names it (the manifest lists the system).
+wine winecfg -v win10 > /dev/null 2>&1
+run_check --json
+check "Windows 10: the system row says so" \
+    'python3 -c "import json,sys; r=[x for x in json.load(open(sys.argv[1])) if x[\"kind\"]==3]; assert r[0][\"description\"]==\"Microsoft Windows 10 , 64-bit\", r" "$WINEPREFIX/check.out"'
+
 # An unreachable server: two records and exit 1.
 write_local_ini 127.0.0.1 1
 run_check --json

@@ -24,9 +24,9 @@ field() { sed -n "s/^$1=//p" "$WINEPREFIX/osreport.out"; }
 # The SystemInfo flags that are set, blank-separated in osreport's order.
 set_flags() { sed -n 's/^sysinfo\.\([A-Za-z0-9]*\)=1$/\1/p' "$WINEPREFIX/osreport.out" | tr '\n' ' ' | sed 's/ $//'; }
 
-run_osreport() {
+run_osreport() {  # [PROGRAM]
     set +e
-    timeout 300 wine 'C:\Pylonix\osreport.exe' > "$WINEPREFIX/osreport.raw" 2> "$WINEPREFIX/osreport.err"
+    timeout 300 wine "C:\\Pylonix\\${1:-osreport}.exe" > "$WINEPREFIX/osreport.raw" 2> "$WINEPREFIX/osreport.err"
     OSREPORT_RC=$?
     set -e
     iconv -f GBK -t UTF-8 "$WINEPREFIX/osreport.raw" | tr -d '\r' > "$WINEPREFIX/osreport.out"
@@ -44,7 +44,7 @@ case_of() {
     check "$tag: name \"$name\"" '[ "$(field os.description)" = "$name" ]'
     check "$tag: flags $flags" '[ "$(set_flags)" = "$flags" ]'
     check "$tag: architecture $arch" '[ "$(field sysinfo.architecture)" = "$arch" ]'
-    check "$tag: service pack \"$sp\"" '[ "$(field sp.description)" = "$sp" ] && [ "$(field sp.installed)" = 1 ]'
+    check "$tag: service pack \"$sp\"" '[ "$(field sp.description)" = "$sp" ] && [ "$(field sp.installed)" = "$([ -n "$sp" ] && echo 1 || echo 0)" ]'
     check "$tag: rows only inform" '[ "$(grep -c "^[a-z]*\.state=1$" "$WINEPREFIX/osreport.out")" = 4 ]'
     if [ "$failures" -ne "$before" ]; then echo "--- osreport ---"; cat "$WINEPREFIX/osreport.out" "$WINEPREFIX/osreport.err"; fi
 }
@@ -64,7 +64,7 @@ texts() {
 # ("winxp" is refused).
 LANG_TAG="en 64-bit"
 PYLONIX_LANG=en_US.UTF-8 new_prefix win64 "$WORK/en" "$BUILD"
-cp "$BUILD/bin/osreport.exe" "$APP_DIR/"
+cp "$BUILD/bin/osreport.exe" "$BUILD/bin/osreport-nomanifest.exe" "$APP_DIR/"
 case_of winxp64 "Microsoft Windows XP Professional x64 Edition" "Service Pack 2" X64 windowsXP englishUI
 # Wine's GetProductInfo answers 0x1C for workstations, an edition the name
 # has no text for.
@@ -72,18 +72,25 @@ case_of vista "Microsoft Windows Vista , 64-bit" "Service Pack 2" X64 windowsVis
 case_of win2008 "Microsoft Windows Server 2008 Standard Edition, 64-bit" "Service Pack 2" X64 server2008 englishUI
 case_of win2003 "Microsoft Windows Server 2003, Standard x64 Edition" "Service Pack 2" X64 server2003 serverEdition englishUI
 case_of win7 "Microsoft Windows 7 , 64-bit" "Service Pack 1" X64 windows7 englishUI
+case_of win81 "Microsoft Windows 8.1 , 64-bit" "" X64 windows8 englishUI
+case_of win10 "Microsoft Windows 10 , 64-bit" "" X64 windows8 englishUI
+# Without the manifest's list of known systems, Windows 10 answers 6.2.
+run_osreport osreport-nomanifest
+check "$LANG_TAG win10: without the manifest the version call says Windows 8" '[ "$(field os.description)" = "Microsoft Windows 8 , 64-bit" ]'
 texts "OS" "OS Patch" "CPU Check" "Memory" Physical Available "2G Upper" "Operate system Language English"
 wineserver -k 2>/dev/null || true
 
 # Chinese Windows, 32-bit.
 LANG_TAG="zh 32-bit"
 PYLONIX_LANG=zh_CN.UTF-8 new_prefix win32 "$WORK/zh" "$BUILD"
-cp "$BUILD/bin/osreport.exe" "$APP_DIR/"
+cp "$BUILD/bin/osreport.exe" "$BUILD/bin/osreport-nomanifest.exe" "$APP_DIR/"
 case_of winxp "Microsoft Windows XP Professional" "Service Pack 3" X86 windowsXP simplifiedChineseUI
 case_of vista "Microsoft Windows Vista , 32-bit" "Service Pack 2" X86 windowsVista simplifiedChineseUI
 case_of win2008 "Microsoft Windows Server 2008 Standard Edition, 32-bit" "Service Pack 2" X86 server2008 simplifiedChineseUI
 case_of win2003 "Microsoft Windows Server 2003, Standard Edition" "Service Pack 2" X86 server2003 serverEdition simplifiedChineseUI
 case_of win7 "Microsoft Windows 7 , 32-bit" "Service Pack 1" X86 windows7 simplifiedChineseUI
+case_of win81 "Microsoft Windows 8.1 , 32-bit" "" X86 windows8 simplifiedChineseUI
+case_of win10 "Microsoft Windows 10 , 32-bit" "" X86 windows8 simplifiedChineseUI
 texts "操作系统" "系统补丁" "CPU检测" "内存检测" 物理内存 可用内存 "2G以上" "Operate system Language simple Chinese"
 
 [ "$failures" -eq 0 ] || exit 1

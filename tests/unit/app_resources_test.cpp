@@ -87,6 +87,18 @@ protected:
     ResourcePools pools;
 };
 
+TEST_F(ProgramResources, TheManifestAsksForAdministratorAndNamesTodaysSystems)
+{
+    HRSRC found = FindResourceW(Program(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, found);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(Program(), found)));
+    const std::string manifest(data, SizeofResource(Program(), found));
+    EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
+    // Windows 8.1 and Windows 10/11: without them the version call answers 6.2.
+    EXPECT_NE(std::string::npos, manifest.find("{1f676c76-80e1-4239-95bb-83d0f6d0da78}"));
+    EXPECT_NE(std::string::npos, manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"));
+}
+
 TEST_F(ProgramResources, EveryDocumentParsesWithTheTitleAndSizeOfItsWindow)
 {
     ASSERT_NE(pools.strings.Find(0), nullptr);

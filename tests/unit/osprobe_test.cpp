@@ -18,7 +18,7 @@ OSFacts Facts(DWORD major, DWORD minor, BYTE productType, WORD suite, WORD arch,
     f.version.wProductType = productType;
     f.version.wSuiteMask = suite;
     f.architecture = arch;
-    f.haveProductInfo = major == 6;
+    f.haveProductInfo = major >= 6;
     f.productType = edition;
     return f;
 }
@@ -64,7 +64,40 @@ TEST(OperatingSystemName, WorkstationsOfEachFamily)
     EXPECT_EQ(L"Microsoft Windows Vista Ultimate Edition, 32-bit", vista.name);
     EXPECT_EQ(1, vista.info.windowsVista);
 
-    Described later = Describe(Facts(6, 3, VER_NT_WORKSTATION, 0, PROCESSOR_ARCHITECTURE_AMD64, 48));
+}
+
+TEST(OperatingSystemName, TodaysSystemsByVersionAndBuild)
+{
+    struct Case {
+        DWORD major, minor, build;
+        BYTE type;
+        WORD arch;
+        const wchar_t* name;
+        bool workstationFlag;  // windows8, else server2012
+    };
+    const Case cases[] = {
+        {6, 3, 9600, VER_NT_WORKSTATION, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows 8.1 Professional, 64-bit", true},
+        {10, 0, 19045, VER_NT_WORKSTATION, PROCESSOR_ARCHITECTURE_INTEL, L"Microsoft Windows 10 Professional, 32-bit", true},
+        {10, 0, 21999, VER_NT_WORKSTATION, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows 10 Professional, 64-bit", true},
+        {10, 0, 22000, VER_NT_WORKSTATION, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows 11 Professional, 64-bit", true},
+        {10, 0, 26100, VER_NT_WORKSTATION, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows 11 Professional, 64-bit", true},
+        {6, 3, 9600, VER_NT_SERVER, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows Server 2012 R2 Standard Edition, 64-bit", false},
+        {10, 0, 14393, VER_NT_SERVER, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows Server 2016 Standard Edition, 64-bit", false},
+        {10, 0, 17763, VER_NT_DOMAIN_CONTROLLER, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows Server 2019 Standard Edition, 64-bit", false},
+        {10, 0, 20348, VER_NT_SERVER, PROCESSOR_ARCHITECTURE_AMD64, L"Microsoft Windows Server 2022 Standard Edition, 64-bit", false},
+    };
+    for (const Case& c : cases) {
+        OSFacts facts = Facts(c.major, c.minor, c.type, 0, c.arch, c.workstationFlag ? 48 : 7);
+        facts.version.dwBuildNumber = c.build;
+        const Described d = Describe(facts);
+        EXPECT_TRUE(d.known);
+        EXPECT_EQ(c.name, d.name) << c.build;
+        EXPECT_EQ(c.workstationFlag ? 1 : 0, d.info.windows8) << c.build;
+        EXPECT_EQ(c.workstationFlag ? 0 : 1, d.info.server2012) << c.build;
+        EXPECT_STREQ(c.arch == PROCESSOR_ARCHITECTURE_AMD64 ? "X64" : "X86", d.info.architecture);
+    }
+    // A minor version nobody has shipped yet: the edition and bitness only.
+    Described later = Describe(Facts(6, 4, VER_NT_WORKSTATION, 0, PROCESSOR_ARCHITECTURE_AMD64, 48));
     EXPECT_EQ(L"Microsoft Professional, 64-bit", later.name);
 }
 
