@@ -1,14 +1,17 @@
 // PylonixCheck.exe: the client check without the window, for administrators
 // and scripts. Same engine and local.ini as the program; one line per record
 // (or a JSON array with --json); exit 0 when every record passed, 1 when one
-// did not, 2 when the check could not run.
+// did not, 2 when the check could not run. With --repair it also repairs
+// what needs no person and checks again (see app/unattended.h).
 #include "app/app.h"
 #include "app/config.h"
+#include "app/unattended.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "check/checkrun.h"
+#include "check/repair.h"
 
 #include <process.h>
 #include <stdio.h>
@@ -47,6 +50,33 @@ std::string JsonText(const std::string& ansi)
     return out + "\"";
 }
 
+// One record as a line: row, title, state, description, optimal text,
+// tab-separated, narrow texts as the program keeps them (the active code page).
+void PrintLine(const char* prefix, const CheckItem& item)
+{
+    printf("%s%d\t%s\t%s\t%s\t%s\n", prefix, item.row, item.title.c_str(), StateName(item.state),
+           item.description.c_str(), item.optimal.c_str());
+}
+
+std::string JsonRecords(const std::vector<CheckItem>& records, const char* indent)
+{
+    std::string out = "[";
+    for (size_t i = 0; i < records.size(); ++i) {
+        const CheckItem& r = records[i];
+        char numbers[160];
+        out += i ? ",\n" : "\n";
+        out += indent;
+        snprintf(numbers, sizeof numbers, "  {\"kind\": %d, \"title\": ", r.kind);
+        out += numbers + JsonText(r.title) + ", \"description\": " + JsonText(r.description);
+        snprintf(numbers, sizeof numbers, ", \"installed\": %d, \"optimal\": ", r.installed);
+        out += numbers + JsonText(r.optimal);
+        snprintf(numbers, sizeof numbers, ", \"progress\": %d, \"state\": %d, \"row\": %d}", r.progress, r.state,
+                 r.row);
+        out += numbers;
+    }
+    return out + "\n" + indent + "]";
+}
+
 class ConsoleReporter : public CheckReporter {
 public:
     explicit ConsoleReporter(bool json) : m_json(json) {}
@@ -58,24 +88,14 @@ public:
             m_records.push_back(item);
             return;
         }
-        // Narrow texts as the program keeps them (the active code page).
-        printf("%d\t%s\t%s\t%s\t%s\n", item.row, item.title.c_str(), StateName(item.state),
-               item.description.c_str(), item.optimal.c_str());
+        PrintLine("", item);
         fflush(stdout);
     }
 
     void OnCheckDone() override
     {
         if (!m_json) return;
-        printf("[");
-        for (size_t i = 0; i < m_records.size(); ++i) {
-            const CheckItem& r = m_records[i];
-            printf("%s\n  {\"kind\": %d, \"title\": %s, \"description\": %s, \"installed\": %d, "
-                   "\"optimal\": %s, \"progress\": %d, \"state\": %d, \"row\": %d}",
-                   i ? "," : "", r.kind, JsonText(r.title).c_str(), JsonText(r.description).c_str(),
-                   r.installed, JsonText(r.optimal).c_str(), r.progress, r.state, r.row);
-        }
-        printf("\n]\n");
+        printf("%s\n", JsonRecords(m_records, "").c_str());
         fflush(stdout);
     }
 
@@ -86,6 +106,29 @@ private:
     bool m_allPassed = true;
     std::vector<CheckItem> m_records;
 };
+
+int Repair(bool json, bool upgradeBrowser)
+{
+    UnattendedRun run;
+    const int code = RunUnattendedRepair(upgradeBrowser, &run);
+    if (json) {
+        std::string repairs = "[";
+        for (size_t i = 0; i < run.repairs.size(); ++i) {
+            char entry[128];
+            snprintf(entry, sizeof entry, "%s{\"kind\": %d, \"row\": %d, \"result\": \"%s\"}", i ? ", " : "",
+                     run.repairs[i].kind, run.repairs[i].row, RowResultName(run.repairs[i].result));
+            repairs += entry;
+        }
+        printf("{\"before\": %s,\n \"repairs\": %s],\n \"after\": %s,\n \"exit\": %d}\n",
+               JsonRecords(run.before, " ").c_str(), repairs.c_str(), JsonRecords(run.after, " ").c_str(), code);
+    } else {
+        for (const CheckItem& item : run.before) PrintLine("before\t", item);
+        for (const auto& repair : run.repairs) printf("repair\t%d\t%s\n", repair.row, RowResultName(repair.result));
+        for (const CheckItem& item : run.after) PrintLine("after\t", item);
+    }
+    fflush(stdout);
+    return code;
+}
 
 struct CheckRun {
     CheckReporter* reporter;
@@ -103,10 +146,15 @@ unsigned __stdcall RunCheck(void* param)
 
 int wmain(int argc, wchar_t** argv)
 {
-    bool json = argc == 2 && wcscmp(argv[1], L"--json") == 0;
-    if (argc > 2 || (argc == 2 && !json)) {
-        fprintf(stderr, "usage: PylonixCheck [--json]\n");
-        return 2;
+    bool json = false, repair = false, upgradeBrowser = false;
+    for (int i = 1; i < argc; ++i) {
+        if (wcscmp(argv[i], L"--json") == 0) json = true;
+        else if (wcscmp(argv[i], L"--repair") == 0) repair = true;
+        else if (wcscmp(argv[i], L"--upgrade-browser") == 0) upgradeBrowser = true;
+        else {
+            fprintf(stderr, "usage: PylonixCheck [--json] [--repair [--upgrade-browser]]\n");
+            return 2;
+        }
     }
 
     CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
@@ -123,6 +171,8 @@ int wmain(int argc, wchar_t** argv)
         fprintf(stderr, "PylonixCheck: the settings could not be loaded (see the log)\n");
         return 2;
     }
+
+    if (repair) return Repair(json, upgradeBrowser);
 
     // The check runs on a thread of its own, as the window runs it: the
     // hotfix query needs a multithreaded apartment, which a thread already

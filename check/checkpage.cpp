@@ -127,7 +127,7 @@ LRESULT CheckPage::OnCheckDone(LPARAM run)
     return 0;
 }
 
-void CheckPage::RepairAll()
+void CheckPage::RepairAll(const RepairChoice& choice)
 {
     m_view.ShowControl(kCtlRepairAll, false);
     m_view.ShowCheckingAnimation();
@@ -136,9 +136,12 @@ void CheckPage::RepairAll()
     for (const CheckItem& item : m_items) {
         if (item.state != kStateFailed) continue;
         switch (item.kind) {
-        case kItemBrowserVersion: m_upgrade.UpgradeBrowser(item.row); break;
+        case kItemBrowserVersion:
+            if (choice.upgradeBrowser) m_upgrade.UpgradeBrowser(item.row);
+            break;
         case kItemBrowserSettings: RepairBrowserSettings(item.row); break;
         case kItemConnectivity:
+            if (!choice.askForServer) break;
             m_view.OpenSettingsDialog();
             StartClientCheck();
             break;
@@ -205,11 +208,7 @@ int CheckPage::SetRowResult(int result, int kind, int row)
         break;
     default: break;
     }
-    const char* outcome = result == kRowSuccess           ? "passed"
-                          : result == kRowDownloadFailed ? "download failed"
-                          : result == kRowInstallFailed  ? "install failed"
-                                                         : "unchanged";
-    WriteLog("check row %d repaired: %s\r\n", row, outcome);
+    WriteLog("check row %d repaired: %s\r\n", row, RowResultName(result));
     m_view.Redraw();
     return 1;
 }

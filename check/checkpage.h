@@ -51,6 +51,12 @@ public:
     void ShowCheckingAnimation() override { ShowControl(kCtlCheckingAnimation, true); }
 };
 
+// What the one-click repair may do beyond the repairs that need nobody.
+struct RepairChoice {
+    bool upgradeBrowser = true;  // download and run the browser installer
+    bool askForServer = true;    // an unreachable server opens the settings dialog
+};
+
 class CheckPage {
 public:
     explicit CheckPage(CheckPageView& view);
@@ -65,8 +71,8 @@ public:
     // WM_CHECK_ROW: -1 for a null record, else 0.
     LRESULT OnCheckRow(const CheckItem* item, LPARAM run);
     LRESULT OnCheckDone(LPARAM run);
-    // Button 11.
-    void RepairAll();
+    // Button 11, or an unattended repair with a narrower choice.
+    void RepairAll(const RepairChoice& choice = RepairChoice());
     // A click on row control `id` (notification 15), whose name is `name`.
     LRESULT OnRowButton(int id, const std::string& name, int row);
     int RepairBrowserSettings(int row);

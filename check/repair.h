@@ -14,6 +14,15 @@ enum RowResult {
     kRowInstallFailed = 3,
 };
 
+// "passed", "download failed", "install failed" or "unchanged".
+inline const char* RowResultName(int result)
+{
+    return result == kRowSuccess           ? "passed"
+           : result == kRowDownloadFailed ? "download failed"
+           : result == kRowInstallFailed  ? "install failed"
+                                          : "unchanged";
+}
+
 class RepairView {
 public:
     virtual ~RepairView() = default;

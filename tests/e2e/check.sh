@@ -8,7 +8,7 @@ WORK="$BUILD/e2e/check-$ARCH"
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
-start_demo_server "$BUILD" "$WORK/server"
+start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"   # the real test components
 trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
 new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
@@ -37,6 +37,24 @@ print(len(records))
 PY
 )" || verdict=""
 check "JSON records in order, exit code matches" '[ -n "$verdict" ]'
+
+# Unattended repair on this fresh profile: the failed rows before, all
+# passing after; then with a component the server cuts short: still failing.
+states() {  # before|after -> "kind:state ..." of that run
+    python3 -c "import json,sys; print(' '.join('%d:%d' % (r['kind'], r['state']) for r in json.load(open(sys.argv[1]))[sys.argv[2]]))" "$WINEPREFIX/check.out" "$1"
+}
+run_check --json --repair
+echo "     before: $(states before)"; echo "     after:  $(states after)"
+check "unattended: browser settings and components fail before, every row passes after, exit 0" \
+    'states before | grep -q "6:2" && states before | grep -q "8:2" && ! states after | grep -q ":[23]" && [ "$CHECK_RC" = 0 ]'
+SYS="$(system_folder)"
+rm -f "$SYS/PylonixPrint.ocx"
+demo_control "/_demo/fault?path=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx&mode=cut"
+run_check --repair
+check "unattended with a component cut short: exit 1, the row still failing" \
+    '[ "$CHECK_RC" = 1 ] && grep -q "^repair	8	download failed$" "$WINEPREFIX/check.out" &&
+     grep -q "^after	8	[^	]*	failed	" "$WINEPREFIX/check.out" && [ ! -e "$SYS/PylonixPrint.ocx" ]'
+demo_control "/_demo/fault?path=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx&mode=normal"
 
 # The same run as lines: one per record, five tab-separated fields.
 run_check
