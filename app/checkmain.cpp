@@ -13,6 +13,10 @@
 #include "check/checkrun.h"
 #include "check/repair.h"
 
+#include "net/httpform.h"
+
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
 #include <stdio.h>
 #include <wchar.h>
@@ -21,6 +25,9 @@
 #include <vector>
 
 namespace {
+
+// --report-required, and the report did not arrive.
+const int kReportNotDelivered = 4;
 
 const char* StateName(int state)
 {
@@ -84,22 +91,15 @@ public:
     void OnCheckRow(CheckItem& item) override
     {
         if (item.state != kStatePassed) m_allPassed = false;
-        if (m_json) {
-            m_records.push_back(item);
-            return;
-        }
+        m_records.push_back(item);
+        if (m_json) return;
         PrintLine("", item);
         fflush(stdout);
     }
-
-    void OnCheckDone() override
-    {
-        if (!m_json) return;
-        printf("%s\n", JsonRecords(m_records, "").c_str());
-        fflush(stdout);
-    }
+    void OnCheckDone() override {}
 
     bool AllPassed() const { return m_allPassed; }
+    const std::vector<CheckItem>& Records() const { return m_records; }
 
 private:
     bool m_json;
@@ -107,27 +107,62 @@ private:
     std::vector<CheckItem> m_records;
 };
 
-int Repair(bool json, bool upgradeBrowser)
+// The unattended repair; `report` gets its JSON whatever is printed.
+int Repair(bool json, bool upgradeBrowser, std::string* report)
 {
     UnattendedRun run;
     const int code = RunUnattendedRepair(upgradeBrowser, &run);
-    if (json) {
-        std::string repairs = "[";
-        for (size_t i = 0; i < run.repairs.size(); ++i) {
-            char entry[128];
-            snprintf(entry, sizeof entry, "%s{\"kind\": %d, \"row\": %d, \"result\": \"%s\"}", i ? ", " : "",
-                     run.repairs[i].kind, run.repairs[i].row, RowResultName(run.repairs[i].result));
-            repairs += entry;
-        }
-        printf("{\"before\": %s,\n \"repairs\": %s],\n \"after\": %s,\n \"exit\": %d}\n",
-               JsonRecords(run.before, " ").c_str(), repairs.c_str(), JsonRecords(run.after, " ").c_str(), code);
-    } else {
+    std::string repairs = "[";
+    for (size_t i = 0; i < run.repairs.size(); ++i) {
+        char entry[128];
+        snprintf(entry, sizeof entry, "%s{\"kind\": %d, \"row\": %d, \"result\": \"%s\"}", i ? ", " : "",
+                 run.repairs[i].kind, run.repairs[i].row, RowResultName(run.repairs[i].result));
+        repairs += entry;
+    }
+    *report = "{\"before\": " + JsonRecords(run.before, " ") + ",\n \"repairs\": " + repairs +
+              "],\n \"after\": " + JsonRecords(run.after, " ") + ",\n \"exit\": " + std::to_string(code) + "}\n";
+    if (!json) {
         for (const CheckItem& item : run.before) PrintLine("before\t", item);
         for (const auto& repair : run.repairs) printf("repair\t%d\t%s\n", repair.row, RowResultName(repair.result));
         for (const CheckItem& item : run.after) PrintLine("after\t", item);
     }
-    fflush(stdout);
     return code;
+}
+
+// Posts the report to the company's collection page as a form: the
+// machine's name, the local time and the JSON. False (logged, and said on
+// stderr) when it did not arrive.
+bool PostReport(const std::string& url, const std::string& report)
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(name, &size);
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char time[32];
+    snprintf(time, sizeof time, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
+    std::string error;
+    try {
+        HttpFormClient client(url);
+        Poco::Net::HTTPResponse response;
+        BinBuffer body;
+        const bool found = client.send(response, body, false,
+                                       {{"machine", AnsiToUtf8(WideToAnsi(name))}, {"time", time}, {"report", report}},
+                                       "POST");
+        if (found && response.getStatus() / 100 == 2) {
+            WriteLog("report posted to %s\r\n", url.c_str());
+            return true;
+        }
+        error = "HTTP " + std::to_string(static_cast<int>(response.getStatus()));
+    } catch (const Poco::Exception& e) {
+        error = e.displayText();
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    WriteLog("report to %s failed: %s\r\n", url.c_str(), error.c_str());
+    fprintf(stderr, "PylonixCheck: the report could not be posted to %s: %s\n", url.c_str(), error.c_str());
+    return false;
 }
 
 struct CheckRun {
@@ -146,16 +181,21 @@ unsigned __stdcall RunCheck(void* param)
 
 int wmain(int argc, wchar_t** argv)
 {
-    bool json = false, repair = false, upgradeBrowser = false;
+    bool json = false, repair = false, upgradeBrowser = false, reportRequired = false;
+    std::string reportUrl;
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--json") == 0) json = true;
         else if (wcscmp(argv[i], L"--repair") == 0) repair = true;
         else if (wcscmp(argv[i], L"--upgrade-browser") == 0) upgradeBrowser = true;
+        else if (wcscmp(argv[i], L"--report") == 0 && i + 1 < argc) reportUrl = WideToAnsi(argv[++i]);
+        else if (wcscmp(argv[i], L"--report-required") == 0) reportRequired = true;
         else {
-            fprintf(stderr, "usage: PylonixCheck [--json] [--repair [--upgrade-browser]]\n");
+            fprintf(stderr, "usage: PylonixCheck [--json] [--repair [--upgrade-browser]] [--report URL [--report-required]]\n");
             return 2;
         }
     }
+    // JSON goes out byte for byte as it is reported (no CR added).
+    if (json) _setmode(_fileno(stdout), _O_BINARY);
 
     CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
     g_pApp = &app;
@@ -172,19 +212,28 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    if (repair) return Repair(json, upgradeBrowser);
-
-    // The check runs on a thread of its own, as the window runs it: the
-    // hotfix query needs a multithreaded apartment, which a thread already
-    // in a single-threaded one cannot enter.
-    ConsoleReporter reporter(json);
-    CheckRun run{&reporter, {}};
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunCheck, &run, 0, nullptr));
-    if (!thread) {
-        fprintf(stderr, "PylonixCheck: the check thread did not start\n");
-        return 2;
+    std::string report;
+    int code;
+    if (repair) {
+        code = Repair(json, upgradeBrowser, &report);
+    } else {
+        // The check runs on a thread of its own, as the window runs it: the
+        // hotfix query needs a multithreaded apartment, which a thread
+        // already in a single-threaded one cannot enter.
+        ConsoleReporter reporter(json);
+        CheckRun run{&reporter, {}};
+        HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunCheck, &run, 0, nullptr));
+        if (!thread) {
+            fprintf(stderr, "PylonixCheck: the check thread did not start\n");
+            return 2;
+        }
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        report = JsonRecords(reporter.Records(), "") + "\n";
+        code = reporter.AllPassed() ? 0 : 1;
     }
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    return reporter.AllPassed() ? 0 : 1;
+    if (json) fputs(report.c_str(), stdout);
+    fflush(stdout);
+    if (!reportUrl.empty() && !PostReport(reportUrl, report) && reportRequired) return kReportNotDelivered;
+    return code;
 }

@@ -27,6 +27,7 @@ const char* const kLoginPath = "/norvik/login.htm";
 constexpr const char* kIpInfoPath = "/service/getIpInfo.php";
 // The upload speed test posts its file here.
 constexpr const char* kUploadPath = "/norvik/SM/Upload/TestUploadSpeed.aspx";
+constexpr const char* kReportPath = "/norvik/SM/Report/Collect.aspx";
 // With the cut fault, the upload page reads this much, then drops the
 // connection.
 const std::size_t kUploadCutAfter = 64 * 1024;
@@ -133,6 +134,8 @@ const DemoRequestHandler::Route DemoRequestHandler::kRoutes[] = {
     {"GET", "/_demo/requests", false, &DemoRequestHandler::requests},
     {"GET", "/_demo/ipinfo", false, &DemoRequestHandler::setIpInfo},
     {"GET", "/_demo/upload", false, &DemoRequestHandler::lastUpload},
+    {"GET", "/_demo/reports", false, &DemoRequestHandler::listReports},
+    {"POST", kReportPath, false, &DemoRequestHandler::reportReceived},
     {"POST", kUploadPath, false, &DemoRequestHandler::uploadReceived},
     {"GET", kUploadPath, false, &DemoRequestHandler::uploadProbe},
     {"POST", kIpInfoPath, false, &DemoRequestHandler::ipInfoLookup},
@@ -411,6 +414,66 @@ Reply DemoRequestHandler::lastUpload(HTTPServerRequest&, const Poco::URI& uri)
     else
         r.body = makeBody(std::to_string(upload.count) + " " + std::to_string(upload.body.size()) + " " +
                           (upload.complete ? "complete" : "partial"));
+    return r;
+}
+
+namespace {
+
+std::string htmlEscape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+// The collection page: a url-encoded form with machine, time and report.
+Reply DemoRequestHandler::reportReceived(HTTPServerRequest& request, const Poco::URI&)
+{
+    DemoState::Report report;
+    try {
+        if (!isFormContentType(request.getContentType()) || !formField(_requestBody, "report", report.body))
+            return textReply(HTTPResponse::HTTP_BAD_REQUEST, "form field report missing\n");
+        formField(_requestBody, "machine", report.machine);
+        formField(_requestBody, "time", report.time);
+    } catch (const Poco::SyntaxException&) {
+        return textReply(HTTPResponse::HTTP_BAD_REQUEST, "bad form encoding\n");
+    }
+    _state.addReport(std::move(report));
+    return textReply(HTTPResponse::HTTP_OK, "ok\n");
+}
+
+// The reports as a table an administrator reads in a browser; with
+// ?last=report the last report's body exactly as posted.
+Reply DemoRequestHandler::listReports(HTTPServerRequest&, const Poco::URI& uri)
+{
+    const std::vector<DemoState::Report> reports = _state.reports();
+    Reply r;
+    if (queryParam(uri, "last") == "report") {
+        if (reports.empty())
+            return notFound();
+        r.contentType = "application/json";
+        r.body = makeBody(reports.back().body);
+        return r;
+    }
+    std::string html = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Check reports</title></head><body>\r\n"
+                       "<h1>Check reports</h1>\r\n<table border=\"1\">\r\n<tr><th>#</th><th>Machine</th><th>Time</th>"
+                       "<th>Report</th></tr>\r\n";
+    for (std::size_t i = 0; i < reports.size(); ++i)
+        html += "<tr><td>" + std::to_string(i + 1) + "</td><td>" + htmlEscape(reports[i].machine) + "</td><td>" +
+                htmlEscape(reports[i].time) + "</td><td><pre>" + htmlEscape(reports[i].body) + "</pre></td></tr>\r\n";
+    html += "</table>\r\n</body></html>\r\n";
+    r.contentType = "text/html; charset=utf-8";
+    r.body = makeBody(html);
     return r;
 }
 

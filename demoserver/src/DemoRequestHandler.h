@@ -59,6 +59,8 @@ private:
     Reply uploadProbe(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     Reply uploadReceived(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     Reply lastUpload(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
+    Reply reportReceived(Poco::Net::HTTPServerRequest& request, const Poco::URI& uri);
+    Reply listReports(Poco::Net::HTTPServerRequest&, const Poco::URI& uri);
     // Reads and records a post to the upload page; false when a fault made
     // it drop the connection instead (nothing may be sent then).
     bool receiveUpload(Poco::Net::HTTPServerRequest& request, const Fault& fault);

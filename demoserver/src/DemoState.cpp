@@ -352,10 +352,23 @@ DemoState::Upload DemoState::lastUpload() const
     return _upload;
 }
 
+void DemoState::addReport(Report report)
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    _reports.push_back(std::move(report));
+}
+
+std::vector<DemoState::Report> DemoState::reports() const
+{
+    std::lock_guard<std::mutex> lock(_mutex);
+    return _reports;
+}
+
 void DemoState::reset()
 {
     std::lock_guard<std::mutex> lock(_mutex);
     _upload = Upload();
+    _reports.clear();
     _faults.clear();
     _ipAnswers.clear();
     _log.clear();

@@ -70,7 +70,16 @@ public:
     void recordUpload(std::string head, std::string body, bool complete);
     Upload lastUpload() const;
 
-    // Forgets faults, configured answers, logged requests and uploads.
+    // Check reports posted to the collection page, oldest first.
+    struct Report {
+        std::string machine;
+        std::string time;
+        std::string body;
+    };
+    void addReport(Report report);
+    std::vector<Report> reports() const;
+
+    // Forgets faults, configured answers, logged requests, uploads and reports.
     void reset();
 
 private:
@@ -84,6 +93,7 @@ private:
     std::map<std::string, std::string> _ipAnswers;
     std::vector<std::string> _log;
     Upload _upload;
+    std::vector<Report> _reports;
 };
 
 } // namespace demo

@@ -56,6 +56,22 @@ check "unattended with a component cut short: exit 1, the row still failing" \
      grep -q "^after	8	[^	]*	failed	" "$WINEPREFIX/check.out" && [ ! -e "$SYS/PylonixPrint.ocx" ]'
 demo_control "/_demo/fault?path=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx&mode=normal"
 
+# The fleet report: posted to the collection page byte for byte as printed,
+# listed for an administrator; a report that does not arrive changes the
+# exit code only when it is required.
+COLLECT="http://127.0.0.1:$DEMO_PORT/norvik/SM/Report/Collect.aspx"
+run_check --json --repair --report "$COLLECT"
+check "the report arrives as printed and is listed with the machine" \
+    'curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=report" | cmp -s - "$WINEPREFIX/check.raw" &&
+     [ "$CHECK_RC" = 0 ] && curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports" | grep -q "<td>[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] "'
+demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=404"
+run_check --report "$COLLECT"
+rc_optional="$CHECK_RC"
+run_check --report "$COLLECT" --report-required
+check "an undelivered report: said on stderr, exit 4 only when required" \
+    '[ "$rc_optional" = 0 ] && [ "$CHECK_RC" = 4 ] && grep -q "the report could not be posted" "$WINEPREFIX/check.err"'
+demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=normal"
+
 # The same run as lines: one per record, five tab-separated fields.
 run_check
 check "one line per record" '[ "$(grep -c . "$WINEPREFIX/check.out")" = "$verdict" ]'
