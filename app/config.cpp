@@ -160,8 +160,18 @@ void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)
             *part = atoi(version.substr(start, dot - start).c_str());
             start = dot == std::string::npos ? version.size() + 1 : dot + 1;
         }
+        snprintf(key, sizeof key, "thirdparty.sha256%03d", i);
+        info.sha256 = tree.get<std::string>(key, "");
         table->emplace(name, info);  // a later duplicate is ignored
     }
+}
+
+void ReadInstallerHashes(const pt::ptree& tree, std::map<std::string, std::string>* hashes)
+{
+    hashes->clear();
+    // Keys are file names, dots and all: read as they stand, not as paths.
+    if (auto section = tree.get_child_optional("installers"))
+        for (const auto& entry : *section) (*hashes)[entry.first] = entry.second.data();
 }
 
 bool LoadComponentList(bool resolveNow)
@@ -170,6 +180,7 @@ bool LoadComponentList(bool resolveNow)
     CLocalIniSettings inf;
     if (FileExists(infPath)) inf.Load(infPath);
     ReadComponentTable(inf.Tree(), &g_componentTable);
+    ReadInstallerHashes(inf.Tree(), &g_installerHashes);
 
     if (resolveNow) {
         ResolveServerAddress();

@@ -39,6 +39,8 @@ void ReadServerSettings(const boost::property_tree::ptree& tree, ServerSettings*
 std::string EditionDisplayName(const std::string& edition);
 std::string ComponentListUrl(const ServerSettings& settings);
 void ReadComponentTable(const boost::property_tree::ptree& tree, ComponentTable* table);
+// [installers]: installer file name = its SHA-256.
+void ReadInstallerHashes(const boost::property_tree::ptree& tree, std::map<std::string, std::string>* hashes);
 
 // Fetches local.inf into its place; the old file stays untouched unless the
 // new one arrived complete.

@@ -4,6 +4,7 @@
 
 ServerSettings g_serverSettings;
 ComponentTable g_componentTable;
+std::map<std::string, std::string> g_installerHashes;
 
 std::string SitePrefix(const std::string& website)
 {

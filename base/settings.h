@@ -28,6 +28,7 @@ struct ComponentInfo {
     int number = 20;
     int major = 0, minor = 0, build = 0, revision = 0;
     int isDownload = 0;
+    std::string sha256;  // what the file must hash to; "" when the list gives none
 };
 
 using ComponentTable = std::map<std::string, ComponentInfo>;
@@ -35,6 +36,8 @@ using ComponentTable = std::map<std::string, ComponentInfo>;
 // Written at start-up (and by the settings dialog) on the main thread only.
 extern ServerSettings g_serverSettings;
 extern ComponentTable g_componentTable;
+// The browser installers' SHA-256 by file name, when the list gives them.
+extern std::map<std::string, std::string> g_installerHashes;
 
 // The virtual directory: the login page's path before "/login.htm" ("" if
 // it has none).

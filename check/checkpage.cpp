@@ -201,9 +201,13 @@ int CheckPage::SetRowResult(int result, int kind, int row)
         break;
     case kRowDownloadFailed:
     case kRowInstallFailed:
+    case kRowHashMismatch:
         m_view.SetRowSkin(kind, row, kSlotStateIcon, StateIconSkin(kStateFailed));
         m_view.SetRowSkin(kind, row, kSlotActionButton, ActionSkin(kStateWarning));
-        m_view.SetRowText(kind, row, kSlotStatusText, result == kRowDownloadFailed ? "下载失败" : "安装失败");
+        m_view.SetRowText(kind, row, kSlotStatusText,
+                          result == kRowDownloadFailed ? "下载失败"
+                          : result == kRowHashMismatch ? "文件校验失败"
+                                                       : "安装失败");
         if (record) record->state = kStateFailed;
         break;
     default: break;

@@ -1,5 +1,6 @@
 #include "check/components.h"
 
+#include "base/filehash.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
@@ -260,16 +261,30 @@ void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
     // record must neither move a file nor end the repair a second time.
     if (pending == m_pending.end()) return;
 
-    if (record.success)
-        InstallDownloaded(record.path);
-    else
+    if (!record.success) {
         m_componentsOk = 0;
+    } else {
+        // A file that is not the one the list names is never installed:
+        // the old one stays, and the download goes.
+        const auto listed = g_componentTable.find(pending->second);
+        if (listed != g_componentTable.end() &&
+            !MatchesListedHash(record.path, listed->second.sha256, "component " + pending->second)) {
+            DeleteFileW(AnsiToWide(record.path).c_str());
+            m_componentsOk = 0;
+            m_hashMismatch = true;
+        } else {
+            InstallDownloaded(record.path);
+        }
+    }
 
     --m_view.busyCount;
     m_pending.erase(pending);
     if (!m_pending.empty()) return;
 
     WriteLog("----------------Third party all download finish----------------\r\n");
-    m_view.SetRowText(kItemComponents, record.row, kSlotStatusText, m_componentsOk ? "下载完成" : "下载失败");
-    m_view.SetRowResult(m_componentsOk ? kRowSuccess : kRowDownloadFailed, kItemComponents, record.row);
+    m_view.SetRowText(kItemComponents, record.row, kSlotStatusText,
+                      m_componentsOk ? "下载完成" : m_hashMismatch ? "文件校验失败" : "下载失败");
+    m_view.SetRowResult(m_componentsOk ? kRowSuccess : m_hashMismatch ? kRowHashMismatch : kRowDownloadFailed,
+                        kItemComponents, record.row);
+    m_hashMismatch = false;
 }

@@ -69,6 +69,7 @@ private:
 
     ComponentRepairView& m_view;
     int m_componentsOk = 1;
+    bool m_hashMismatch = false;  // a download of this repair was not the listed file
     std::map<std::string, std::string> m_pending;
 };
 

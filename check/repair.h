@@ -12,6 +12,7 @@ enum RowResult {
     kRowDownloadFailed = 1,
     kRowNoChange = 2,
     kRowInstallFailed = 3,
+    kRowHashMismatch = 4,  // the file is not the one the server lists: not installed
 };
 
 // "passed", "download failed", "install failed" or "unchanged".
@@ -20,6 +21,7 @@ inline const char* RowResultName(int result)
     return result == kRowSuccess           ? "passed"
            : result == kRowDownloadFailed ? "download failed"
            : result == kRowInstallFailed  ? "install failed"
+           : result == kRowHashMismatch   ? "hash mismatch"
                                           : "unchanged";
 }
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/filehash.h"
 #include "base/log.h"
 #include "base/msgbox.h"
 #include "base/paths.h"
@@ -212,6 +213,17 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
     if (!record.success) {
         m_installerDownloadOk = 0;
         FinishUpgrade(row, record.path, 0);
+        return true;
+    }
+    // An installer that is not the one the list names never runs.
+    const size_t slash = record.path.find_last_of("\\/");
+    const std::string fileName = slash == std::string::npos ? record.path : record.path.substr(slash + 1);
+    const auto listed = g_installerHashes.find(fileName);
+    if (listed != g_installerHashes.end() && !MatchesListedHash(record.path, listed->second, "installer " + fileName)) {
+        DeleteFileW(AnsiToWide(record.path).c_str());
+        m_installing = false;
+        --m_view.busyCount;
+        m_view.SetRowResult(kRowHashMismatch, kItemBrowserVersion, row);
         return true;
     }
     m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载完成");

@@ -3,6 +3,7 @@
 #include "testutil.h"
 
 #include "app/config.h"
+#include "base/filehash.h"
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "check/components.h"
@@ -329,6 +330,37 @@ TEST_F(ComponentRepair, FailedOrRefusedFilesEndTheRowFailed)
     view.Pump(other, 60000);
     EXPECT_EQ(1u, InstalledVersion("PylonixCharts.ocx").major);
     EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
+}
+
+TEST_F(ComponentRepair, ListedHashesDecideWhatIsInstalled)
+{
+    // The print control is listed with a hash its download does not have:
+    // the old control stays. The report library's hash is its own (given
+    // in capitals): it is installed.
+    Install("PylonixPrintOld.ocx", "PylonixPrint.ocx");
+    List("PylonixPrint.ocx", 2, 5, 0, 0);
+    List("PylonixReport.dll", 3, 1, 0, 12);
+    const std::string served = scope.folder() + "served.dll";
+    ASSERT_TRUE(WriteFileBytes(served, DemoGet("/norvik/DownLoad/ThirdParty/PylonixReport.dll")));
+    std::string good = FileSha256(served);
+    ASSERT_EQ(64u, good.size());
+    for (char& c : good) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    g_componentTable["PylonixReport.dll"].sha256 = good;
+    const std::string wrong(64, 'a');
+    g_componentTable["PylonixPrint.ocx"].sha256 = wrong;
+
+    repair.OnDownAndRegThirdParty(8);
+    view.Pump(repair, 60000);
+    EXPECT_EQ(std::make_tuple(int(kRowHashMismatch), 8, 8), view.results.at(0));
+    EXPECT_EQ(std::vector<std::string>({"文件校验失败"}), view.texts);
+    const ModuleVersion print = InstalledVersion("PylonixPrint.ocx");
+    EXPECT_EQ(std::make_tuple(2u, 4u), std::make_tuple(print.major, print.minor)) << "the old control was replaced";
+    EXPECT_EQ(3u, InstalledVersion("PylonixReport.dll").major);
+    EXPECT_FALSE(FileExists(DownloadFolder() + "\\PylonixPrint.ocx")) << "the refused download was left behind";
+    const std::string fetched = scope.folder() + "print.ocx";
+    ASSERT_TRUE(WriteFileBytes(fetched, DemoGet("/norvik/DownLoad/ThirdParty/PylonixPrint.ocx")));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("component PylonixPrint.ocx: SHA-256 mismatch: listed " + wrong +
+                                                      ", downloaded " + FileSha256(fetched)));
 }
 
 TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)

@@ -117,6 +117,19 @@ TEST(ComponentTableRead, StopsAtAnEmptyNameAndKeepsTheFirstDuplicate)
     EXPECT_EQ(1, table.at("x.ocx").major);
 }
 
+TEST(ComponentTableRead, HashesOfComponentsAndInstallersWhenListed)
+{
+    const auto ini = Ini("[thirdparty]\nthirdparty001=x.ocx\nsha256001=ABC123\nthirdparty002=y.ocx\n"
+                         "[installers]\nIE8-WindowsXP-x86-CHS.exe=00ff\n");
+    ComponentTable table;
+    ReadComponentTable(ini, &table);
+    EXPECT_EQ("ABC123", table.at("x.ocx").sha256);
+    EXPECT_EQ("", table.at("y.ocx").sha256);  // none listed: not checked
+    std::map<std::string, std::string> hashes{{"stale.exe", "1"}};
+    ReadInstallerHashes(ini, &hashes);
+    EXPECT_EQ((std::map<std::string, std::string>{{"IE8-WindowsXP-x86-CHS.exe", "00ff"}}), hashes);
+}
+
 TEST(LocalInf, LivesInSysWow64OnlyWhenTheArchitectureIsX64)
 {
     AppScope scope;

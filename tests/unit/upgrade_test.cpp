@@ -262,6 +262,24 @@ TEST_F(BrowserUpgrade, FailedDownloadThenFailingInstallerThenSuccess)
     EXPECT_EQ(0, view.busyCount);
 }
 
+TEST_F(BrowserUpgrade, AnInstallerThatIsNotTheListedOneNeverRuns)
+{
+    const std::string listed(64, 'b');
+    g_installerHashes[kXpChinese] = listed;
+    DeleteFileW(AnsiToWide(installer + ".cmdline").c_str());
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    ASSERT_TRUE(Pump());
+    g_installerHashes.clear();
+    ASSERT_EQ(1u, view.results.size());
+    EXPECT_EQ(int(kRowHashMismatch), view.results[0].result);
+    EXPECT_EQ(0, view.results[0].busy);
+    EXPECT_FALSE(upgrade.Installing());
+    EXPECT_EQ("", RecordedCommandLine(installer)) << "the installer ran";
+    EXPECT_FALSE(FileExists(installer));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("installer " + std::string(kXpChinese) +
+                                                      ": SHA-256 mismatch: listed " + listed));
+}
+
 TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
 {
     SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X64", false);

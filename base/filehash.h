@@ -1,0 +1,11 @@
+#pragma once
+// SHA-256 of downloaded files, checked against what the company server lists.
+#include <string>
+
+// The file's SHA-256 in lowercase hexadecimal; "" when it cannot be read.
+std::string FileSha256(const std::string& path);
+
+// True when nothing is listed ("") or the file's hash is the listed one
+// (compared without regard to case). A mismatch is logged with both hashes
+// under `what`.
+bool MatchesListedHash(const std::string& path, const std::string& listed, const std::string& what);
