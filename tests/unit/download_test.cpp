@@ -380,17 +380,6 @@ const DownloadPath kEveryDownload[] = {
     {"speed-test file", "/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe", "IE8-WindowsServer2003-x86-CHS.exe"},
 };
 
-// The demo server's state folder as Wine sees it, with trailing backslash.
-std::string DemoStateWinFolder()
-{
-    const char* state = getenv("PYLONIX_DEMO_STATE");
-    if (!state) return std::string();
-    std::string folder = std::string("Z:") + state + "\\";
-    for (char& c : folder)
-        if (c == '/') c = '\\';
-    return folder;
-}
-
 class DownloadFaults : public testing::Test {
 protected:
     void SetUp() override
@@ -472,8 +461,8 @@ TEST_F(DownloadFaults, TargetHeldOpenWithoutSharingIsLeftAlone)
 TEST_F(DownloadFaults, FullOrReadOnlyDriveKeepsThePreviousFile)
 {
     // Small file systems the test fixture mounts where the system lets it.
-    std::string state = DemoStateWinFolder();
-    if (state.empty() || _access((state + "full\\filler").c_str(), 0) != 0)
+    std::string state = DemoStateFolder() + "\\";
+    if (_access((state + "full\\filler").c_str(), 0) != 0)
         GTEST_SKIP() << "no scratch drives (the fixture mounts them only as root)";
 
     // The full drive keeps a previous installer of its own; the download
