@@ -21,13 +21,17 @@ bool SetDwordValue(HKEY key, const wchar_t* name, DWORD value)
 
 bool ReadDwordValue(HKEY key, const wchar_t* name, DWORD* value, bool* present)
 {
-    DWORD size = 0;
-    *present = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    DWORD size = 0, type = REG_NONE;
+    *present = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS;
     if (!*present) return false;
-    // Whatever its stored type, the value is read into a 32-bit number.
+    // Only a 32-bit number is one: text such as "no" (older browsers wrote
+    // some of these as text), or a binary of another size, is present but
+    // unreadable, so the check fails and the repair writes a number.
+    if (type != REG_DWORD || size != sizeof(DWORD)) return false;
     DWORD number = 0, length = sizeof number;
-    if (RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &length) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&number), &length) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || length != sizeof number)
         return false;
     *value = number;
     return true;

@@ -15,6 +15,6 @@ HKEY OpenBrowserKey(HKEY root, const std::string& path, bool create);
 // A 4-byte REG_DWORD.
 bool SetDwordValue(HKEY key, const wchar_t* name, DWORD value);
 
-// Reads a value of any type into a 32-bit number: false when it is missing
-// (`present` false) or cannot be read.
+// Reads a REG_DWORD: false when it is missing (`present` false), or when it
+// is of another type or size (`present` true, `value` untouched).
 bool ReadDwordValue(HKEY key, const wchar_t* name, DWORD* value, bool* present);

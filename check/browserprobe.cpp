@@ -17,13 +17,15 @@ std::string g_browserMajorVersion;
 namespace {
 
 // A value's reported size (bytes) and its text up to the first zero
-// character. False when the size query fails (no such value). The buffer
-// is one character longer than the reported size, so a value stored
+// character. False when the size query fails (no such value) or the value
+// is not text: a number's bytes read as characters are no version. The
+// buffer is one character longer than the reported size, so a value stored
 // without its terminating zero, or with an odd size, still ends in one.
 bool ReadStringValue(HKEY key, const wchar_t* name, DWORD* size, std::wstring* text)
 {
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS) return false;
+    DWORD bytes = 0, type = REG_NONE;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
     *size = bytes;
     std::wstring buffer(bytes / sizeof(wchar_t) + 1, L'\0');
     DWORD got = bytes;

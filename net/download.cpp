@@ -65,12 +65,24 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
     if (!job->received) job->transferStart = now;
     if (fwrite(data, 1, length, job->file) != length) return 0;
     job->received = static_cast<uint32_t>(received);
+    job->lastByte = now;
 
     if (job->window && job->received < job->total && now - job->lastPost >= kProgressInterval) {
         job->lastPost = now;
         PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(NewProgress(*job)), 0);
     }
     return length;
+}
+
+// Called about once a second while a transfer runs, bytes or not: a
+// server silent for the job's stallSeconds ends the transfer. (The
+// library's own low-speed limit averages over several seconds, so a
+// silence after a fast start is noticed only that much later.)
+int CheckStall(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto* job = static_cast<DownloadJob*>(context);
+    DWORD limit = static_cast<DWORD>(job->stallSeconds > 0 ? job->stallSeconds : 30) * 1000;
+    return GetTickCount() - job->lastByte > limit ? 1 : 0;
 }
 
 // A HEAD request with the probe time-outs.
@@ -144,10 +156,26 @@ bool GetRemoteFileSize(const char* url, uint32_t& size)
     return ok;
 }
 
-int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overwrite,
-                 const char* path)
+const char* DownloadResultText(int result)
 {
-    if (!job) return kDownloadNoJob;
+    switch (result) {
+    case kDownloadOk: return "ok";
+    case kDownloadNoJob: return "no job";
+    case kDownloadUrlUnavailable: return "url unavailable";
+    case kDownloadNoFolder: return "no folder";
+    case kDownloadFileExists: return "file exists";
+    case kDownloadNoLength: return "no length";
+    case kDownloadCannotOpen: return "cannot open";
+    case kDownloadTransferFailed: return "transfer failed";
+    case kDownloadLocked: return "target locked";
+    }
+    return "unknown";
+}
+
+namespace {
+
+int Download(DownloadJob* job, const char* url, int createFolders, int overwrite, const char* path)
+{
     job->transferStart = job->transferEnd = 0;
 
     if (!IsUrlAvaliableFast(url)) {
@@ -202,6 +230,12 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
         // layer (under Wine, through its server): few large reads keep a
         // gigabit LAN's pace where many small ones fall far behind it.
         curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+        // A server that goes silent mid-body would otherwise hold the
+        // worker, its row and the partial file for ever.
+        job->lastByte = GetTickCount();
+        curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, CheckStall);
+        curl_easy_setopt(curl, CURLOPT_XFERINFODATA, job);
+        curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         code = curl_easy_perform(curl);
         job->transferEnd = GetTickCount();
         curl_easy_cleanup(curl);
@@ -221,6 +255,18 @@ int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overw
     }
     if (!complete) DeleteFileW(partialWide.c_str());
     return complete ? kDownloadOk : kDownloadTransferFailed;
+}
+
+} // namespace
+
+int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overwrite,
+                 const char* path)
+{
+    if (!job) return kDownloadNoJob;
+    int result = Download(job, url, createFolders, overwrite, path);
+    if (result != kDownloadOk)
+        WriteLog("DownloadFile %s to %s: %s (%d)\r\n", url, path, DownloadResultText(result), result);
+    return result;
 }
 
 unsigned __stdcall DownloadThread(void* context)

@@ -41,6 +41,9 @@ struct DownloadJob {
     DWORD lastPost = 0;       // tick of the last progress record posted
     DWORD transferStart = 0;  // tick when the body's first bytes arrived, 0 before
     DWORD transferEnd = 0;    // tick when it ended, 0 before
+    // A transfer that moves no byte for this long is given up.
+    long stallSeconds = 30;
+    DWORD lastByte = 0;  // tick of the last bytes received (or of the request)
 };
 
 // Posted with WM_DOWNLOAD_PROGRESS (wParam); the receiver deletes it.
@@ -69,7 +72,8 @@ const DWORD kProgressInterval = 20;
 const long kReceiveBufferBytes = 2 * 1024 * 1024;
 
 // Seconds to wait for a connection before giving up; a HEAD probe as a
-// whole gets kProbeTimeout. Downloads have no overall limit.
+// whole gets kProbeTimeout. Downloads have no overall limit, only the
+// job's stallSeconds without a byte.
 const long kConnectTimeout = 10;
 const long kProbeTimeout = 30;
 
@@ -83,10 +87,14 @@ bool GetRemoteFileSize(const char* url, uint32_t& size);
 // Downloads `url` to `path`; returns a DownloadResult code. The bytes go
 // to `path` + kPartialSuffix first; `path` is replaced only by a complete
 // transfer and is left untouched otherwise. A reply that declares no
-// length is refused with kDownloadNoLength.
+// length is refused with kDownloadNoLength. Every failure is logged with
+// the URL, the target and the code's name.
 int DownloadFile(DownloadJob* job, const char* url, int createFolders, int overwrite,
                  const char* path);
 const char* const kPartialSuffix = ".download";
+
+// The DownloadResult's name for the log ("transfer failed", ...).
+const char* DownloadResultText(int result);
 
 // Thread entry for _beginthreadex: downloads the job and ends by posting
 // exactly one done record to its window, success or not.

@@ -219,6 +219,12 @@ Reply DemoRequestHandler::applyFault(const Fault& fault, Reply reply, const HTTP
     case FaultMode::NoLength:
         reply.delivery.declareLength = false;
         break;
+    case FaultMode::Stall:
+        reply.delivery.stallHalf = true;
+        break;
+    case FaultMode::More:
+        reply.delivery.sendMore = true;
+        break;
     case FaultMode::Rate:
         reply.delivery.bytesPerSecond = fault.bytesPerSecond;
         break;
@@ -251,6 +257,37 @@ void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& re
         return;
     }
 
+    auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request);
+    if (delivery.stallHalf && impl) {
+        // Half the body, then silence until the client gives up (it closes
+        // or resets the connection) or a minute has passed.
+        response.setKeepAlive(false);
+        writeBody(response.send(), body, body.size() / 2, delivery.bytesPerSecond);
+        Poco::Net::StreamSocket& socket = impl->socket();
+        for (int waited = 0; waited < 600; ++waited) {
+            try {
+                if (socket.poll(Poco::Timespan(0, 100000), Poco::Net::Socket::SELECT_READ | Poco::Net::Socket::SELECT_ERROR))
+                    break;
+            } catch (const Poco::Exception&) {
+                break;
+            }
+        }
+        return;
+    }
+    if (delivery.sendMore && impl) {
+        // The declared body, then bytes beyond it straight onto the socket
+        // (the response stream stops at the declared length).
+        response.setKeepAlive(false);
+        writeBody(response.send(), body, body.size(), delivery.bytesPerSecond);
+        const std::string surplus(4096, 'X');
+        try {
+            impl->socket().sendBytes(surplus.data(), static_cast<int>(surplus.size()));
+            impl->socket().shutdown();
+        } catch (const Poco::Exception&) {
+            // Peer already gone.
+        }
+        return;
+    }
     if (!delivery.cutHalf) {
         writeBody(response.send(), body, body.size(), delivery.bytesPerSecond);
         return;
@@ -260,7 +297,7 @@ void DemoRequestHandler::send(HTTPServerRequest& request, HTTPServerResponse& re
     // the client sees a truncated transfer instead of waiting for more.
     response.setKeepAlive(false);
     writeBody(response.send(), body, body.size() / 2, delivery.bytesPerSecond);
-    if (auto* impl = dynamic_cast<Poco::Net::HTTPServerRequestImpl*>(&request)) {
+    if (impl) {
         try {
             impl->socket().shutdown();
         } catch (const Poco::Exception&) {
@@ -277,7 +314,7 @@ Reply DemoRequestHandler::setFault(HTTPServerRequest&, const Poco::URI& uri)
         return textReply(HTTPResponse::HTTP_BAD_REQUEST, "path must start with /\n");
     if (!parseFault(queryParam(uri, "mode"), fault))
         return textReply(HTTPResponse::HTTP_BAD_REQUEST,
-                         "mode must be 404, 302, empty, cut, nolength, rate:N (bytes per second) or normal\n");
+                         "mode must be 404, 302, empty, cut, stall, more, nolength, rate:N (bytes per second) or normal\n");
     _state.setFault(path, fault);
     return textReply(HTTPResponse::HTTP_OK, "ok");
 }

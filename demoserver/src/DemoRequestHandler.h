@@ -20,6 +20,8 @@ namespace demo {
 struct Delivery {
     bool declareLength = true;        // false: no Content-Length, the body ends when the connection does
     bool cutHalf = false;             // declare the full length, send half, drop the connection
+    bool stallHalf = false;           // declare the full length, send half, then hold the connection silent
+    bool sendMore = false;            // declare the full length, send it and then more bytes
     unsigned long bytesPerSecond = 0; // 0: as fast as the socket takes it
 };
 

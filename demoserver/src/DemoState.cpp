@@ -222,6 +222,7 @@ bool parseFault(const std::string& text, Fault& fault)
     static const std::map<std::string, FaultMode> names = {
         {"normal", FaultMode::Normal}, {"404", FaultMode::NotFound}, {"302", FaultMode::Redirect},
         {"empty", FaultMode::Empty},   {"cut", FaultMode::Cut},      {"nolength", FaultMode::NoLength},
+        {"stall", FaultMode::Stall},   {"more", FaultMode::More},
     };
     auto it = names.find(text);
     if (it != names.end()) {

@@ -11,15 +11,15 @@
 
 namespace demo {
 
-enum class FaultMode { Normal, NotFound, Redirect, Empty, Cut, NoLength, Rate };
+enum class FaultMode { Normal, NotFound, Redirect, Empty, Cut, NoLength, Rate, Stall, More };
 
 struct Fault {
     FaultMode mode = FaultMode::Normal;
     unsigned long bytesPerSecond = 0; // FaultMode::Rate only
 };
 
-// Accepts "normal", "404", "302", "empty", "cut", "nolength" and "rate:N"
-// with N a positive number of bytes per second.
+// Accepts "normal", "404", "302", "empty", "cut", "nolength", "stall",
+// "more" and "rate:N" with N a positive number of bytes per second.
 bool parseFault(const std::string& text, Fault& fault);
 
 // Bodies are shared, never copied per request: the speed-test file alone

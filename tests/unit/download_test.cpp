@@ -365,3 +365,122 @@ TEST(Probe, DroppedConnectionGivesUpAfterTheConnectTimeout)
     for (SOCKET s : fillers) closesocket(s);
     closesocket(listener);
 }
+
+namespace {
+// Every download the program makes, as the program names its target.
+struct DownloadPath {
+    const char* what;
+    const char* serverPath;
+    const char* fileName;
+};
+const DownloadPath kEveryDownload[] = {
+    {"component list", "/norvik/DownLoad/ThirdParty/local.inf", "local.inf"},
+    {"component", "/norvik/DownLoad/ThirdParty/PylonixReport.dll", "PylonixReport.dll"},
+    {"browser installer", "/norvik/Download/IE/IE8-WindowsXP-x86-CHS.exe", "IE8-WindowsXP-x86-CHS.exe"},
+    {"speed-test file", "/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe", "IE8-WindowsServer2003-x86-CHS.exe"},
+};
+
+class DownloadFaults : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(DemoBaseUrl().empty()) << "demo server not running";
+        ASSERT_TRUE(DemoReset());
+    }
+    void TearDown() override { DemoReset(); }
+
+    // Downloads `path` over a previous file in `folder` and checks what every
+    // failure owes: the result, the previous bytes, no partial file, and a
+    // log line naming the URL, the target and the result.
+    void Expect(const DownloadPath& path, const std::string& folder, int expected, const std::string& context)
+    {
+        std::string url = DemoBaseUrl() + path.serverPath;
+        std::string target = folder + path.fileName;
+        SCOPED_TRACE(std::string(path.what) + ", " + context);
+        bool hadPrevious = WriteFileBytes(target, previous);
+        std::string before = ReadFileBytes(target);
+        DownloadJob job;
+        job.stallSeconds = 1;
+        DWORD start = GetTickCount();
+        EXPECT_EQ(expected, DownloadFile(&job, url.c_str(), 1, 1, target.c_str()));
+        EXPECT_LT(GetTickCount() - start, 20000u) << "gave up too late";
+        if (expected == kDownloadOk) {
+            EXPECT_TRUE(DemoGet(path.serverPath) == ReadFileBytes(target)) << "not the served bytes";
+        } else {
+            if (hadPrevious) {
+                EXPECT_TRUE(before == ReadFileBytes(target)) << "previous file changed";
+            }
+            EXPECT_NE(std::string::npos,
+                      ReadTodaysLog().find("DownloadFile " + url + " to " + target + ": " +
+                                           DownloadResultText(expected)))
+                << "no log line";
+        }
+        EXPECT_NE(0, _access((target + kPartialSuffix).c_str(), 0)) << "partial file left";
+        EXPECT_EQ(nullptr, job.file);
+    }
+
+    AppScope scope;
+    const std::string previous = "the previous file";
+};
+} // namespace
+
+TEST_F(DownloadFaults, EveryDownloadSurvivesEveryServerFault)
+{
+    // A server that cuts the body, goes silent mid-body, sends more than it
+    // declared, or answers with no length, nothing, an error or elsewhere.
+    // "more": the bytes beyond the declared length are not the file's.
+    const struct {
+        const char* mode;
+        int result;
+    } faults[] = {
+        {"cut", kDownloadTransferFailed}, {"stall", kDownloadTransferFailed}, {"more", kDownloadOk},
+        {"nolength", kDownloadNoLength},  {"empty", kDownloadNoLength},       {"404", kDownloadUrlUnavailable},
+        {"302", kDownloadUrlUnavailable},
+    };
+    for (const DownloadPath& path : kEveryDownload) {
+        for (const auto& fault : faults) {
+            ASSERT_TRUE(DemoFault(path.serverPath, fault.mode));
+            Expect(path, scope.folder(), fault.result, fault.mode);
+        }
+        ASSERT_TRUE(DemoFault(path.serverPath, "normal"));
+    }
+}
+
+TEST_F(DownloadFaults, TargetHeldOpenWithoutSharingIsLeftAlone)
+{
+    for (const DownloadPath& path : kEveryDownload) {
+        std::string target = scope.folder() + path.fileName;
+        ASSERT_TRUE(WriteFileBytes(target, previous));
+        HANDLE holder = CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        Expect(path, scope.folder(), kDownloadCannotOpen, "held open");
+        CloseHandle(holder);
+    }
+}
+
+TEST_F(DownloadFaults, FullOrReadOnlyDriveKeepsThePreviousFile)
+{
+    // Small file systems the test fixture mounts where the system lets it.
+    std::string state = DemoStateFolder() + "\\";
+    if (_access((state + "full\\filler").c_str(), 0) != 0)
+        GTEST_SKIP() << "no scratch drives (the fixture mounts them only as root)";
+
+    // The full drive keeps a previous installer of its own; the download
+    // runs out of room mid-body.
+    const DownloadPath& installer = kEveryDownload[2];
+    Expect(installer, state + "full\\", kDownloadTransferFailed, "full drive");
+    EXPECT_TRUE(previous == ReadFileBytes(state + "full\\" + installer.fileName));
+
+    // On the read-only drive the fixture left a previous installer.
+    std::string readonly = state + "readonly\\Download\\";
+    std::string before = ReadFileBytes(readonly + installer.fileName);
+    ASSERT_FALSE(before.empty());
+    DownloadJob job;
+    std::string url = DemoBaseUrl() + installer.serverPath;
+    EXPECT_EQ(kDownloadCannotOpen, DownloadFile(&job, url.c_str(), 1, 1, (readonly + installer.fileName).c_str()));
+    EXPECT_TRUE(before == ReadFileBytes(readonly + installer.fileName));
+    EXPECT_NE(0, _access((readonly + installer.fileName + kPartialSuffix).c_str(), 0));
+    // A missing folder that cannot be made there.
+    std::string deeper = readonly + "new\\" + installer.fileName;
+    EXPECT_EQ(kDownloadNoFolder, DownloadFile(&job, url.c_str(), 1, 1, deeper.c_str()));
+}

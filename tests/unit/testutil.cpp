@@ -89,8 +89,6 @@ std::string ReadTodaysLog()
     return BuildLogFilePath(path, sizeof path) ? ReadFileBytes(path) : std::string();
 }
 
-namespace {
-
 std::string DemoStateFolder()
 {
     const char* state = getenv("PYLONIX_DEMO_STATE");
@@ -100,6 +98,8 @@ std::string DemoStateFolder()
         if (c == '/') c = '\\';
     return folder;
 }
+
+namespace {
 
 size_t Collect(char* data, size_t size, size_t count, void* out)
 {

@@ -92,6 +92,10 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Today's log file, read back.
 std::string ReadTodaysLog();
 
+// The demo server fixture's state folder as Wine sees it (through Z:, no
+// trailing backslash; "" outside the test run).
+std::string DemoStateFolder();
+
 // The demo server the test run started: its base URL and control calls.
 std::string DemoBaseUrl();
 bool DemoFault(const std::string& path, const std::string& mode);
