@@ -197,7 +197,7 @@ bool ParseIniText(const std::string& text, pt::ptree& tree, IniError* error)
 {
     pt::ptree local;
     pt::ptree* section = nullptr;
-    std::vector<std::string> sections;
+    bool sectionIsNew = false;  // opened by its header, not a return to an earlier one
     const size_t stop = std::min(text.find('\x1A'), text.size());
     unsigned long number = 0;
     size_t at = 0;
@@ -218,13 +218,13 @@ bool ParseIniText(const std::string& text, pt::ptree& tree, IniError* error)
             }
             return false;
         case IniLine::kSection: {
+            // A section that got no keys is dropped before the next one
+            // starts, so sections keep the order of their first keys.
+            if (section && sectionIsNew && section->empty()) local.pop_back();
             auto found = local.find(line.name);
-            if (found == local.not_found()) {
-                section = &local.push_back(std::make_pair(line.name, pt::ptree()))->second;
-                sections.push_back(line.name);
-            } else {
-                section = &found->second;
-            }
+            sectionIsNew = found == local.not_found();
+            section = sectionIsNew ? &local.push_back(std::make_pair(line.name, pt::ptree()))->second
+                                   : &found->second;
             break;
         }
         case IniLine::kKey: {
@@ -238,11 +238,7 @@ bool ParseIniText(const std::string& text, pt::ptree& tree, IniError* error)
         }
         }
     }
-    for (const std::string& name : sections) {
-        auto found = local.find(name);
-        if (found != local.not_found() && found->second.empty())
-            local.erase(local.to_iterator(found));
-    }
+    if (section && sectionIsNew && section->empty()) local.pop_back();
     tree.swap(local);
     return true;
 }

@@ -262,6 +262,7 @@ TEST(LocalIniEncodings, PlainFilesReadExactlyAsBefore)
         "k=v\n[a]\n[b]x\nname=\xB1\xB1\xBE\xA9\n[\xD5\x5D]\n\xCA\x5D=\x81\x5B\n",  // GBK trail bytes "]" and "["
         "[s]\nkey=a=b\n\tv\t=\t\f\n",
         "[para]\nserver_port=70000",
+        "[para]\n[other]\nk=v\n[para]\nserver_port=1\n",  // an empty section is dropped where it stands
     };
     for (const char* text : texts) {
         pt::ptree mine;
