@@ -52,7 +52,7 @@ sources() {
 libraries() {
     case "$1" in
         ipreply|utf8) echo "-lPocoJSON -lPocoFoundation" ;;
-        skindoc) echo "-ltinyxml" ;;
+        skindoc|checkrow) echo "-ltinyxml" ;;
     esac
 }
 
