@@ -17,7 +17,7 @@ std::wstring Utf8ToUnits(const std::string& text)
         const unsigned char lead = static_cast<unsigned char>(text[i]);
         const int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
                         : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
-        uint32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
+        uint32_t c = extra <= 0 ? lead : lead & (0x3F >> extra);
         bool ok = extra >= 0 && i + extra < text.size();
         for (int k = 1; ok && k <= extra; ++k) {
             const unsigned char next = static_cast<unsigned char>(text[i + k]);
