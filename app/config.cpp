@@ -20,15 +20,31 @@
 
 namespace pt = boost::property_tree;
 
-void CLocalIniSettings::Load(const std::string& path)
+bool CLocalIniSettings::Load(const std::string& path, IniError* error)
 {
     m_tree.clear();
-    try {
-        pt::read_ini(path, m_tree);
-    } catch (const std::exception& error) {
-        m_tree.clear();
-        WriteLog("CLocalIniSettings Load:%s %s", path.c_str(), error.what());
+    std::string bytes;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (!file) {
+        WriteLog("CLocalIniSettings Load:%s cannot open file\r\n", path.c_str());
+        return false;
     }
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+    const bool readError = ferror(file) != 0;
+    fclose(file);
+    if (readError) {
+        WriteLog("CLocalIniSettings Load:%s read error\r\n", path.c_str());
+        return false;
+    }
+    IniError found;
+    if (!ParseIniText(IniBytesToText(bytes), m_tree, &found)) {
+        WriteLog("CLocalIniSettings Load:%s(%lu): %s\r\n", path.c_str(), found.line, found.reason.c_str());
+        if (error) *error = found;
+        return false;
+    }
+    return true;
 }
 
 void CLocalIniSettings::Save(const std::string& path, const pt::ptree& tree)
@@ -41,6 +57,24 @@ void CLocalIniSettings::Save(const std::string& path, const pt::ptree& tree)
     }
 }
 
+void TellUnreadableIni(const std::string& path, const IniError& error)
+{
+    // The log alone reaches nobody: the person who edited the file is
+    // usually the one looking at the screen.
+    char text[1024];
+    snprintf(text, sizeof text, "配置文件%s第%lu行有误：%s。\r\n程序将使用默认设置（服务器%s）。", path.c_str(),
+             error.line, error.reason.c_str(), kDefaultServerAddr);
+    ShowMessageBox(nullptr, text, "配置文件有误", MB_OK | MB_ICONWARNING);
+}
+
+void LoadServerSettings(const std::string& iniPath)
+{
+    CLocalIniSettings ini;
+    IniError error;
+    if (!ini.Load(iniPath, &error) && error.line > 0) TellUnreadableIni(iniPath, error);
+    ReadServerSettings(ini.Tree(), &g_serverSettings);
+}
+
 std::string LocalIniPath()
 {
     return ExeDirectory() + "\\" + "local.ini";
@@ -49,29 +83,6 @@ std::string LocalIniPath()
 std::string LocalInfPath()
 {
     return SystemFolder() + "\\" + "local.inf";
-}
-
-std::string EditionDisplayName(const std::string& edition)
-{
-    if (edition == "pro") return "专业版";
-    if (edition == "std") return "标准版";
-    if (edition == "pop") return "普及版";
-    return "";
-}
-
-void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
-{
-    settings->serverAddr = tree.get<std::string>("para.server_addr", kDefaultServerAddr);
-    // The port is kept in 16 bits; a value that is not a number counts as absent.
-    boost::optional<int> port = tree.get_optional<int>("para.server_port");
-    settings->serverPort = static_cast<uint16_t>(port ? *port : 80);
-    settings->serverWebsite = tree.get<std::string>("para.server_website", kDefaultServerWebsite);
-    settings->version = tree.get<std::string>("para.version", kDefaultVersion);
-    settings->edition = tree.get<std::string>("para.edition", "");
-    settings->editionName = EditionDisplayName(settings->edition);
-    settings->ipInfoHost = tree.get<std::string>("para.ipinfo_host", kDefaultIpInfoHost);
-    settings->startPage = tree.get<std::string>("para.start_page", "");
-    settings->testPage = tree.get<std::string>("para.test_page", kDefaultTestPage);
 }
 
 std::string ComponentListUrl(const ServerSettings& settings)
@@ -103,9 +114,7 @@ bool LoadGlobelSetting()
     std::string iniPath = LocalIniPath();
     if (!EnsureLocalIni(iniPath)) return false;
 
-    CLocalIniSettings ini;
-    ini.Load(iniPath);
-    ReadServerSettings(ini.Tree(), &g_serverSettings);
+    LoadServerSettings(iniPath);
 
     return FetchComponentList(ComponentListUrl(g_serverSettings), LocalInfPath());
 }
@@ -133,45 +142,6 @@ bool EnsureLocalIni(const std::string& iniPath)
         return false;
     }
     return true;
-}
-
-void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)
-{
-    table->clear();
-    for (int i = 1; i <= 99; ++i) {
-        char key[64];
-        snprintf(key, sizeof key, "thirdparty.thirdparty%03d", i);
-        std::string name = tree.get<std::string>(key, "");
-        if (name.empty()) break;
-
-        ComponentInfo info;
-        snprintf(key, sizeof key, "thirdparty.isregister%03d", i);
-        info.isregister = tree.get<bool>(key, false) ? 1 : 0;
-        snprintf(key, sizeof key, "thirdparty.isDownload%03d", i);
-        info.isDownload = tree.get<bool>(key, false) ? 1 : 0;
-        snprintf(key, sizeof key, "thirdparty.version%03d", i);
-        std::string version = tree.get<std::string>(key, "");
-
-        int* parts[4] = {&info.major, &info.minor, &info.build, &info.revision};
-        size_t start = 0;
-        for (int* part : parts) {
-            if (start > version.size()) break;
-            size_t dot = version.find('.', start);
-            *part = atoi(version.substr(start, dot - start).c_str());
-            start = dot == std::string::npos ? version.size() + 1 : dot + 1;
-        }
-        snprintf(key, sizeof key, "thirdparty.sha256%03d", i);
-        info.sha256 = tree.get<std::string>(key, "");
-        table->emplace(name, info);  // a later duplicate is ignored
-    }
-}
-
-void ReadInstallerHashes(const pt::ptree& tree, std::map<std::string, std::string>* hashes)
-{
-    hashes->clear();
-    // Keys are file names, dots and all: read as they stand, not as paths.
-    if (auto section = tree.get_child_optional("installers"))
-        for (const auto& entry : *section) (*hashes)[entry.first] = entry.second.data();
 }
 
 bool LoadComponentList(bool resolveNow)

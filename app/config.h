@@ -1,16 +1,19 @@
 #pragma once
 // local.ini (server settings) and local.inf (component list).
+#include "app/inifile.h"
 #include "base/settings.h"
 
 #include <boost/property_tree/ptree.hpp>
 
 #include <string>
 
-// INI files as a property tree. Load and Save never throw: failures are
-// logged, and a file that cannot be read counts as empty.
+// INI files as a property tree (read as ParseIniText reads them, in the
+// encoding their byte-order mark names). Load and Save never throw: failures
+// are logged, and a file that cannot be read counts as empty. Load is false
+// then, and for a file that does not parse `error` says where and why.
 class CLocalIniSettings {
 public:
-    void Load(const std::string& path);
+    bool Load(const std::string& path, IniError* error = nullptr);
     void Save(const std::string& path, const boost::property_tree::ptree& tree);
     boost::property_tree::ptree& Tree() { return m_tree; }
 
@@ -24,7 +27,15 @@ const char* const kDefaultVersion = "12.000.000.0000";
 const char* const kDefaultIpInfoHost = "ipinfo.pylonix.com";
 const char* const kDefaultTestPage = "http://speedtest.pylonix.com/";
 
+// Reads local.ini into the server settings (a file that does not parse is
+// told to the user once, with its line and what is wrong, and the defaults
+// are used), then fetches local.inf.
 bool LoadGlobelSetting();
+// The first half of LoadGlobelSetting: local.ini at `iniPath` into
+// g_serverSettings, a file that does not parse told to the user.
+void LoadServerSettings(const std::string& iniPath);
+// The message box for a local.ini that does not parse.
+void TellUnreadableIni(const std::string& path, const IniError& error);
 // `resolveNow`: the server name and the carrier lookups run here, before
 // it returns; otherwise only a dotted address is taken, and the window
 // has the rest done on a worker (StartAddressLookups).

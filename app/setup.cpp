@@ -10,23 +10,12 @@
 #include "browser/trustsites.h"
 #include "net/address.h"
 
-#include <boost/property_tree/ini_parser.hpp>
-
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <sstream>
-
 namespace {
-
-std::string Trim(const std::string& text)
-{
-    const size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) return "";
-    return text.substr(first, text.find_last_not_of(" \t") + 1 - first);
-}
 
 bool ReadWholeFile(const std::string& path, std::string& text)
 {
@@ -39,18 +28,6 @@ bool ReadWholeFile(const std::string& path, std::string& text)
     const bool ok = !ferror(file);
     fclose(file);
     return ok;
-}
-
-bool ParsesAsIni(const std::string& text)
-{
-    boost::property_tree::ptree tree;
-    std::istringstream in(text);
-    try {
-        boost::property_tree::read_ini(in, tree);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
 }
 
 // `text` into `path` through a temporary file beside it: the old file is
@@ -86,61 +63,6 @@ int ParseServerPort(const std::string& text)
     return static_cast<uint16_t>(atoi(text.c_str()));
 }
 
-std::string SetIniValues(const std::string& text, const std::string& section,
-                         const std::vector<std::pair<std::string, std::string>>& values)
-{
-    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n"
-                            : text.find('\n') != std::string::npos ? "\n"
-                                                                   : "\r\n";
-    std::vector<bool> done(values.size(), false);
-    std::string out;
-    bool inSection = false, sectionSeen = false;
-    size_t sectionEnd = std::string::npos;  // where missing keys go: after the section's last line
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        end = end == std::string::npos ? text.size() : end + 1;
-        std::string line = text.substr(at, end - at);
-        std::string body = line;
-        while (!body.empty() && (body.back() == '\n' || body.back() == '\r')) body.pop_back();
-        const std::string trimmed = Trim(body);
-        if (!trimmed.empty() && trimmed.front() == '[') {
-            inSection = trimmed == "[" + section + "]";
-            sectionSeen = sectionSeen || inSection;
-            if (inSection) sectionEnd = out.size() + line.size();
-        } else if (inSection) {
-            const size_t equals = body.find('=');
-            if (equals != std::string::npos) {
-                const std::string key = Trim(body.substr(0, equals));
-                for (size_t i = 0; i < values.size(); ++i) {
-                    if (done[i] || key != values[i].first) continue;
-                    line = values[i].first + "=" + values[i].second + line.substr(body.size());
-                    done[i] = true;
-                    break;
-                }
-            }
-            if (!trimmed.empty()) sectionEnd = out.size() + line.size();
-        }
-        out += line;
-        at = end;
-    }
-    std::string missing;
-    for (size_t i = 0; i < values.size(); ++i)
-        if (!done[i]) missing += values[i].first + "=" + values[i].second + eol;
-    if (missing.empty()) return out;
-    if (!sectionSeen) {
-        if (!out.empty() && out.back() != '\n') out += eol;
-        return out + "[" + section + "]" + eol + missing;
-    }
-    // The section's last line may lack its line end at the end of the file.
-    if (sectionEnd > 0 && out[sectionEnd - 1] != '\n') {
-        out.insert(sectionEnd, eol);
-        sectionEnd += eol.size();
-    }
-    out.insert(sectionEnd, missing);
-    return out;
-}
-
 SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& path)
 {
     // Checked before anything changes: a refused confirmation leaves the
@@ -162,9 +84,19 @@ SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& pa
     };
     std::string old;
     ReadWholeFile(path, old);
+    IniEncoding encoding = kIniAnsi;
+    boost::property_tree::ptree readable;
     std::string text;
-    if (ParsesAsIni(old)) {
-        text = SetIniValues(old, "para", values);
+    if (ParseIniText(IniBytesToText(old, &encoding), readable, nullptr)) {
+        if (encoding == kIniAnsi) {
+            text = SetIniValues(old, "para", values);
+        } else {
+            // A marked file is edited in UTF-8 and written back in its own
+            // encoding: lines in characters the code page lacks stay intact.
+            std::vector<std::pair<std::string, std::string>> utf8Values;
+            for (const auto& value : values) utf8Values.emplace_back(value.first, AnsiToUtf8(value.second));
+            text = Utf8ToIniBytes(SetIniValues(IniBytesToUtf8(old, encoding), "para", utf8Values), encoding);
+        }
     } else {
         // Whatever the user kept in it stays in the backup.
         const std::string backup = path + ".bak";

@@ -1,5 +1,7 @@
 #pragma once
 // Saving the server settings the user typed into the settings dialog.
+#include "app/inifile.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,13 +22,6 @@ enum SaveOutcome {
 // The port as the dialog reads it: the leading digits as a C integer (0 when
 // there are none), kept in 16 bits.
 int ParseServerPort(const std::string& text);
-
-// Replaces or adds `key=value` lines in `section` of an INI text and leaves
-// every other byte as it was; a missing key goes after the section's last
-// line, a missing section at the end. Names compare exactly, as the reader
-// does; new lines end like the text's own (CRLF when it has none).
-std::string SetIniValues(const std::string& text, const std::string& section,
-                         const std::vector<std::pair<std::string, std::string>>& values);
 
 // Checks the fields first; then writes local.ini at `path` (a complete
 // temporary file beside it replaces it; a file that could not be read is

@@ -1,7 +1,8 @@
 #pragma once
 // The framing of a multipart/form-data body. The client measures the body
 // from the very strings it then writes, so the length it announces is the
-// length it sends. Texts come in already in the body's encoding.
+// length it sends. Texts come in already in the body's encoding; a quote,
+// CR or LF in a name or file name goes as %22, %0D or %0A.
 #include <string>
 #include <string_view>
 

@@ -102,13 +102,6 @@ bool StartAddressLookups(HWND window, const std::string& serverAddr)
     return false;
 }
 
-namespace {
-std::string ToAnsiIfUtf8(const std::string& text)
-{
-    return IsUtf8(text) ? Utf8ToAnsi(text) : text;
-}
-} // namespace
-
 IpInfo QueryIpInfo(const std::string& address)
 {
     IpInfo result;
@@ -137,19 +130,11 @@ IpInfo QueryIpInfo(const std::string& address)
         return result;
     }
 
-    // JSON is read as UTF-8; a body in the local code page is brought to
-    // UTF-8 first, and the texts go back to the code page afterwards.
-    std::string text(reinterpret_cast<const char*>(body.data()), body.size());
-    text = text.c_str();  // up to the first zero byte
-    if (!IsUtf8(text)) text = AnsiToUtf8(text);
-
     std::string error;
     IpInfo found;
-    switch (ParseIpReply(text, found, error)) {
+    switch (ParseIpReplyBody(std::string(reinterpret_cast<const char*>(body.data()), body.size()), found, error)) {
     case kIpReplyOk:
         result = found;
-        result.region = ToAnsiIfUtf8(result.region);
-        result.isp = ToAnsiIfUtf8(result.isp);
         break;
     case kIpReplyMalformed:
         WriteLog("QueryIpInfo %s: bad reply: %s\r\n", address.c_str(), error.c_str());

@@ -1,5 +1,7 @@
 #include "net/ipreply.h"
 
+#include "base/textconv.h"
+
 #include <Poco/Exception.h>
 #include <Poco/JSON/Object.h>
 #include <Poco/JSON/Parser.h>
@@ -96,4 +98,27 @@ IpReplyResult ParseIpReply(const std::string& utf8, IpInfo& info, std::string& e
         error = e.what();
     }
     return kIpReplyMalformed;
+}
+
+namespace {
+std::string ToAnsiIfUtf8(const std::string& text)
+{
+    return IsUtf8(text) ? Utf8ToAnsi(text) : text;
+}
+} // namespace
+
+IpReplyResult ParseIpReplyBody(const std::string& body, IpInfo& info, std::string& error)
+{
+    // JSON is read as UTF-8; a body in the local code page is brought to
+    // UTF-8 first, and the texts go back to the code page afterwards.
+    std::string text = body.c_str();  // up to the first zero byte
+    if (!IsUtf8(text)) text = AnsiToUtf8(text);
+    IpInfo found;
+    const IpReplyResult result = ParseIpReply(text, found, error);
+    if (result == kIpReplyOk) {
+        found.region = ToAnsiIfUtf8(found.region);
+        found.isp = ToAnsiIfUtf8(found.isp);
+        info = found;
+    }
+    return result;
 }

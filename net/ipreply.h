@@ -1,6 +1,7 @@
 #pragma once
 // The IP-information service's reply and the text tests it needs. Free of
-// <windows.h>, so it also builds natively.
+// <windows.h> (code-page conversions go through base/textconv.h), so it
+// also builds natively.
 #include <stddef.h>
 
 #include <string>
@@ -33,3 +34,8 @@ enum IpReplyResult {
 // (still in whatever encoding the service used); otherwise it is untouched.
 // `error` says what was wrong with a malformed reply.
 IpReplyResult ParseIpReply(const std::string& utf8, IpInfo& info, std::string& error);
+
+// A reply body as it arrived: cut at its first zero byte, read as UTF-8 when
+// it is UTF-8 and otherwise as the active code page; region and isp come
+// back in the code page when they decoded to UTF-8. The rest as ParseIpReply.
+IpReplyResult ParseIpReplyBody(const std::string& body, IpInfo& info, std::string& error);

@@ -1,11 +1,13 @@
 // The engine's resource pools: strings, styles, object defaults, skins.
+// Free of <windows.h> (resources and files are read in resourcefiles.cpp),
+// so the documents' loader also builds natively.
 #include "ui/resources.h"
 
 #include "ui/format.h"
 
-#include <windows.h>
-
 #include <tinyxml.h>
+
+#include <stdint.h>
 
 #include <cstring>
 #include <set>
@@ -48,90 +50,6 @@ void SkipUtf8Bom(std::string& text)
     if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
 }
 
-bool LoadResourceBytes(const wchar_t* type, unsigned id, std::string& bytes, void* module)
-{
-    bytes.clear();
-    HMODULE handle = module ? static_cast<HMODULE>(module) : GetModuleHandleW(nullptr);
-    HRSRC found = FindResourceExW(handle, type, MAKEINTRESOURCEW(id), kResourceLanguage);
-    if (!found) return false;
-    HGLOBAL loaded = LoadResource(handle, found);
-    DWORD size = SizeofResource(handle, found);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data) return false;
-    bytes.assign(static_cast<const char*>(data), size);
-    return true;
-}
-
-bool LoadFileBytes(const std::wstring& path, std::string& bytes)
-{
-    bytes.clear();
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    bool ok = true;
-    char chunk[16384];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof(chunk), &got, nullptr)) {
-            ok = false;
-            break;
-        }
-        if (got == 0) break;
-        bytes.append(chunk, got);
-    }
-    CloseHandle(file);
-    if (!ok) bytes.clear();
-    return ok;
-}
-
-bool ResourceSource::Xml(unsigned id, std::string& text)
-{
-    if (!LoadResourceBytes(kXmlResourceType, id, text, m_module)) return false;
-    SkipUtf8Bom(text);
-    return true;
-}
-
-bool ResourceSource::Image(unsigned id, std::string& bytes)
-{
-    return LoadResourceBytes(kImageResourceType, id, bytes, m_module);
-}
-
-bool ResourceSource::TypedImage(const std::string& type, unsigned id, std::string& bytes)
-{
-    // Resource type names are ASCII; anything else cannot name one.
-    std::wstring wide;
-    for (char c : type) {
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\0') return false;
-        wide += static_cast<wchar_t>(c);
-    }
-    return !wide.empty() && LoadResourceBytes(wide.c_str(), id, bytes, m_module);
-}
-
-bool FolderSource::Xml(unsigned id, std::string& text)
-{
-    if (!LoadFileBytes(m_folder + L"\\" + std::to_wstring(id) + L".xml", text)) return false;
-    SkipUtf8Bom(text);
-    return true;
-}
-
-bool FolderSource::Image(unsigned id, std::string& bytes)
-{
-    bytes.clear();
-    // The image's extension says its format; any one will do, the bytes tell the decoder.
-    std::wstring stem = m_folder + L"\\" + std::to_wstring(id);
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((stem + L".*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    bool ok = false;
-    do {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        ok = LoadFileBytes(m_folder + L"\\" + data.cFileName, bytes);
-        break;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-    return ok;
-}
-
 bool MemorySource::Xml(unsigned id, std::string& text)
 {
     auto it = m_xml.find(id);
@@ -149,9 +67,40 @@ bool MemorySource::TypedImage(const std::string& type, unsigned id, std::string&
     return true;
 }
 
+std::string WellFormedUtf8(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
+                        : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+        bool ok = extra >= 0 && i + extra < text.size();
+        uint32_t c = extra <= 0 ? lead : lead & (0x3F >> extra);
+        for (int k = 1; ok && k <= extra; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + k]);
+            ok = (next & 0xC0) == 0x80;
+            c = c << 6 | (next & 0x3F);
+        }
+        if (ok && extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
+        if (ok && extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ok = false;
+        if (!ok) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        out.append(text, i, 1 + extra);
+        i += 1 + extra;
+    }
+    return out;
+}
+
 bool ParseXml(const std::string& text, TiXmlDocument& doc)
 {
-    std::string body = text;
+    // The XML reader steps over a multi-byte character by its lead byte
+    // alone: a sequence cut short, above all at the end, made it read past
+    // the text. It gets well-formed UTF-8 only.
+    std::string body = WellFormedUtf8(text);
     SkipUtf8Bom(body);
     doc.Clear();
     doc.ClearError();

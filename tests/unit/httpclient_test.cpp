@@ -231,6 +231,19 @@ TEST_F(HttpClient, NamesAndPathsAreUtf8OrCodePageBytes)
     }
 }
 
+TEST_F(HttpClient, QuotesAndLineBreaksInNamesCannotBreakThePartsApart)
+{
+    // A name holding an empty line once started the part's value inside its
+    // header, and a quote ended the name early.
+    CHttpClient client;
+    client.AddParam(L"a\r\n\r\nb\"c", L"v", ParamNormal);
+    const std::string b = Boundary(client);
+    ASSERT_EQ(200u, UploadAll(client, url));
+    const std::string expected = PlainPart(b, "a%0D%0A%0D%0Ab%22c", "v") + Closing(b);
+    EXPECT_EQ(expected, Body());
+    EXPECT_EQ(std::to_string(expected.size()), HeaderValue(Head(), "Content-Length"));
+}
+
 TEST_F(HttpClient, AnnouncedLengthIsEveryByteTheServerReceived)
 {
     // Sniffed types of different lengths, a file of several steps, an empty

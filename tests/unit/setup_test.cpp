@@ -2,6 +2,7 @@
 // user's other lines kept, the server trusted.
 #include "testutil.h"
 
+#include "app/config.h"
 #include "app/setup.h"
 #include "base/settings.h"
 #include "base/sysinfo.h"
@@ -75,8 +76,8 @@ TEST_F(SaveSettings, ServersTrustBothZoneMapsAndUnreadableOrReadOnlyFilesAreHand
     SystemInfo& system = CurrentSystemInfo();
     const SystemInfo before = system;
     system.server2008 = 1;  // 2008 R2 among them
-    // A file the reader refuses (a key twice) is kept as the backup.
-    const std::string broken = "[para]\r\nserver_addr=a\r\nserver_addr=b\r\n";
+    // A file the reader refuses (a line without "=") is kept as the backup.
+    const std::string broken = "[para]\r\nserver_addr=a\r\nserver_addr b\r\n";
     ASSERT_TRUE(WriteFileBytes(path, broken));
     EXPECT_EQ(kSaveDone, SaveServerSettings({"192.168.0.7", "81", "/y"}, path));
     system = before;
@@ -96,4 +97,62 @@ TEST_F(SaveSettings, ServersTrustBothZoneMapsAndUnreadableOrReadOnlyFilesAreHand
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("CLocalIniSettings Save:" + path));
     // LF files stay LF, and a last line without its end gets one.
     EXPECT_EQ("[para]\na=0\nb=2\n", SetIniValues("[para]\na=0", "para", {{"b", "2"}}));
+}
+
+namespace {
+std::string Utf16Le(const std::wstring& text)
+{
+    std::string out = "\xFF\xFE";
+    for (wchar_t unit : text) {
+        out += static_cast<char>(unit & 0xFF);
+        out += static_cast<char>((unit >> 8) & 0xFF);
+    }
+    return out;
+}
+} // namespace
+
+TEST_F(SaveSettings, MarkedFilesKeepTheirEncodingAndEveryOtherCharacter)
+{
+    // Lines in characters the code page lacks come back unchanged; the new
+    // values read back through the loader.
+    const std::wstring before = L"[para]\r\n; \u263A \U0001F600 备注\r\nserver_addr=old\r\nstart_page=http://x/\u263A\r\n";
+    const std::wstring after = L"[para]\r\n; \u263A \U0001F600 备注\r\nserver_addr=服务器\r\nstart_page=http://x/\u263A\r\n"
+                               L"server_port=81\r\nserver_website=/y\r\nversion=9.1\r\nedition=pro\r\n";
+    const std::string utf8Before = u8"\uFEFF[para]\nserver_addr=old\n[more]\nk=\u263A\n";
+    const std::string utf8After = u8"\uFEFF[para]\nserver_addr=服务器\nserver_port=81\nserver_website=/y\n"
+                                  u8"version=9.1\nedition=pro\n[more]\nk=\u263A\n";
+    const std::pair<std::string, std::string> files[] = {
+        {Utf16Le(before), Utf16Le(after)},
+        {utf8Before, utf8After},
+    };
+    for (const auto& file : files) {
+        ASSERT_TRUE(WriteFileBytes(path, file.first));
+        EXPECT_EQ(kSaveDone, SaveServerSettings({"服务器", "81", "/y"}, path));
+        EXPECT_EQ(file.second, ReadFileBytes(path));
+        EXPECT_EQ("", ReadFileBytes(path + ".bak")) << "a readable file needs no backup";
+        CLocalIniSettings ini;
+        ASSERT_TRUE(ini.Load(path));
+        ServerSettings loaded;
+        ReadServerSettings(ini.Tree(), &loaded);
+        EXPECT_EQ("服务器", loaded.serverAddr);
+        EXPECT_EQ(81, loaded.serverPort);
+    }
+}
+
+TEST(SetIniValuesText, EveryPlaceOfAKeyGetsTheValueSoTheReaderSeesIt)
+{
+    // The section written twice, the header spaced and commented, the key in
+    // both places: the last place is the one the reader keeps.
+    const std::string text = "[ para ] ; main\r\nserver_addr=a\r\n[x]\r\nserver_addr=keep\r\n[para]\r\n"
+                             " server_addr = b\r\n;server_addr=comment\r\n";
+    const std::string saved = SetIniValues(text, "para", {{"server_addr", "c"}, {"server_port", "81"}});
+    EXPECT_EQ("[ para ] ; main\r\nserver_addr=c\r\n[x]\r\nserver_addr=keep\r\n[para]\r\n"
+              "server_addr=c\r\n;server_addr=comment\r\nserver_port=81\r\n",
+              saved);
+    boost::property_tree::ptree tree;
+    ASSERT_TRUE(ParseIniText(saved, tree, nullptr));
+    EXPECT_EQ("c", tree.get<std::string>("para.server_addr"));
+    EXPECT_EQ("keep", tree.get<std::string>("x.server_addr"));
+    // Text after a Ctrl-Z is not read, so nothing is put there.
+    EXPECT_EQ("[para]\r\na=1\r\nb=2\r\n\x1A[para]\r\n", SetIniValues("[para]\r\na=1\r\n\x1A[para]\r\n", "para", {{"b", "2"}}));
 }

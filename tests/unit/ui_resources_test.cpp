@@ -52,6 +52,22 @@ std::string AttrsFor(const ResourcePools& pools, const std::string& xml)
 
 }  // namespace
 
+TEST(SkinResources, MalformedUtf8ReadsAsReplacementCharacters)
+{
+    // A character cut short before markup, or at the very end of a
+    // document, once made the XML reader step over the markup or past the text.
+    const std::string fffd = "\xEF\xBF\xBD";
+    EXPECT_EQ("a" + fffd + "<b>" + fffd + fffd + "\xE5\xAE\x8B" + fffd, WellFormedUtf8("a\xE5<b>\xC0\xAF\xE5\xAE\x8B\xF4"));
+    EXPECT_EQ(fffd + fffd + fffd, WellFormedUtf8("\xED\xA0\x80"));  // a surrogate
+    StringTable strings;
+    ASSERT_TRUE(strings.Load("<string><s id=\"1\">a\xE5</s><s id=\"2\">b</s></string>"));
+    ASSERT_NE(nullptr, strings.Find(1));
+    EXPECT_EQ("a" + fffd, *strings.Find(1));
+    ASSERT_NE(nullptr, strings.Find(2));
+    TiXmlDocument doc;
+    EXPECT_FALSE(ParseXml("<string><s\xE5", doc));
+}
+
 TEST(SkinResources, StringReferencesInTipAndHref)
 {
     StringTable table;
