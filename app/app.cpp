@@ -17,6 +17,7 @@
 
 #include <objbase.h>
 #include <shellapi.h>
+#include <stdio.h>
 #include <string.h>
 
 CVelmoraChatApp* g_pApp = nullptr;
@@ -221,6 +222,14 @@ bool WriteStartLine(const char* line)
     const std::string text = std::string("日志无法写入:") + path + "\r\n程序将继续运行,但不记录日志。";
     ShowMessageBox(nullptr, text.c_str(), "警告", MB_OK | MB_ICONINFORMATION);
     return false;
+}
+
+void SendMessageBoxesToStderr()
+{
+    SetMessageBoxRecorder([](const MessageBoxCall& call) {
+        fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
+        return IDOK;
+    });
 }
 
 bool IsRunningAsAdministrator()

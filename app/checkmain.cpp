@@ -7,7 +7,6 @@
 #include "app/config.h"
 #include "app/unattended.h"
 #include "base/log.h"
-#include "base/msgbox.h"
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "check/checkrun.h"
@@ -199,11 +198,7 @@ int wmain(int argc, wchar_t** argv)
 
     CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
     g_pApp = &app;
-    // A console tool must never wait behind a dialog: messages go to stderr.
-    SetMessageBoxRecorder([](const MessageBoxCall& call) {
-        fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
-        return IDOK;
-    });
+    SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
     WriteStartLine("---------------------------Pylonix Check----------------------\r\n");
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");

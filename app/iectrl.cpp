@@ -38,11 +38,6 @@ void SetCancel(VARIANTARG& arg, LRESULT reply)
     if (arg.vt == (VT_BYREF | VT_BOOL) && arg.pboolVal) *arg.pboolVal = LOWORD(reply) ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-std::string LogText(const std::wstring& text)
-{
-    return WideToAnsi(text);
-}
-
 bool RegisterWindowClass()
 {
     static const bool registered = [] {
@@ -189,7 +184,7 @@ bool CIECtrl::Navigate(const std::wstring& url)
     const HRESULT hr = m_browser->Navigate(address, &empty, &empty, &empty, &empty);
     SysFreeString(address);
     if (FAILED(hr))
-        WriteLog("browser pane: %s does not open (0x%08lx)\r\n", LogText(url).c_str(), static_cast<unsigned long>(hr));
+        WriteLog("browser pane: %s does not open (0x%08lx)\r\n", WideToAnsi(url).c_str(), static_cast<unsigned long>(hr));
     return SUCCEEDED(hr);
 }
 
@@ -308,7 +303,7 @@ void CIECtrl::OnBrowserEvent(DISPID id, DISPPARAMS& params)
             const std::wstring url = ArgText(args[5]);
             const LRESULT reply = Notify(kIENotifyBeforeNavigate, url.c_str());
             SetCancel(args[0], reply);
-            WriteLog("browser pane: BeforeNavigate2 %s: %s\r\n", LogText(url).c_str(),
+            WriteLog("browser pane: BeforeNavigate2 %s: %s\r\n", WideToAnsi(url).c_str(),
                      LOWORD(reply) ? "cancelled" : "allowed");
         }
         break;
@@ -325,7 +320,7 @@ void CIECtrl::OnBrowserEvent(DISPID id, DISPPARAMS& params)
             const bool complete = id == DISPID_DOCUMENTCOMPLETE;
             Notify(complete ? kIENotifyDocumentComplete : kIENotifyNavigateComplete, url.c_str());
             WriteLog("browser pane: %s %s\r\n", complete ? "DocumentComplete" : "NavigateComplete2",
-                     LogText(url).c_str());
+                     WideToAnsi(url).c_str());
             FocusDocument();
         }
         break;

@@ -10,7 +10,6 @@
 #include "app/app.h"
 #include "app/config.h"
 #include "base/log.h"
-#include "base/msgbox.h"
 #include "base/paths.h"
 #include "base/settings.h"
 #include "check/checkrun.h"
@@ -127,10 +126,7 @@ int main(int argc, char** argv)
 
     CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
     g_pApp = &app;
-    SetMessageBoxRecorder([](const MessageBoxCall& call) {
-        fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
-        return IDOK;
-    });
+    SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
     if (!LoadGlobelSetting() || !LoadComponentList()) {
         fprintf(stderr, "longrun: the settings could not be loaded\n");
