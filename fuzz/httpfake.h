@@ -5,6 +5,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include "utf16.h"
+
+#include <wchar.h>
+
 #include <map>
 #include <string>
 
@@ -104,24 +108,7 @@ struct FakeHttpTool {
 // Texts as the client encodes them: UTF-8, or a one-byte stand-in for the
 // code page (every unit above 0xFF as "?").
 struct FakeHttpEncoder {
-    static std::string Utf8Encode(const wchar_t* text)
-    {
-        std::string out;
-        for (; *text; ++text) {
-            const uint32_t c = static_cast<uint32_t>(*text) & 0xFFFF;
-            if (c < 0x80) {
-                out += static_cast<char>(c);
-            } else if (c < 0x800) {
-                out += static_cast<char>(0xC0 | c >> 6);
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            } else {
-                out += static_cast<char>(0xE0 | c >> 12);
-                out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                out += static_cast<char>(0x80 | (c & 0x3F));
-            }
-        }
-        return out;
-    }
+    static std::string Utf8Encode(const wchar_t* text) { return Utf16UnitsToUtf8(text, wcslen(text)); }
     static std::string AnsiEncode(const wchar_t* text, UINT)
     {
         std::string out;

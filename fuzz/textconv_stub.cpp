@@ -5,6 +5,8 @@
 // bytes stay above ASCII, so it never makes markup bytes of its own.
 #include "base/textconv.h"
 
+#include "utf16.h"
+
 #include <stdint.h>
 
 namespace {
@@ -40,24 +42,6 @@ std::wstring Utf8ToUnits(const std::string& text)
     return out;
 }
 
-std::string UnitsToUtf8(const std::wstring& units)
-{
-    std::string out;
-    for (wchar_t unit : units) {
-        const uint32_t c = static_cast<uint32_t>(unit) & 0xFFFF;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 } // namespace
 
 std::wstring AnsiToWide(const std::string& text)
@@ -102,5 +86,6 @@ std::string Utf8ToAnsi(const std::string& text)
 
 std::string AnsiToUtf8(const std::string& text)
 {
-    return UnitsToUtf8(AnsiToWide(text.c_str()));
+    const std::wstring wide = AnsiToWide(text.c_str());
+    return Utf16UnitsToUtf8(wide.data(), wide.size());
 }
