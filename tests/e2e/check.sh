@@ -65,7 +65,7 @@ cp "$WINEPREFIX/check.raw" "$WINEPREFIX/report.sent"
 check "the report arrives as printed and is listed with the machine" \
     'curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=report" > "$WINEPREFIX/report.got" &&
      cmp "$WINEPREFIX/report.got" "$WINEPREFIX/report.sent" &&
-     [ "$CHECK_RC" = 0 ] && curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports" | grep -q "<td>[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] "'
+     [ "$CHECK_RC" = 0 ] && demo_has /_demo/reports "<td>[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] "'
 demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=404"
 run_check --report "$COLLECT"
 rc_optional="$CHECK_RC"

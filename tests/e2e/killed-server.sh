@@ -23,7 +23,7 @@ cp "$SYS/local.inf" "$WORK/previous.inf"
 timeout 300 wine 'C:\Pylonix\PylonixCheck.exe' > "$WORK/check.out" 2>&1 &
 CHECK_PID=$!
 # The list's GET has reached the server: the body is trickling out now.
-wait_until "curl -fsS http://127.0.0.1:$DEMO_PORT/_demo/requests | grep -q 'GET $INF'" 60 ||
+wait_until "demo_has /_demo/requests 'GET $INF'" 60 ||
     echo "     (the list's request never arrived)"
 kill -9 "$DEMO_PID"
 set +e; wait "$CHECK_PID"; set -e

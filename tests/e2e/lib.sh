@@ -15,6 +15,10 @@ start_demo_server() {
 }
 
 demo_control() { curl -fsS "http://127.0.0.1:$DEMO_PORT$1" >/dev/null; }
+# demo_has PATH PATTERN: the demo server's answer at PATH has a line matching
+# PATTERN (grep's basic syntax). The answer is read whole first: "curl | grep
+# -q" fails under pipefail whenever grep stops reading before curl is done.
+demo_has() { local body; body="$(curl -fsS "http://127.0.0.1:$DEMO_PORT$1")" && grep -q -- "$2" <<< "$body"; }
 
 # new_prefix ARCH DIR BUILD -> a fresh prefix with C:\Pylonix\PylonixClient.exe
 # and PylonixCheck.exe

@@ -84,7 +84,7 @@ shot 5-network-page
 client_click 580 437
 check "the internet button opens the test page in the pane" \
     'wait_log "BeforeNavigate2 http://127.0.0.1:$DEMO_PORT/speedtest.htm: allowed" 20 &&
-     wait_until "curl -fsS http://127.0.0.1:$DEMO_PORT/_demo/requests | grep -q \"GET /speedtest.htm\"" 20'
+     wait_until "demo_has /_demo/requests \"GET /speedtest.htm\"" 20'
 SPEED_FILE=/norvik/Download/IE/IE8-WindowsServer2003-x86-CHS.exe RATE=16384
 demo_control "/_demo/fault?path=$SPEED_FILE&mode=rate:$((RATE * 1024))"
 client_click 205 448
@@ -103,7 +103,7 @@ client_click 291 297
 wait_window 打开 || true
 xdotool windowfocus "$(visible_window 打开)" 2>/dev/null || true   # the file-name box has the focus
 xdotool type --delay 20 'C:\upload.bin'; xdotool key Return
-check "the upload of the typed file arrives whole" 'wait_log "upload speed test ended:" 60 && curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/upload" | grep -q " complete"'
+check "the upload of the typed file arrives whole" 'wait_log "upload speed test ended:" 60 && demo_has /_demo/upload " complete"'
 demo_control "/_demo/fault?path=$UPLOAD_PAGE&mode=normal"
 upfigure="$(log_text | grep -o 'upload speed test ended: [0-9]*' | grep -o '[0-9]*$' | head -1)"
 echo "     upload figure ${upfigure}KB/s on a link of ${UPLOAD_RATE}KB/s"
@@ -139,7 +139,7 @@ ini() { tr -d '\r' < "$APP_DIR/local.ini"; }
 check "saved: the new server, the user's other lines kept" 'wait_until "[ -z \"\$(visible_window $SETUP)\" ]" 10 &&
     ini | grep -qx "server_addr=127.0.0.2" && ini | grep -qx "keep=me" && ini | grep -qx "ipinfo_host=127.0.0.1:$DEMO_PORT"'
 check "the new server is trusted and looked up" \
-    'wine reg query "HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\ZoneMap\Ranges" /s | grep -q "127\.0\.0\.2" &&
+    'grep -q "127\.0\.0\.2" <<< "$(wine reg query "HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\ZoneMap\Ranges" /s)" &&
      wait_log "server address 127.0.0.2: ip 127.0.0.2, carriers looked up" 30'
 check_run 5
 kill $DEMO2_PID; wait $DEMO2_PID 2>/dev/null || true

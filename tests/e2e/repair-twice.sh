@@ -1,7 +1,7 @@
 #!/bin/bash
-# End to end: the browser-settings repair run twice on a fresh profile
-# changes the registry only the first time, and the check then passes the
-# browser-settings row.
+# End to end: the one-click repair run twice on a fresh profile changes the
+# registry only the first time, so does the browser-settings repair forced
+# once more, and the check then passes the browser-settings row.
 #   repair-twice.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -46,12 +46,19 @@ run_check --json
 check "a fresh profile fails the browser-settings row" '[ "$(settings_row)" = 2 ]'
 snapshot "$WORK/checked.txt"
 
-check "the first repair succeeds" '[ "$(repair)" = "repaired 127.0.0.1" ]'
+# The one-click repair as PylonixCheck runs it unattended, twice; then the
+# browser-settings repair alone once more, on the repaired profile.
+run_check --json --repair
+check "the first one-click repair passes every row" '[ "$CHECK_RC" = 0 ]'
 snapshot "$WORK/first.txt"
 check "the first repair changed the registry" '! cmp -s "$WORK/checked.txt" "$WORK/first.txt"'
-check "the second repair succeeds" '[ "$(repair)" = "repaired 127.0.0.1" ]'
+run_check --json --repair
+check "the second one-click repair passes every row" '[ "$CHECK_RC" = 0 ]'
 snapshot "$WORK/second.txt"
-check "the second repair changed nothing" 'diff -u "$WORK/first.txt" "$WORK/second.txt"'
+check "the second one-click repair changed nothing" 'diff -u "$WORK/first.txt" "$WORK/second.txt"'
+check "the settings repair run again succeeds" '[ "$(repair)" = "repaired 127.0.0.1" ]'
+snapshot "$WORK/third.txt"
+check "and changed nothing either" 'diff -u "$WORK/second.txt" "$WORK/third.txt"'
 check "the pop-up allowance is in the export" 'grep -q "^\"127.0.0.1\"=hex:00,00" "$WORK/second.txt"'
 
 run_check --json
