@@ -1,6 +1,7 @@
 #include "app/inifile.h"
 
 #include "base/textconv.h"
+#include "base/utf8.h"
 
 #include <algorithm>
 
@@ -58,85 +59,9 @@ IniLine ClassifyLine(const std::string& raw)
     return out;
 }
 
-void AppendUtf8(std::string& out, uint32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-void AppendUtf16(std::u16string& out, uint32_t c)
-{
-    if (c < 0x10000) {
-        out += static_cast<char16_t>(c);
-    } else {
-        c -= 0x10000;
-        out += static_cast<char16_t>(0xD800 | c >> 10);
-        out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-    }
-}
-
-// Well-formed sequences only (no overlong forms, surrogates or values above
-// U+10FFFF); each malformed byte becomes U+FFFD.
-std::u16string Utf8ToUnits(const std::string& text, size_t from)
-{
-    std::u16string out;
-    size_t i = from;
-    while (i < text.size()) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                  : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
-        uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
-        bool ok = extra >= 0 && i + extra < text.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) ok = false;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (ok && extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        if (ok && extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ok = false;
-        if (!ok) {
-            out += u'\xFFFD';
-            ++i;
-            continue;
-        }
-        AppendUtf16(out, c);
-        i += 1 + extra;
-    }
-    return out;
-}
-
-std::string UnitsToUtf8(const std::u16string& units)
-{
-    std::string out;
-    for (size_t i = 0; i < units.size(); ++i) {
-        uint32_t c = units[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        AppendUtf8(out, c);
-    }
-    return out;
-}
-
 std::u16string FileUnits(const std::string& bytes, IniEncoding encoding)
 {
-    if (encoding == kIniUtf8Bom) return Utf8ToUnits(bytes, 3);
+    if (encoding == kIniUtf8Bom) return Utf8ToUtf16(bytes.substr(3));
     std::u16string units;
     const bool big = encoding == kIniUtf16Be;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
@@ -169,7 +94,7 @@ std::string IniBytesToText(const std::string& bytes, IniEncoding* encoding)
 std::string IniBytesToUtf8(const std::string& bytes, IniEncoding encoding)
 {
     if (encoding == kIniAnsi) return bytes;
-    return UnitsToUtf8(FileUnits(bytes, encoding));
+    return Utf16ToUtf8(FileUnits(bytes, encoding));
 }
 
 std::string Utf8ToIniBytes(const std::string& utf8, IniEncoding encoding)
@@ -178,11 +103,11 @@ std::string Utf8ToIniBytes(const std::string& utf8, IniEncoding encoding)
     case kIniAnsi:
         return utf8;
     case kIniUtf8Bom:
-        return "\xEF\xBB\xBF" + UnitsToUtf8(Utf8ToUnits(utf8, 0));
+        return "\xEF\xBB\xBF" + WellFormedUtf8(utf8);
     case kIniUtf16Le:
     case kIniUtf16Be: {
         std::string out = encoding == kIniUtf16Le ? "\xFF\xFE" : "\xFE\xFF";
-        for (char16_t unit : Utf8ToUnits(utf8, 0)) {
+        for (char16_t unit : Utf8ToUtf16(utf8)) {
             const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
             out += encoding == kIniUtf16Le ? low : high;
             out += encoding == kIniUtf16Le ? high : low;

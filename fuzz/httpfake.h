@@ -5,9 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "utf16.h"
-
-#include <wchar.h>
+#include "base/utf8.h"
 
 #include <map>
 #include <string>
@@ -108,7 +106,12 @@ struct FakeHttpTool {
 // Texts as the client encodes them: UTF-8, or a one-byte stand-in for the
 // code page (every unit above 0xFF as "?").
 struct FakeHttpEncoder {
-    static std::string Utf8Encode(const wchar_t* text) { return Utf16UnitsToUtf8(text, wcslen(text)); }
+    static std::string Utf8Encode(const wchar_t* text)
+    {
+        std::u16string units;
+        for (; *text; ++text) units += static_cast<char16_t>(*text);
+        return Utf16ToUtf8(units);
+    }
     static std::string AnsiEncode(const wchar_t* text, UINT)
     {
         std::string out;

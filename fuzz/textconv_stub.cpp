@@ -5,7 +5,7 @@
 // bytes stay above ASCII, so it never makes markup bytes of its own.
 #include "base/textconv.h"
 
-#include "utf16.h"
+#include "base/utf8.h"
 
 #include <stdint.h>
 
@@ -14,32 +14,8 @@ const uint32_t kSpan = 0x7E * 0x7F;  // lead bytes times trail bytes
 
 std::wstring Utf8ToUnits(const std::string& text)
 {
-    std::wstring out;
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                        : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
-        uint32_t c = extra <= 0 ? lead : lead & (0x3F >> extra);
-        bool ok = extra >= 0 && i + extra < text.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (!ok) {
-            out += L'\xFFFD';
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            out += static_cast<wchar_t>(0xD800 | (c - 0x10000) >> 10);
-            out += static_cast<wchar_t>(0xDC00 | (c & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(c);
-        }
-        i += 1 + extra;
-    }
-    return out;
+    const std::u16string units = Utf8ToUtf16(text);
+    return std::wstring(units.begin(), units.end());
 }
 
 } // namespace
@@ -87,5 +63,5 @@ std::string Utf8ToAnsi(const std::string& text)
 std::string AnsiToUtf8(const std::string& text)
 {
     const std::wstring wide = AnsiToWide(text.c_str());
-    return Utf16UnitsToUtf8(wide.data(), wide.size());
+    return Utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
 }

@@ -81,8 +81,7 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
 int CheckStall(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* job = static_cast<DownloadJob*>(context);
-    DWORD limit = static_cast<DWORD>(job->stallSeconds > 0 ? job->stallSeconds : 30) * 1000;
-    return GetTickCount() - job->lastByte > limit ? 1 : 0;
+    return GetTickCount() - job->lastByte > static_cast<DWORD>(job->stallSeconds) * 1000 ? 1 : 0;
 }
 
 // A HEAD request with the probe time-outs.

@@ -41,7 +41,7 @@ struct DownloadJob {
     DWORD lastPost = 0;       // tick of the last progress record posted
     DWORD transferStart = 0;  // tick when the body's first bytes arrived, 0 before
     DWORD transferEnd = 0;    // tick when it ended, 0 before
-    // A transfer that moves no byte for this long is given up.
+    // A transfer that moves no byte for this long (seconds, above 0) is given up.
     long stallSeconds = 30;
     DWORD lastByte = 0;  // tick of the last bytes received (or of the request)
 };

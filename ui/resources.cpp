@@ -3,6 +3,7 @@
 // so the documents' loader also builds natively.
 #include "ui/resources.h"
 
+#include "base/utf8.h"
 #include "ui/format.h"
 
 #include <tinyxml.h>
@@ -65,34 +66,6 @@ bool MemorySource::TypedImage(const std::string& type, unsigned id, std::string&
     if (it == m_images.end()) return false;
     bytes = it->second;
     return true;
-}
-
-std::string WellFormedUtf8(const std::string& text)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                        : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
-        bool ok = extra >= 0 && i + extra < text.size();
-        uint32_t c = extra <= 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(text[i + k]);
-            ok = (next & 0xC0) == 0x80;
-            c = c << 6 | (next & 0x3F);
-        }
-        if (ok && extra == 2 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) ok = false;
-        if (ok && extra == 3 && (c < 0x10000 || c > 0x10FFFF)) ok = false;
-        if (!ok) {
-            out += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        out.append(text, i, 1 + extra);
-        i += 1 + extra;
-    }
-    return out;
 }
 
 bool ParseXml(const std::string& text, TiXmlDocument& doc)

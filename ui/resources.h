@@ -98,9 +98,6 @@ private:
     std::map<std::pair<std::string, unsigned>, std::string> m_images;
 };
 
-// `text` with every malformed UTF-8 sequence (cut short, overlong, a
-// surrogate, beyond U+10FFFF, a stray byte) replaced by U+FFFD, byte by byte.
-std::string WellFormedUtf8(const std::string& text);
 // Parses UTF-8 XML text (a BOM is skipped, malformed sequences read as
 // U+FFFD); false on a syntax error.
 bool ParseXml(const std::string& text, TiXmlDocument& doc);

@@ -1,6 +1,7 @@
 #include "testutil.h"
 
 #include "base/textconv.h"
+#include "base/utf8.h"
 #include "ui/resources.h"
 #include "ui/system.h"
 
