@@ -61,10 +61,8 @@ demo_control "/_demo/fault?path=/norvik/DownLoad/ThirdParty/PylonixPrint.ocx&mod
 # exit code only when it is required.
 COLLECT="http://127.0.0.1:$DEMO_PORT/norvik/SM/Report/Collect.aspx"
 run_check --json --repair --report "$COLLECT"
-cp "$WINEPREFIX/check.raw" "$WINEPREFIX/report.sent"
 check "the report arrives as printed and is listed with the machine" \
-    'curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=report" > "$WINEPREFIX/report.got" &&
-     cmp "$WINEPREFIX/report.got" "$WINEPREFIX/report.sent" &&
+    'curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=report" | cmp -s - "$WINEPREFIX/check.raw" &&
      [ "$CHECK_RC" = 0 ] && demo_has /_demo/reports "<td>[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] "'
 demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=404"
 run_check --report "$COLLECT"
@@ -98,18 +96,16 @@ run_check --json
 check "Windows 10: the system row says so" \
     'python3 -c "import json,sys; r=[x for x in json.load(open(sys.argv[1])) if x[\"kind\"]==3]; assert r[0][\"description\"]==\"Microsoft Windows 10 , 64-bit\", r" "$WINEPREFIX/check.out"'
 
-# local.ini as Notepad saves it: "Unicode" (UTF-16 with its mark), then UTF-8
-# with its mark and the port written twice, the later one right. Both reach
-# the demo server: more than the two records of an unreachable one.
+# local.ini as Notepad saves it ("Unicode": UTF-16 with its mark), the port
+# written twice with the later one right: the check reaches the demo server
+# (more than an unreachable one's two records) and has nothing to say.
 write_local_ini 127.0.0.1 "$DEMO_PORT"
-plain="$(cat "$APP_DIR/local.ini")"
-python3 -c 'import sys; open(sys.argv[1], "wb").write(b"\xff\xfe" + sys.stdin.buffer.read().decode("ascii").encode("utf-16-le"))' \
-    "$APP_DIR/local.ini" <<< "$plain"
+{ printf '[para]\r\nserver_port=1\r\n'; cat "$APP_DIR/local.ini"; } |
+    python3 -c 'import sys; sys.stdout.buffer.write(b"\xff\xfe" + sys.stdin.buffer.read().decode("ascii").encode("utf-16-le"))' > "$WINEPREFIX/local.ini"
+mv "$WINEPREFIX/local.ini" "$APP_DIR/local.ini"
 run_check --json
-check "a UTF-16 local.ini is read" 'python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))>2" "$WINEPREFIX/check.out" && [ ! -s "$WINEPREFIX/check.err" ]'
-{ printf '\xef\xbb\xbf[para]\r\nserver_port=1\r\n'; printf '%s\n' "$plain"; } > "$APP_DIR/local.ini"
-run_check --json
-check "a UTF-8 local.ini with a repeated key: the last one counts" 'python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))>2" "$WINEPREFIX/check.out" && [ ! -s "$WINEPREFIX/check.err" ]'
+check "a UTF-16 local.ini with a repeated key is read, the last value counting" \
+    'python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))>2" "$WINEPREFIX/check.out" && [ ! -s "$WINEPREFIX/check.err" ]'
 
 # An unreachable server: two records and exit 1.
 write_local_ini 127.0.0.1 1
@@ -128,7 +124,6 @@ rm -f "$logs"
 
 if [ "$failures" -gt 0 ]; then
     echo "--- output ---"; cat "$WINEPREFIX/check.out"; cat "$WINEPREFIX/check.err"
-    if [ -e "$WINEPREFIX/report.got" ]; then echo "--- report: printed / received ---"; diff "$WINEPREFIX/report.sent" "$WINEPREFIX/report.got" | head -20; fi
     echo "--- log ---"; log_text || true
 fi
 exit $((failures > 0))

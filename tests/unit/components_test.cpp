@@ -363,29 +363,6 @@ TEST_F(ComponentRepair, ListedHashesDecideWhatIsInstalled)
                                                       ", downloaded " + FileSha256(fetched)));
 }
 
-TEST_F(ComponentRepair, TransferCutOffKeepsTheInstalledFileAndSaysSo)
-{
-    // An outdated component is installed; its newer copy arrives cut off.
-    Install("PylonixPrintOld.ocx", "PylonixPrint.ocx");
-    List("PylonixPrint.ocx", 2, 5, 0, 0);
-    const std::string installed = ReadFileBytes(system + "\\PylonixPrint.ocx");
-    ASSERT_FALSE(installed.empty());
-    ASSERT_TRUE(DemoFault("/norvik/DownLoad/ThirdParty/PylonixPrint.ocx", "cut"));
-    repair.OnDownAndRegThirdParty(4);
-    view.Pump(repair, 60000);
-
-    EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
-    ASSERT_EQ(1u, view.results.size());
-    EXPECT_EQ(std::make_tuple(int(kRowDownloadFailed), 8, 4), view.results[0]);
-    EXPECT_TRUE(installed == ReadFileBytes(system + "\\PylonixPrint.ocx")) << "installed file changed";
-    const std::string local = DownloadFolder() + "\\PylonixPrint.ocx";
-    EXPECT_FALSE(FileExists(local));
-    EXPECT_FALSE(FileExists(local + kPartialSuffix));
-    EXPECT_NE(std::string::npos, ReadTodaysLog().find("/norvik/DownLoad/ThirdParty/PylonixPrint.ocx to " + local +
-                                                      ": transfer failed"));
-    EXPECT_TRUE(scope.boxes.empty());
-}
-
 TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
 {
     List("PylonixReport.dll", 3, 1, 0, 12);
