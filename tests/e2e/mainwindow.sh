@@ -22,6 +22,9 @@ trap 'kill $DEMO_PID $DEMO2_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_dis
 new_prefix win64 "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
 printf 'ipinfo_host=127.0.0.1:%s\r\n[other]\r\nkeep=me\r\n' "$DEMO_PORT" >> "$APP_DIR/local.ini"  # the user's own lines
+# Saved by Notepad as UTF-8, with its mark and a comment in Chinese.
+{ printf '\xef\xbb\xbf; 本文件由信息部维护\r\n'; cat "$APP_DIR/local.ini"; } > "$WORK/local.ini"
+mv "$WORK/local.ini" "$APP_DIR/local.ini"
 SYS="$(system_folder)"
 # The cache cleaning's applet crashes under Wine; its debugger's console
 # and crash dialog would cover the window.
@@ -136,8 +139,9 @@ window_click $SETUP $ADDRESS; xdotool key End shift+Home BackSpace; xdotool type
 window_click $SETUP $PORT_BOX; xdotool key End shift+Home BackSpace; xdotool type --delay 30 "$DEMO_PORT"
 window_click $SETUP $CONFIRM
 ini() { tr -d '\r' < "$APP_DIR/local.ini"; }
-check "saved: the new server, the user's other lines kept" 'wait_until "[ -z \"\$(visible_window $SETUP)\" ]" 10 &&
-    ini | grep -qx "server_addr=127.0.0.2" && ini | grep -qx "keep=me" && ini | grep -qx "ipinfo_host=127.0.0.1:$DEMO_PORT"'
+check "saved: the new server, the user's other lines kept, still UTF-8 with its mark" 'wait_until "[ -z \"\$(visible_window $SETUP)\" ]" 10 &&
+    ini | grep -qx "server_addr=127.0.0.2" && ini | grep -qx "keep=me" && ini | grep -qx "ipinfo_host=127.0.0.1:$DEMO_PORT" &&
+    [ "$(head -n 1 "$APP_DIR/local.ini" | tr -d "\r")" = "$(printf "\xef\xbb\xbf; 本文件由信息部维护")" ]'
 check "the new server is trusted and looked up" \
     'grep -q "127\.0\.0\.2" <<< "$(wine reg query "HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings\ZoneMap\Ranges" /s)" &&
      wait_log "server address 127.0.0.2: ip 127.0.0.2, carriers looked up" 30'
