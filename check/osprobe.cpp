@@ -160,7 +160,7 @@ bool DescribeOperatingSystem(const OSFacts& facts, SystemInfo* info, std::wstrin
     return true;
 }
 
-bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
+bool ReadOSFacts(OSFacts* out)
 {
     OSFacts facts = {};
     facts.version.dwOSVersionInfoSize = sizeof facts.version;
@@ -182,7 +182,14 @@ bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
                     &facts.productType);
     }
     facts.serverR2 = GetSystemMetrics(SM_SERVERR2);
+    *out = facts;
+    return true;
+}
 
+bool GetOSDisplayName(OSProbe& probe, wchar_t* buffer)
+{
+    OSFacts facts;
+    if (!ReadOSFacts(&facts)) return false;
     std::wstring name;
     SystemInfo* info = &CurrentSystemInfo();
     bool known = DescribeOperatingSystem(facts, info, &name, &probe.servicePack);

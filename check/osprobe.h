@@ -25,6 +25,11 @@ struct OSFacts {
 
 const size_t kOSNameSize = 1024;
 
+// The live facts. The calls newer than XP (GetNativeSystemInfo,
+// GetProductInfo) are looked up at run time. False when the version cannot
+// be read.
+bool ReadOSFacts(OSFacts* facts);
+
 // Works out the display name and sets the family flags and architecture in
 // `info`. False (name "未知windows操作系统", unknownOS set) for systems older
 // than Windows 2000 or outside the NT family.

@@ -3,6 +3,12 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
 
+# The oldest Windows the programs load on: XP SP3 and Server 2003 SP2. The
+# headers then declare only what that Windows has; scripts/build-deps.sh
+# reads these lines to build the libraries for the same floor.
+set(PYLONIX_WINNT 0x0501)
+set(PYLONIX_NTDDI 0x05010300)
+
 set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
 set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)

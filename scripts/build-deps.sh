@@ -1,8 +1,11 @@
 #!/bin/bash
 # Cross-builds the third-party libraries for i686-w64-mingw32 from Debian's
 # source packages (with Debian's patches applied) into a cache outside the
-# work tree. Each build is keyed by package version and compiler version, so
-# a second run finds everything in place and returns at once.
+# work tree, for the Windows floor the toolchain file names (XP SP3): curl,
+# POCO, TinyXML, and the thread library that the C++ runtime links (Debian's
+# own copy calls GetTickCount64, which XP lacks). Each build is keyed by
+# package version, compiler version and floor, so a second run finds
+# everything in place and returns at once.
 #
 # Prints the install prefix of every library as NAME=PATH lines on stdout
 # (everything else goes to stderr), for the caller to hand to CMake.
@@ -61,6 +64,11 @@ fetch_source() {
 }
 
 COMPILER="$(i686-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null || i686-w64-mingw32-g++-posix -dumpversion)"
+WINNT="$(sed -n 's/^set(PYLONIX_WINNT \(0x[0-9A-Fa-f]*\))$/\1/p' "$TOOLCHAIN")"
+NTDDI="$(sed -n 's/^set(PYLONIX_NTDDI \(0x[0-9A-Fa-f]*\))$/\1/p' "$TOOLCHAIN")"
+[ -n "$WINNT" ] && [ -n "$NTDDI" ] || { log "no PYLONIX_WINNT or PYLONIX_NTDDI in $TOOLCHAIN"; exit 1; }
+FLOOR_FLAGS="-D_WIN32_WINNT=$WINNT -DWINVER=$WINNT -DNTDDI_VERSION=$NTDDI"
+KEY="gcc$COMPILER-winnt$WINNT-ntddi$NTDDI"
 
 # Case aliases: some sources include Windows headers with capitals, while
 # MinGW's headers are lower case.
@@ -89,7 +97,7 @@ build_curl() {
         -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF \
         -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DHTTP_ONLY=ON -DCURL_ZLIB=OFF -DUSE_LIBIDN2=OFF \
         -DCURL_USE_LIBSSH2=OFF -DCURL_USE_LIBPSL=OFF -DUSE_NGHTTP2=OFF -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF \
-        -DENABLE_MANUAL=OFF -DCURL_DISABLE_LDAP=ON >&2
+        -DENABLE_MANUAL=OFF -DCURL_DISABLE_LDAP=ON -DCURL_TARGET_WINDOWS_VERSION="$WINNT" >&2
     cmake --build "$b" -j "$JOBS" >&2
     cmake --install "$b" >&2
 }
@@ -106,8 +114,8 @@ build_poco() {
         -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DPOCO_UNBUNDLED=OFF \
         -DENABLE_FOUNDATION=ON -DENABLE_NET=ON -DENABLE_JSON=ON "${opts[@]}" \
         -DCMAKE_MC_COMPILER="$(command -v i686-w64-mingw32-windmc)" \
-        -DCMAKE_C_FLAGS="-I$CASEDIR" \
-        -DCMAKE_CXX_FLAGS="-I$CASEDIR -include $CASEDIR/poco-prelude.h" >&2
+        -DCMAKE_C_FLAGS="-I$CASEDIR $FLOOR_FLAGS" \
+        -DCMAKE_CXX_FLAGS="-I$CASEDIR $FLOOR_FLAGS -include $CASEDIR/poco-prelude.h" >&2
     cmake --build "$b" -j "$JOBS" >&2
     cmake --install "$b" >&2
 }
@@ -116,10 +124,22 @@ build_tinyxml() {
     local src="$1" prefix="$2" cxx=i686-w64-mingw32-g++-posix
     mkdir -p "$prefix/include" "$prefix/lib" "$src/build-mingw"
     for f in tinyxml tinystr tinyxmlerror tinyxmlparser; do
-        "$cxx" -O2 -DTIXML_USE_STL -c "$src/$f.cpp" -o "$src/build-mingw/$f.o"
+        "$cxx" -O2 $FLOOR_FLAGS -DTIXML_USE_STL -c "$src/$f.cpp" -o "$src/build-mingw/$f.o"
     done
     i686-w64-mingw32-ar rcs "$prefix/lib/libtinyxml.a" "$src/build-mingw/"*.o
     cp "$src/tinyxml.h" "$src/tinystr.h" "$prefix/include/"
+}
+
+# The C++ runtime's threads (winpthreads, from Debian's mingw-w64 sources):
+# built for the floor it times its waits with QueryPerformanceCounter instead
+# of GetTickCount64. Installed also as libpthread.a, the name the compiler
+# driver links, so a program takes this copy before the system's.
+build_winpthreads() {
+    local src="$1/mingw-w64-libraries/winpthreads" prefix="$2" b="$1/build-winpthreads"
+    rm -rf "$b"; mkdir -p "$b"
+    (cd "$b" && "$src/configure" --host=i686-w64-mingw32 --prefix="$prefix" --disable-shared --enable-static \
+        CC=i686-w64-mingw32-gcc-posix CFLAGS="-O2 $FLOOR_FLAGS" >&2 && make -j "$JOBS" >&2 && make install >&2)
+    cp "$prefix/lib/libwinpthread.a" "$prefix/lib/libpthread.a"
 }
 
 build_googletest() {
@@ -132,23 +152,28 @@ build_googletest() {
 }
 
 # name, Debian source package
-LIBS="curl:curl poco:poco tinyxml:tinyxml"
+LIBS="curl:curl poco:poco tinyxml:tinyxml winpthreads:mingw-w64"
 need_index=0
 for entry in $LIBS; do
-    ls -d "$CACHE/deps/${entry%%:*}-"*"-gcc$COMPILER/.done" >/dev/null 2>&1 || need_index=1
+    ls -d "$CACHE/deps/${entry%%:*}-"*"-$KEY/.done" >/dev/null 2>&1 || need_index=1
 done
 [ "$need_index" = 1 ] && apt_index
 
 for entry in $LIBS; do
     name="${entry%%:*}" pkg="${entry#*:}"
     # Offline and already built: reuse the newest cached build.
-    cached="$(ls -d "$CACHE/deps/$name-"*"-gcc$COMPILER" 2>/dev/null | sort -V | tail -1 || true)"
+    cached="$(ls -d "$CACHE/deps/$name-"*"-$KEY" 2>/dev/null | sort -V | tail -1 || true)"
     if [ -n "$cached" ] && [ -f "$cached/.done" ] && [ "$need_index" = 0 ]; then
         echo "$name=$cached"; continue
     fi
-    ver="$(src_version "$pkg")"
+    if [ "$name" = winpthreads ]; then
+        # The runtime's own version: the headers it was built with are installed.
+        ver="$(dpkg-query -W -f='${source:Version}' mingw-w64-i686-dev)"
+    else
+        ver="$(src_version "$pkg")"
+    fi
     [ -n "$ver" ] || { log "no source package $pkg"; exit 1; }
-    prefix="$CACHE/deps/$name-$ver-gcc$COMPILER"
+    prefix="$CACHE/deps/$name-$ver-$KEY"
     if [ ! -f "$prefix/.done" ]; then
         src="$(fetch_source "$pkg" "$ver")"
         log "building $name $ver (first time only)"

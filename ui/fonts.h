@@ -33,10 +33,11 @@ public:
 
     HFONT Get(const FontCode& font)
     {
-        Key key(FaceOf(font), font.code);
+        const std::wstring face = FaceOf(font);
+        Key key(Folded(face), font.code);
         auto found = m_fonts.find(key);
         if (found != m_fonts.end()) return found->second;
-        HFONT handle = Create(font, key.first);
+        HFONT handle = Create(font, face);
         if (handle) m_fonts.emplace(std::move(key), handle);
         return handle;
     }
@@ -51,17 +52,18 @@ public:
     }
 
 private:
+    // (face in upper case, code): faces that differ only in case share a key.
     using Key = std::pair<std::wstring, unsigned>;
 
-    struct KeyLess {
-        bool operator()(const Key& a, const Key& b) const
-        {
-            if (a.second != b.second) return a.second < b.second;
-            const int order = CompareStringOrdinal(a.first.c_str(), static_cast<int>(a.first.size()),
-                                                   b.first.c_str(), static_cast<int>(b.first.size()), TRUE);
-            return order == CSTR_LESS_THAN;
-        }
-    };
+    // Upper case by the invariant locale, the same on every workstation.
+    static std::wstring Folded(const std::wstring& face)
+    {
+        std::wstring upper(face.size(), L'\0');
+        if (face.empty() || LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, face.c_str(), static_cast<int>(face.size()),
+                                         &upper[0], static_cast<int>(upper.size())) != static_cast<int>(face.size()))
+            return face;
+        return upper;
+    }
 
     static std::wstring FaceOf(const FontCode& font)
     {
@@ -88,7 +90,7 @@ private:
         return CreateFontIndirectW(&lf);
     }
 
-    std::map<Key, HFONT, KeyLess> m_fonts;
+    std::map<Key, HFONT> m_fonts;
 };
 
 // The engine's pool, living until the program ends (or its Clear()).

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 #include <vector>
 
 namespace {
@@ -178,8 +180,7 @@ TEST(CompatibleList, FailedStoreLeavesTheListAsItWas)
     Store(inner, old);
     CompatibleList list;
     // With the current user's key deleted, no key can be created under it.
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(inner.real(), nullptr));
-    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(inner.real(), L""));
+    ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyW(inner.real(), L""));
 
     EXPECT_FALSE(list.AddSite(L"b"));
     EXPECT_EQ(std::set<std::wstring>{L"a"}, list.sites());

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <string>
 #include <tuple>
 #include <vector>
@@ -103,7 +105,7 @@ protected:
     void Clean()
     {
         for (const char* name : kInstalled) DeleteFileW(AnsiToWide(system + "\\" + name).c_str());
-        RegDeleteTreeW(HKEY_CURRENT_USER, AnsiToWide(kMarkRoot).c_str());
+        SHDeleteKeyW(HKEY_CURRENT_USER, AnsiToWide(kMarkRoot).c_str());
     }
     void Install(const char* fixture, const char* as)
     {
@@ -188,7 +190,7 @@ TEST_F(Components, InfFilesMustBeWritableAndFlashNeedsItsProgId)
     RegSetValueExW(handle, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(clsid), sizeof clsid);
     RegCloseKey(handle);
     CheckComponentFile(flash, system);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ShockwaveFlash.ShockwaveFlash");
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\ShockwaveFlash.ShockwaveFlash");
     EXPECT_EQ(1, flash.state);
 }
 
@@ -361,6 +363,27 @@ TEST_F(ComponentRepair, ListedHashesDecideWhatIsInstalled)
     ASSERT_TRUE(WriteFileBytes(fetched, DemoGet("/norvik/DownLoad/ThirdParty/PylonixPrint.ocx")));
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("component PylonixPrint.ocx: SHA-256 mismatch: listed " + wrong +
                                                       ", downloaded " + FileSha256(fetched)));
+}
+
+TEST(FileSha256, BCryptAndTheOlderCryptoApiGiveTheStandardDigests)
+{
+    // XP has no BCrypt: there downloads are checked through CryptoAPI, so both
+    // engines must give the published digests, also past one read's buffer.
+    AppScope scope;
+    const struct {
+        std::string bytes, digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    const std::string path = scope.folder() + "hashed.bin";
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        EXPECT_EQ(c.digest, FileSha256(path)) << c.bytes.size() << " bytes";
+        EXPECT_EQ(c.digest, FileSha256(path, Sha256Engine::CryptoApi)) << c.bytes.size() << " bytes";
+    }
+    EXPECT_EQ("", FileSha256(scope.folder() + "missing.bin", Sha256Engine::CryptoApi));
 }
 
 TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
+
 // Every registry value a probe reads, as other programs may have left it:
 // of another type, longer than any real one, text without its terminating
 // zero, a number of the wrong size, or its key missing. Each gives a
@@ -82,7 +84,7 @@ TEST_F(RegistryValues, BrowserVersionIsReadOnlyFromText)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.shape);
-        RegDeleteTreeW(machine.real(), AnsiToWide(kBrowserKey).c_str());
+        SHDeleteKeyW(machine.real(), AnsiToWide(kBrowserKey).c_str());
         Store(machine.real(), kBrowserKey, L"Version", c.stored);
         CheckItem item;
         CheckBrowserVersion(item, kCheckProfile);
@@ -115,7 +117,7 @@ TEST_F(RegistryValues, PreferencesCountOnlyAsFourByteNumbers)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.shape);
-        RegDeleteTreeW(user.real(), L"Software");
+        SHDeleteKeyW(user.real(), L"Software");
         Store(user.real(), kStylesKey, L"MaxScriptStatements", c.stored);
         Store(user.real(), kNewWindowsKey, L"PopupMgr", c.stored);
         EXPECT_EQ(c.scriptPasses, CheckMaxScriptment());
@@ -144,7 +146,7 @@ TEST_F(RegistryValues, TrustedRangeMatchesOnlyItsOwnText)
     const std::string range1 = std::string(kZoneMapRanges) + "\\Range1";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.shape);
-        RegDeleteTreeW(user.real(), L"Software");
+        SHDeleteKeyW(user.real(), L"Software");
         ASSERT_TRUE(MakeKey(user.real(), kTrustedZoneKey));
         Store(user.real(), range1, L":Range", c.stored);
         EXPECT_TRUE(AddTrustSites("10.1.2.3", kZoneMapRanges, kZoneMapDomains));
@@ -170,7 +172,7 @@ TEST_F(RegistryValues, BrowserPathWithoutTerminatorOrOfAnotherKind)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored.shape);
-        RegDeleteTreeW(machine.real(), L"SOFTWARE");
+        SHDeleteKeyW(machine.real(), L"SOFTWARE");
         ASSERT_TRUE(MakeKey(machine.real(), kAppPaths));
         HKEY key;
         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(machine.real(), kAppPaths, 0, KEY_ALL_ACCESS, &key));

@@ -9,6 +9,8 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -53,7 +55,7 @@ ScratchRegistry::~ScratchRegistry()
 {
     RegOverridePredefKey(m_predefined, nullptr);
     RegCloseKey(m_scratch);
-    RegDeleteTreeW(HKEY_CURRENT_USER, m_path.c_str());
+    SHDeleteKeyW(HKEY_CURRENT_USER, m_path.c_str());
 }
 
 std::string MakeScratchFolder(const char* tag)
