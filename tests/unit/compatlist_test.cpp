@@ -180,7 +180,8 @@ TEST(CompatibleList, FailedStoreLeavesTheListAsItWas)
     Store(inner, old);
     CompatibleList list;
     // With the current user's key deleted, no key can be created under it.
-    ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyW(inner.real(), L""));
+    ASSERT_EQ(ERROR_SUCCESS, SHDeleteKeyW(inner.real(), L"Software"));  // all `inner` holds
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteKeyW(inner.real(), L""));
 
     EXPECT_FALSE(list.AddSite(L"b"));
     EXPECT_EQ(std::set<std::wstring>{L"a"}, list.sites());
