@@ -18,7 +18,8 @@ every imported function:
   Windows version that has it. One C++ file naming every import is compiled
   for XP; a name it reports undeclared is compiled again for Windows 10 to
   tell "newer than XP" from "declared by no header we include". Both fail.
-  GDI+ 1.1 came with Vista and the headers do not guard it: GDIPLUS_11.
+  GDI+ 1.1 came with Vista and the headers do not guard it: GDIPLUS_11. Nor
+  do they mark what XP exports by ordinal only: ORDINAL_ONLY_ON_XP.
 
 The sub-system and OS versions in the PE header must be 5.1 or lower, or XP
 refuses the program as "not a valid Win32 application".
@@ -56,6 +57,19 @@ GDIPLUS_11 = {
     "GdipGetEffectParameterSize", "GdipGetEffectParameters", "GdipGetImageItemData",
     "GdipGraphicsSetAbort", "GdipImageSetAbort", "GdipInitializePalette",
     "GdipPlayTSClientRecord", "GdipSetEffectParameters",
+}
+
+# Functions XP has, but exports by ordinal only (the shell's light-weight
+# utilities named theirs from Vista on), while MinGW-w64's headers and import
+# libraries offer them by name: an import by name fails to load there.
+ORDINAL_ONLY_ON_XP = {
+    "shlwapi.dll": {
+        "ConnectToConnectionPoint", "IStream_Read", "IStream_Reset", "IStream_Size", "IStream_Write",
+        "IUnknown_AtomicRelease", "IUnknown_GetSite", "IUnknown_QueryService", "IUnknown_Set",
+        "IUnknown_SetSite", "IsOS", "QISearch", "SHAnsiToAnsi", "SHAnsiToUnicode", "SHCreateMemStream",
+        "SHFormatDateTimeA", "SHFormatDateTimeW", "SHStripMneumonicA", "SHStripMneumonicW",
+        "SHUnicodeToAnsi", "SHUnicodeToUnicode",
+    },
 }
 
 HEADERS = """
@@ -190,6 +204,8 @@ def main(binaries):
                 elif dll.lower() == "msvcrt.dll":
                     if name not in crt:
                         findings.append((binary, f"{name} ({dll}): not in XP's C runtime", name))
+                elif name in ORDINAL_ONLY_ON_XP.get(dll.lower(), ()):
+                    findings.append((binary, f"{name} ({dll}): XP exports it by ordinal only, not by name", name))
                 elif name in GDIPLUS_11:
                     findings.append((binary, f"{name} ({dll}): GDI+ 1.1, newer than XP's GDI+ 1.0", name))
                 else:

@@ -2,7 +2,6 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 #include <climits>
@@ -65,7 +64,7 @@ bool CSkinGif::LoadImageBytes(const std::string& bytes)
         SetImage(nullptr);
         return false;
     }
-    IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+    IStream* stream = NewMemoryStream(bytes.data(), bytes.size());
     if (!stream) {
         SetImage(nullptr);
         return false;

@@ -8,7 +8,6 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
-#include <shlwapi.h>
 
 #include <algorithm>
 #include <map>
@@ -201,10 +200,35 @@ std::shared_ptr<CSkinImage> FromGdiplusBitmap(Gdiplus::Bitmap& bitmap)
 
 }  // namespace
 
+IStream* NewMemoryStream(const void* data, size_t size)
+{
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size ? size : 1);
+    if (!memory) return nullptr;
+    if (size) {
+        void* target = GlobalLock(memory);
+        if (!target) {
+            GlobalFree(memory);
+            return nullptr;
+        }
+        std::memcpy(target, data, size);
+        GlobalUnlock(memory);
+    }
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+        GlobalFree(memory);
+        return nullptr;
+    }
+    // The stream's size is what was copied, not the block's rounded size.
+    ULARGE_INTEGER length;
+    length.QuadPart = size;
+    stream->SetSize(length);
+    return stream;
+}
+
 std::shared_ptr<CSkinImage> CSkinImage::FromBytes(const void* data, size_t size)
 {
     if (!data || size == 0 || size > UINT_MAX) return nullptr;
-    IStream* stream = SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size));
+    IStream* stream = NewMemoryStream(data, size);
     if (!stream) return nullptr;
     std::shared_ptr<CSkinImage> image;
     {

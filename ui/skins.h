@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+struct IStream;
+
 namespace SkinEngine {
 
 // Starts GDI+ for the lifetime of the object; images load through it.
@@ -56,6 +58,11 @@ private:
     HGDIOBJ m_old = nullptr;
     uint32_t* m_bits = nullptr;
 };
+
+// A stream over a copy of `size` bytes (0 for an empty one to write into),
+// for GDI+ to read or save an image; null when memory is short. Made with
+// OLE: the shell's memory stream is exported by name only from Vista on.
+IStream* NewMemoryStream(const void* data, size_t size);
 
 // A decoded image kept as a 32-bit top-down DIB with premultiplied alpha,
 // the form AlphaBlend takes, so every blit can carry an opacity.

@@ -287,7 +287,7 @@ std::vector<BYTE> Encode(Gdiplus::Bitmap& bitmap, const wchar_t* mime)
     std::vector<BYTE> bytes;
     for (UINT i = 0; i < count; ++i) {
         if (wcscmp(codecs[i].MimeType, mime) != 0) continue;
-        IStream* stream = SHCreateMemStream(nullptr, 0);
+        IStream* stream = NewMemoryStream(nullptr, 0);
         if (bitmap.Save(stream, &codecs[i].Clsid, nullptr) == Gdiplus::Ok) {
             STATSTG stat = {};
             stream->Stat(&stat, STATFLAG_NONAME);
