@@ -41,6 +41,8 @@ SETUP_RC=$?
 set -e
 check "the silent install ends with 0" '[ "$SETUP_RC" = 0 ]'
 check "programs and uninstaller in place" '[ -f "$PROGRAMS/PylonixClient.exe" ] && [ -f "$PROGRAMS/PylonixCheck.exe" ] && [ -f "$PROGRAMS/uninstall.exe" ]'
+check "everything installed loads on Windows XP: no import it lacks" \
+    'python3 "$ROOT/tools/check-imports.py" "$PROGRAMS/PylonixClient.exe" "$PROGRAMS/PylonixCheck.exe" "$PROGRAMS/uninstall.exe"'
 check "local.ini holds the server from the command line" \
     'ini | grep -qx "server_addr=127.0.0.1" && ini | grep -qx "server_port=$DEMO_PORT" && ini | grep -qx "server_website=/norvik/login.htm"'
 check "Start-menu and desktop shortcuts" \
