@@ -5,6 +5,8 @@
 // control how the document should look, and the sink of the control's
 // events. Every object counts its references and the live ones are counted
 // too, so a test can see that nothing is left once the window is gone.
+#include "base/messages.h"
+
 #include <windows.h>
 
 #include <exdisp.h>
@@ -13,10 +15,6 @@
 
 // COM objects of this file alive now, of all kinds.
 long BrowserObjectsAlive();
-
-// Sent to the window that holds the control: the answer is the DOCHOSTUIFLAG
-// set the document is shown with. The UI handler asks it in GetHostInfo.
-const UINT WM_BROWSER_HOST_FLAGS = WM_USER + 201;
 
 class CBrowserSite;
 

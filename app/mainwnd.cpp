@@ -101,18 +101,16 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_CHECK_ROW: return m_page.OnCheckRow(reinterpret_cast<CheckItem*>(wParam), lParam);
     case WM_CHECK_DONE: return m_page.OnCheckDone(lParam);
     case WM_DOWNLOAD_PROGRESS: {
-        auto* record = reinterpret_cast<DownloadProgress*>(wParam);
+        std::unique_ptr<DownloadProgress> record = TakeRecord<DownloadProgress>(wParam);
         if (!record) return -1;
         if (record->kind == kTransferSpeedTest)
-            m_download.OnProgress(record);
-        else if (!m_page.OnDownloadProgress(record))
-            delete record;
+            m_download.OnProgress(record.release());
+        else
+            m_page.OnDownloadProgress(std::move(record));
         return 0;
     }
-    case WM_UPLOAD_PROGRESS: return m_upload.OnProgress(reinterpret_cast<UploadProgress*>(wParam));
-    case WM_ADDRESS_LOOKUP:
-        OnAddressLookup(reinterpret_cast<AddressLookup*>(wParam));
-        return 0;
+    case WM_UPLOAD_PROGRESS: return m_upload.OnProgress(TakeRecord<UploadProgress>(wParam));
+    case WM_ADDRESS_LOOKUP: OnAddressLookup(TakeRecord<AddressLookup>(wParam)); return 0;
     case WM_TRAY_NOTIFY: OnTrayNotify(static_cast<UINT>(lParam)); return 0;
     case WM_COMMAND:
         // The tray menu's items 1..3 all end the program.
@@ -253,9 +251,8 @@ bool CMainDlg::StartLookups(const std::string& serverAddr)
     return m_lookupPending;
 }
 
-void CMainDlg::OnAddressLookup(AddressLookup* lookup)
+void CMainDlg::OnAddressLookup(std::unique_ptr<AddressLookup> lookup)
 {
-    std::unique_ptr<AddressLookup> owned(lookup);
     if (!lookup) return;
     // An answer about a server the user has replaced since changes nothing.
     if (!ApplyAddressLookup(*lookup)) return;

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: document 105 on the engine's host window, the caption's
 // buttons, the three pages, and the client-check page's view.
+#include "base/messages.h"
 #include "check/checkpage.h"
 #include "net/ipinfo.h"
 #include "net/speedtest.h"
@@ -63,7 +64,7 @@ private:
     void OpenInternetTest();
     // Page 1 as it opens: the introduction and the connection texts.
     void ShowNetworkIntroduction();
-    void OnAddressLookup(AddressLookup* lookup);
+    void OnAddressLookup(std::unique_ptr<AddressLookup> lookup);
     CMyListBox* List() const;
 
     const SkinEngine::ResourcePools* m_pools = nullptr;
@@ -74,9 +75,6 @@ private:
     int m_currentTab = 0;
     bool m_lookupPending = false;  // the server IP is not known yet
 };
-
-// The tray icon's callback message.
-const UINT WM_TRAY_NOTIFY = WM_APP + 100;
 
 // Main-window controls besides the check page's.
 enum MainWindowControl {

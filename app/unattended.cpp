@@ -89,11 +89,7 @@ private:
             switch (msg) {
             case WM_CHECK_ROW: return self->m_page.OnCheckRow(reinterpret_cast<CheckItem*>(wParam), lParam);
             case WM_CHECK_DONE: return self->m_page.OnCheckDone(lParam);
-            case WM_DOWNLOAD_PROGRESS: {
-                auto* record = reinterpret_cast<DownloadProgress*>(wParam);
-                if (record && !self->m_page.OnDownloadProgress(record)) delete record;
-                return 0;
-            }
+            case WM_DOWNLOAD_PROGRESS: self->m_page.OnDownloadProgress(TakeRecord<DownloadProgress>(wParam)); return 0;
             }
         }
         return DefWindowProcW(hwnd, msg, wParam, lParam);

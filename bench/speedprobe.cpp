@@ -72,11 +72,11 @@ int Upload(ConsoleView& view, NetworkTestState& state, const char* file)
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_UPLOAD_PROGRESS) continue;
-        auto* record = reinterpret_cast<UploadProgress*>(msg.wParam);
+        std::unique_ptr<UploadProgress> record = TakeRecord<UploadProgress>(msg.wParam);
         const bool done = record && record->done;
         if (record && !done) posted = record->posted;
         ++records;
-        test.OnProgress(record);
+        test.OnProgress(std::move(record));
         if (done) break;
     }
     printf("%s %u %lu %d\n", view.texts[kNetUploadSpeed].c_str(), posted, GetTickCount() - state.uploadStart,

@@ -217,18 +217,13 @@ int CheckPage::SetRowResult(int result, int kind, int row)
     return 1;
 }
 
-bool CheckPage::OnDownloadProgress(DownloadProgress* record)
+void CheckPage::OnDownloadProgress(std::unique_ptr<DownloadProgress> record)
 {
-    if (!record) return false;
-    if (record->kind == kTransferComponent) {
+    if (!record) return;
+    if (record->kind == kTransferComponent)
         m_components.OnComponentDownloadDone(*record);
-    } else if (record->kind == kTransferBrowserInstaller) {
+    else if (record->kind == kTransferBrowserInstaller)
         m_upgrade.OnInstallerDownloadProgress(*record);
-    } else {
-        return false;
-    }
-    delete record;
-    return true;
 }
 
 std::string CheckPage::RowStates() const

@@ -4,6 +4,7 @@
 // results. The main window owns one and implements its view; tests record
 // the view. Everything here runs on the window's thread; the run itself
 // works on a thread of its own and talks back by WM_CHECK_ROW/WM_CHECK_DONE.
+#include "base/messages.h"
 #include "check/checkrun.h"
 #include "check/components.h"
 #include "check/upgrade.h"
@@ -11,12 +12,6 @@
 #include <windows.h>
 
 #include <string>
-
-// Sent (synchronously) by a run's thread to the window. wParam: the record
-// (WM_CHECK_ROW) or 0; lParam: the run's number, so that a stopped run's
-// late messages are told from the current run's.
-const UINT WM_CHECK_ROW = WM_USER + 1;
-const UINT WM_CHECK_DONE = WM_USER + 2;
 
 // Controls of the tab.
 enum CheckPageControl {
@@ -79,9 +74,9 @@ public:
     // Puts a repair's outcome into row `row` and its record; 1 when the
     // row with its icon and button exist.
     int SetRowResult(int result, int kind, int row);
-    // WM_DOWNLOAD_PROGRESS of the tab's repairs; frees the record. False
-    // (the record kept) for other kinds.
-    bool OnDownloadProgress(DownloadProgress* record);
+    // WM_DOWNLOAD_PROGRESS of the tab's repairs (components, the browser
+    // installer); a record of another kind is dropped.
+    void OnDownloadProgress(std::unique_ptr<DownloadProgress> record);
     // Showing the tab while no run is active puts the introduction back.
     void ShowIntroduction();
 

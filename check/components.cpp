@@ -204,14 +204,13 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
         // No worker: report the download as failed through the usual path.
         WriteLog("OnDownAndRegThirdParty cannot start download:%s\r\n", url.c_str());
         delete job;
-        auto* failed = new DownloadProgress;
+        auto failed = std::make_unique<DownloadProgress>();
         failed->kind = kTransferComponent;
         failed->row = row;
         failed->done = 1;
         failed->success = 0;
         failed->path = local;
-        if (!PostMessageW(m_view.Window(), WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(failed), 0)) {
-            delete failed;
+        if (!PostRecord(m_view.Window(), WM_DOWNLOAD_PROGRESS, std::move(failed))) {
             m_pending.erase(local);
             --m_view.busyCount;
             --started;

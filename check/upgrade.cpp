@@ -177,14 +177,14 @@ struct InstallerJob {
 unsigned __stdcall InstallerThread(void* param)
 {
     std::unique_ptr<InstallerJob> job(static_cast<InstallerJob*>(param));
-    auto* record = new DownloadProgress;
+    auto record = std::make_unique<DownloadProgress>();
     record->kind = kTransferBrowserInstaller;
     record->row = job->row;
     record->done = 1;
     record->path = job->path;
     record->stage = 1;
     record->exitCode = RunInstaller(job->path);
-    if (!PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(record), 0)) delete record;
+    PostRecord(job->window, WM_DOWNLOAD_PROGRESS, std::move(record));
     return 0;
 }
 

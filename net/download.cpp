@@ -34,9 +34,9 @@ double Percent(uint32_t received, uint32_t total)
     return total ? static_cast<double>(received) / static_cast<double>(total) * 100.0 : 0.0;
 }
 
-DownloadProgress* NewProgress(const DownloadJob& job)
+std::unique_ptr<DownloadProgress> NewProgress(const DownloadJob& job)
 {
-    auto* progress = new DownloadProgress;
+    auto progress = std::make_unique<DownloadProgress>();
     progress->kind = job.kind;
     progress->row = job.row;
     progress->path = job.path;
@@ -69,7 +69,7 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
 
     if (job->window && job->received < job->total && now - job->lastPost >= kProgressInterval) {
         job->lastPost = now;
-        PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(NewProgress(*job)), 0);
+        PostRecord(job->window, WM_DOWNLOAD_PROGRESS, NewProgress(*job));
     }
     return length;
 }
@@ -273,11 +273,12 @@ unsigned __stdcall DownloadThread(void* context)
     auto* job = static_cast<DownloadJob*>(context);
     int result = DownloadFile(job, job->url.c_str(), 1, 1, job->path.c_str());
     if (job->window) {
-        DownloadProgress* progress = NewProgress(*job);
+        std::unique_ptr<DownloadProgress> progress = NewProgress(*job);
         progress->done = 1;
         progress->success = result == kDownloadOk;
         progress->finished = job->transferEnd;
-        PostMessageW(job->window, WM_DOWNLOAD_PROGRESS, reinterpret_cast<WPARAM>(progress), 0);
+        if (!PostRecord(job->window, WM_DOWNLOAD_PROGRESS, std::move(progress)))
+            WriteLog("DownloadFile %s: the window took no end record\r\n", job->url.c_str());
     }
     return 0;
 }

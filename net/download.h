@@ -1,5 +1,7 @@
 #pragma once
 // File downloads over HTTP, with progress records posted to a window.
+#include "base/messages.h"
+
 #include <windows.h>
 
 #include <stdint.h>
@@ -24,8 +26,6 @@ enum DownloadResult {
     kDownloadTransferFailed = 21,
     kDownloadLocked = 99,
 };
-
-const UINT WM_DOWNLOAD_PROGRESS = WM_USER + 3;
 
 struct DownloadJob {
     int createFolders = 1;

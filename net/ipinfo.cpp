@@ -76,8 +76,7 @@ struct LookupJob {
 
 void PostLookup(HWND window, const AddressLookup& lookup)
 {
-    auto* record = new AddressLookup(lookup);
-    if (!PostMessageW(window, WM_ADDRESS_LOOKUP, reinterpret_cast<WPARAM>(record), 0)) delete record;
+    PostRecord(window, WM_ADDRESS_LOOKUP, std::make_unique<AddressLookup>(lookup));
 }
 
 unsigned __stdcall LookupThread(void* param)

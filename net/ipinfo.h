@@ -1,5 +1,6 @@
 #pragma once
 // The server IP, and on which carrier workstation and server sit.
+#include "base/messages.h"
 #include "net/ipreply.h"
 
 #include <windows.h>
@@ -40,8 +41,7 @@ void ResolveServerAddress();
 // The same on a worker: WM_ADDRESS_LOOKUP goes to `window` once the server
 // IP is known (or is known not to resolve), and once more after the
 // carrier lookups when the IP is public (`carriers` set). wParam: an
-// AddressLookup the receiver frees.
-const UINT WM_ADDRESS_LOOKUP = WM_USER + 5;
+// AddressLookup the receiver owns.
 bool StartAddressLookups(HWND window, const std::string& serverAddr);
 
 // Asks the IP-information service about `address` (dotted text or "myip").

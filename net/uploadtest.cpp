@@ -29,14 +29,14 @@ std::string UploadSpeedText(uint32_t posted, DWORD elapsedMs)
 
 namespace {
 
-void PostRecord(HWND window, uint32_t total, uint32_t posted, int done, DWORD started = 0)
+void PostProgress(HWND window, uint32_t total, uint32_t posted, int done, DWORD started = 0)
 {
-    auto* record = new UploadProgress;
+    auto record = std::make_unique<UploadProgress>();
     record->total = total;
     record->posted = posted;
     record->done = done;
     record->started = started;
-    if (!PostMessageW(window, WM_UPLOAD_PROGRESS, reinterpret_cast<WPARAM>(record), 0)) delete record;
+    PostRecord(window, WM_UPLOAD_PROGRESS, std::move(record));
 }
 
 // The whole upload; throws what the client throws.
@@ -66,7 +66,7 @@ void Upload(const std::wstring& path, const std::wstring& url, HWND window)
         posted = stat.CurrParamPostedByte();
         DWORD now = GetTickCount();
         if (first || now - lastPost >= kUploadRecordInterval) {
-            PostRecord(window, total, posted, 0, started);
+            PostProgress(window, total, posted, 0, started);
             lastPost = now;
             first = false;
         }
@@ -75,7 +75,7 @@ void Upload(const std::wstring& path, const std::wstring& url, HWND window)
     // The request has ended: the server holds every byte. The last figure
     // is taken now, not when the last bytes went into the socket's buffer,
     // nor after the handles have been closed.
-    PostRecord(window, total, posted, 0, started);
+    PostProgress(window, total, posted, 0, started);
 }
 
 } // namespace
@@ -98,7 +98,7 @@ unsigned __stdcall UploadThread(void* param)
     } catch (const std::exception& e) {
         WriteLog("UploadThread failed: %s\r\n", e.what());
     }
-    PostRecord(window, 1, 1, 1);
+    PostProgress(window, 1, 1, 1);
     return 0;
 }
 
@@ -170,7 +170,7 @@ bool UploadSpeedTest::Start(const std::wstring& chosen)
     return true;
 }
 
-LRESULT UploadSpeedTest::OnProgress(UploadProgress* progress)
+LRESULT UploadSpeedTest::OnProgress(std::unique_ptr<UploadProgress> progress)
 {
     if (!progress) return -1;
     if (progress->done) {
@@ -189,7 +189,6 @@ LRESULT UploadSpeedTest::OnProgress(UploadProgress* progress)
         m_lastFigure = UploadSpeedText(progress->posted, m_tick() - origin);
         m_view.SetText(kNetUploadSpeed, m_lastFigure);
     }
-    delete progress;
     m_view.Redraw();
     return 0;
 }

@@ -2,6 +2,7 @@
 // The network tab's upload speed test: a file the user picked is posted to
 // the server's upload page, and the worker's progress records become the
 // bar and the "KB/s" figure.
+#include "base/messages.h"
 #include "base/binbuffer.h"
 #include "net/speedtest.h"
 
@@ -11,8 +12,6 @@
 
 #include <memory>
 #include <string>
-
-const UINT WM_UPLOAD_PROGRESS = WM_USER + 4;
 
 // Posted with WM_UPLOAD_PROGRESS (wParam); the receiver deletes it. The
 // last record of a test carries total 1, posted 1, done 1.
@@ -58,7 +57,7 @@ public:
     // the server page and starts the worker; false when nothing started.
     bool Start(const std::wstring& path);
     // WM_UPLOAD_PROGRESS; frees the record. -1 for a message without one.
-    LRESULT OnProgress(UploadProgress* progress);
+    LRESULT OnProgress(std::unique_ptr<UploadProgress> progress);
 
     const UploadJob* Job() const { return m_job.get(); }
     // The clock, replaceable by tests.

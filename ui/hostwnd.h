@@ -5,6 +5,7 @@
 // mouse into the control tree. Application windows derive from it and
 // override HandleMessage for what they answer themselves, the engine's
 // WM_NOTIFY (from control kEngineNotifyId) first of all.
+#include "base/messages.h"
 #include "ui/layer.h"
 
 #include <windows.h>
@@ -26,7 +27,6 @@ public:
     // Non-zero: the message was used and must not be dispatched.
     virtual LRESULT FilterMessage(const MSG& msg) = 0;
 };
-const UINT WM_SKIN_MESSAGE_FILTER = WM_USER + 200;
 
 class SkinHostWnd : public ISkinHost, private IControlWatcher {
 public:

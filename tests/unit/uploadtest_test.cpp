@@ -45,10 +45,10 @@ public:
                 MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_POSTMESSAGE);
                 continue;
             }
-            auto* record = reinterpret_cast<UploadProgress*>(msg.wParam);
+            std::unique_ptr<UploadProgress> record = TakeRecord<UploadProgress>(msg.wParam);
             records.push_back(*record);
             bool done = record->done != 0;
-            test.OnProgress(record);
+            test.OnProgress(std::move(record));
             if (done) return true;
         }
         return false;
@@ -67,9 +67,9 @@ private:
 DWORD g_now = 0;
 DWORD FakeTick() { return g_now; }
 
-UploadProgress* Record(uint32_t total, uint32_t posted, int done = 0)
+std::unique_ptr<UploadProgress> Record(uint32_t total, uint32_t posted, int done = 0)
 {
-    auto* p = new UploadProgress;
+    auto p = std::make_unique<UploadProgress>();
     p->total = total;
     p->posted = posted;
     p->done = done;
@@ -134,9 +134,9 @@ TEST_F(UploadTest, RecordsDriveBarAndFigureAndTheDoneRecordEndsTheRun)
     EXPECT_EQ(25, view.progress[kNetUploadBar]);
     EXPECT_EQ("512.0KB/s", view.texts[kNetUploadSpeed]);
     // Once the transfer has begun, the time before it is not counted.
-    UploadProgress* timed = Record(4 << 20, 1 << 20);
+    std::unique_ptr<UploadProgress> timed = Record(4 << 20, 1 << 20);
     timed->started = 2000;
-    test.OnProgress(timed);
+    test.OnProgress(std::move(timed));
     EXPECT_EQ("1024.0KB/s", view.texts[kNetUploadSpeed]);
     g_now += 2000;
     test.OnProgress(Record(3000, 2999));
