@@ -216,21 +216,45 @@ void CMainDlg::SetRowSkin(int kind, int row, int slot, const std::string& skin)
     if (slot == kSlotActionButton) list->SetNameInRow(row, RowControlId(kind, slot), skin);
 }
 
-void CMainDlg::OpenSettingsDialog()
+bool CMainDlg::OpenSettingsDialog()
 {
+    if (m_modalOpen) return false;  // one dialog at a time
     CSetUpDlg dialog;
-    if (dialog.DoModal(Window()) < 0) {
-        WriteLog("CMainDlg: the settings dialog could not be shown\r\n");
-        return;
+    int result;
+    {
+        ModalScope modal(*this);
+        result = dialog.DoModal(Window());
+    }
+    if (result < 0) {
+        // A quit came while it was open (the loop's end follows), or it
+        // could not be shown.
+        WriteLog("CMainDlg: the settings dialog ended without an answer\r\n");
+        return false;
     }
     // A new server: its IP and carriers are looked up again, off this thread.
     if (dialog.Saved()) StartLookups(g_serverSettings.serverAddr);
+    AfterModal();
+    return true;
+}
+
+void CMainDlg::AfterModal()
+{
+    // An address answer that came while a dialog was open is acted on now,
+    // unless a newer lookup is under way.
+    if (!m_addressKnownDuringModal || m_lookupPending) return;
+    m_addressKnownDuringModal = false;
+    m_page.OnServerAddressKnown();
 }
 
 void CMainDlg::AskAndClose()
 {
+    if (m_modalOpen) return;
     CCloseTip prompt;
-    const int choice = prompt.DoModal(Window());
+    int choice;
+    {
+        ModalScope modal(*this);
+        choice = prompt.DoModal(Window());
+    }
     WriteLog("close prompt: %s\r\n", choice == kCloseExit     ? "exit"
                                        : choice == kCloseToTray ? "hide to the tray"
                                                                 : "cancelled");
@@ -242,6 +266,7 @@ void CMainDlg::AskAndClose()
     case kCloseToTray: ShowWindow(Window(), SW_HIDE); break;
     default: break;
     }
+    if (choice >= 0 && choice != kCloseExit) AfterModal();
 }
 
 bool CMainDlg::StartLookups(const std::string& serverAddr)
@@ -259,9 +284,13 @@ void CMainDlg::OnAddressLookup(std::unique_ptr<AddressLookup> lookup)
     WriteLog("server address %s: ip %s%s\r\n", lookup->serverAddr.c_str(),
              lookup->serverIp.empty() ? "unresolved" : lookup->serverIp.c_str(),
              lookup->carriers ? ", carriers looked up" : "");
-    // The first message carries the server IP: a waiting check starts now.
+    // The first message carries the server IP: a waiting check starts now,
+    // or once the dialog open over the window has closed.
     m_lookupPending = false;
-    m_page.OnServerAddressKnown();
+    if (m_modalOpen)
+        m_addressKnownDuringModal = true;
+    else
+        m_page.OnServerAddressKnown();
     if (m_currentTab == 1 && !m_netState.testRunning) RefreshConnectionPanel(*this);
 }
 

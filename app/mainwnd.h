@@ -41,7 +41,7 @@ public:
     void DeleteAllRows() override;
     int AppendRow(const std::string& markup) override;
     void SetRowSkin(int kind, int row, int slot, const std::string& skin) override;
-    void OpenSettingsDialog() override;
+    bool OpenSettingsDialog() override;
     bool ServerAddressPending() override { return m_lookupPending; }
 
     // --- NetworkTabView (Window, ShowControl and Redraw as above) ---
@@ -66,6 +66,13 @@ private:
     void ShowNetworkIntroduction();
     void OnAddressLookup(std::unique_ptr<AddressLookup> lookup);
     CMyListBox* List() const;
+    // A dialog (settings, close prompt) is open over the window while one lives.
+    struct ModalScope {
+        explicit ModalScope(CMainDlg& window) : m_window(window) { m_window.m_modalOpen = true; }
+        ~ModalScope() { m_window.m_modalOpen = false; }
+        CMainDlg& m_window;
+    };
+    void AfterModal();
 
     const SkinEngine::ResourcePools* m_pools = nullptr;
     CheckPage m_page;
@@ -74,6 +81,8 @@ private:
     UploadSpeedTest m_upload{*this, m_netState};
     int m_currentTab = 0;
     bool m_lookupPending = false;  // the server IP is not known yet
+    bool m_modalOpen = false;
+    bool m_addressKnownDuringModal = false;  // a waiting check is to be told
 };
 
 // Main-window controls besides the check page's.

@@ -76,7 +76,7 @@ public:
     int AppendRow(const std::string&) override { return m_rows++; }
     void SetRowSkin(int, int, int, const std::string&) override {}
     // Nobody is there to answer it: the settings stay as they are.
-    void OpenSettingsDialog() override {}
+    bool OpenSettingsDialog() override { return true; }
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

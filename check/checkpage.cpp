@@ -41,13 +41,12 @@ CheckPage::CheckPage(CheckPageView& view)
 
 void CheckPage::StartClientCheck()
 {
-    if (m_view.ServerAddressPending()) {
-        // The run needs the server's IP: it starts when the lookup answers.
-        m_waitingForAddress = true;
-        m_view.ShowControl(kCtlStartCheck, false);
-        m_view.ShowControl(kCtlCheckingAnimation, true);
-        m_view.Redraw();
-        return;
+    if (WaitForAddress()) return;
+    const ServerSettings& server = g_serverSettings;
+    if (!IsAddress(server.serverIp.c_str()) || server.serverPort == 0 || server.serverPort == 65535) {
+        if (!m_view.OpenSettingsDialog()) return;
+        // A new server was saved: the run needs its IP and waits for it.
+        if (WaitForAddress()) return;
     }
     m_view.ShowControl(kCtlStartCheck, false);
     for (int id = kCtlIntroFirst; id <= kCtlIntroLast; ++id) m_view.ShowControl(id, false);
@@ -59,10 +58,6 @@ void CheckPage::StartClientCheck()
     for (int id : {kCtlStopCheck, kCtlListSeparator, kCtlListHeadings, kCtlCheckingAnimation})
         m_view.ShowControl(id, true);
     m_view.Redraw();
-
-    const ServerSettings& server = g_serverSettings;
-    if (!IsAddress(server.serverIp.c_str()) || server.serverPort == 0 || server.serverPort == 65535)
-        m_view.OpenSettingsDialog();
 
     for (CheckItem& item : m_items) item = CheckItem();
     // Each run has a number and a record table of its own: a stopped run's
@@ -77,6 +72,17 @@ void CheckPage::StartClientCheck()
         delete job;
         OnCheckDone(m_run);
     }
+}
+
+bool CheckPage::WaitForAddress()
+{
+    if (!m_view.ServerAddressPending()) return false;
+    // The run needs the server's IP: it starts when the lookup answers.
+    m_waitingForAddress = true;
+    m_view.ShowControl(kCtlStartCheck, false);
+    m_view.ShowControl(kCtlCheckingAnimation, true);
+    m_view.Redraw();
+    return true;
 }
 
 void CheckPage::OnServerAddressKnown()
@@ -141,9 +147,7 @@ void CheckPage::RepairAll(const RepairChoice& choice)
             break;
         case kItemBrowserSettings: RepairBrowserSettings(item.row); break;
         case kItemConnectivity:
-            if (!choice.askForServer) break;
-            m_view.OpenSettingsDialog();
-            StartClientCheck();
+            if (choice.askForServer && m_view.OpenSettingsDialog()) StartClientCheck();
             break;
         case kItemComponents: m_components.OnDownAndRegThirdParty(item.row); break;
         default: break;
@@ -161,8 +165,7 @@ LRESULT CheckPage::OnRowButton(int id, const std::string& name, int row)
     if (id == RowControlId(kItemBrowserVersion, kSlotActionButton) && repair) return m_upgrade.UpgradeBrowser(row);
     if (id == RowControlId(kItemBrowserSettings, kSlotActionButton) && repair) return RepairBrowserSettings(row);
     if (id == RowControlId(kItemConnectivity, kSlotActionButton) && repair) {
-        m_view.OpenSettingsDialog();
-        StartClientCheck();
+        if (m_view.OpenSettingsDialog()) StartClientCheck();
         return 0;
     }
     if (id == RowControlId(kItemComponents, kSlotActionButton) && repair)

@@ -39,8 +39,10 @@ public:
     // A row control's skin; for the button also its name, which says what
     // a click on it means.
     virtual void SetRowSkin(int kind, int row, int slot, const std::string& skin) = 0;
-    // The settings dialog, modal; the run starts after it in every case.
-    virtual void OpenSettingsDialog() = 0;
+    // The settings dialog, modal. False when the program is ending (a quit
+    // arrived while it was open) or it could not be shown: nothing more
+    // may start then. A saved new server makes ServerAddressPending() true.
+    virtual bool OpenSettingsDialog() = 0;
     // The server's name is still being resolved on a worker.
     virtual bool ServerAddressPending() { return false; }
     void ShowCheckingAnimation() override { ShowControl(kCtlCheckingAnimation, true); }
@@ -57,7 +59,9 @@ public:
     explicit CheckPage(CheckPageView& view);
 
     // Button 9 (and the connectivity row's repair): a new run; while the
-    // server's address is being looked up, the run waits for it.
+    // server's address is being looked up, the run waits for it. An unusable
+    // server opens the settings dialog first; the run starts after it (once
+    // a new server's address is known), unless the program is ending.
     void StartClientCheck();
     // The lookup has answered: a waiting run starts.
     void OnServerAddressKnown();
@@ -87,6 +91,10 @@ public:
     std::string RowStates() const;
 
 private:
+    // True when the server's address is still being looked up: the run is
+    // put off until OnServerAddressKnown.
+    bool WaitForAddress();
+
     CheckPageView& m_view;
     CheckItem m_items[kCheckItemCount];
     bool m_checkRunning = false;

@@ -67,7 +67,13 @@ public:
         return static_cast<int>(rows.size()) - 1;
     }
     void SetRowSkin(int kind, int row, int slot, const std::string& skin) override { skins.push_back(skin); }
-    void OpenSettingsDialog() override { ++dialogs; }
+    bool OpenSettingsDialog() override
+    {
+        ++dialogs;
+        if (onDialog) return onDialog();
+        return true;
+    }
+    bool ServerAddressPending() override { return pending; }
 
     CheckPage* page = nullptr;
     std::vector<std::string> rows;  // markup of the rows shown, in order
@@ -75,6 +81,8 @@ public:
     std::map<int, bool> shown;
     int progress = 0;
     int dialogs = 0;
+    std::function<bool()> onDialog;  // what the user does in the dialog
+    bool pending = false;            // a server address lookup is under way
     int doneMessages = 0;  // of every run, stale ones included
 
 private:
@@ -152,6 +160,33 @@ TEST_F(CheckPageTest, StoppedRunsNeverReachTheRunStartedAfterThem)
     EXPECT_EQ(100, view.progress);
     EXPECT_FALSE(view.shown[kCtlStopCheck]);
     EXPECT_FALSE(view.shown[kCtlCheckingAnimation]);
+}
+
+TEST_F(CheckPageTest, AnUnusableServerAsksForANewOneAndTheRunWaitsForItsAddress)
+{
+    g_serverSettings.serverIp.clear();
+    // A quit while the dialog is open: no run, and no second dialog.
+    view.onDialog = [] { return false; };
+    page.StartClientCheck();
+    EXPECT_EQ(1, view.dialogs);
+    EXPECT_EQ(0, page.CurrentRun()) << "a run started while the program was ending";
+
+    // A new server saved: its lookup is under way, so the run waits for it
+    // instead of starting on an empty address.
+    view.onDialog = [this] { return view.pending = true; };
+    page.StartClientCheck();
+    EXPECT_EQ(2, view.dialogs);
+    EXPECT_EQ(0, page.CurrentRun()) << "started before the new server's address was known";
+    EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
+
+    view.pending = false;
+    g_serverSettings.serverIp = "127.0.0.1";
+    page.OnServerAddressKnown();
+    EXPECT_EQ(1, page.CurrentRun());
+    EXPECT_EQ(2, view.dialogs) << "the known address opened the dialog again";
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
+    ASSERT_GE(view.rows.size(), 2u);
+    EXPECT_EQ(kStatePassed, page.Item(1).state) << "the connectivity row did not reach the new server";
 }
 
 TEST_F(CheckPageTest, RepairsEndTheirRowsAndTheButtonsComeBack)

@@ -18,7 +18,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <vector>
 
 using namespace SkinEngine;
 
@@ -232,6 +234,53 @@ void ChooseTrayAndEnter(HWND hwnd)
     PressEnter(hwnd);
 }
 }  // namespace
+
+namespace {
+// Closes the dialogs over the main window once its address lookup has
+// answered, and notes how many were ever open at once.
+CMainDlg* g_main = nullptr;
+int g_mostDialogs = 0;
+BOOL CALLBACK CountOwned(HWND hwnd, LPARAM found)
+{
+    if (GetWindow(hwnd, GW_OWNER) == g_main->Window() && IsWindowVisible(hwnd))
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    return TRUE;
+}
+void CALLBACK CloseDialogsOnceAnswered(HWND, UINT, UINT_PTR, DWORD)
+{
+    std::vector<HWND> dialogs;
+    EnumThreadWindows(GetCurrentThreadId(), CountOwned, reinterpret_cast<LPARAM>(&dialogs));
+    g_mostDialogs = std::max(g_mostDialogs, static_cast<int>(dialogs.size()));
+    if (g_main->LookupPending()) return;
+    for (HWND dialog : dialogs) PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+}
+}  // namespace
+
+TEST_F(MainWindow, AnAddressAnswerDuringTheSettingsDialogOpensNoSecondOne)
+{
+    // The dialogs load from the engine's own resources.
+    CSkinSystem system(Program());
+    RegisterApplicationControls(system.Controls());
+    system.SetResourceProvider(std::make_unique<ResourceSource>(Program()));
+    ASSERT_TRUE(system.LoadResources());
+    // The server does not resolve; a check waits for its lookup, and the
+    // user opens the settings dialog before the answer comes.
+    g_serverSettings.serverAddr = "nosuch.invalid";
+    g_serverSettings.serverIp.clear();
+    ASSERT_TRUE(window.StartLookups(g_serverSettings.serverAddr));
+    Click(kCtlStartCheck);
+    g_main = &window;
+    g_mostDialogs = 0;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseDialogsOnceAnswered);
+    Click(kCtlSettings);  // returns once every dialog is closed
+    KillTimer(nullptr, timer);
+    EXPECT_EQ(1, g_mostDialogs) << "a second settings dialog opened over the first";
+    // Cancelled twice (the answer, unresolved, asks again): the run then
+    // starts and finds the server unreachable.
+    EXPECT_EQ(1, window.Page().CurrentRun());
+    ASSERT_TRUE(PumpWhile([&] { return window.Page().CheckRunning(); }, 60000));
+    EXPECT_EQ(kStateFailed, window.Page().Item(1).state);
+}
 
 TEST(SmallWindows, MessageBoxAnswersKeysAndTheClosePromptForgetsItsChoice)
 {
