@@ -166,13 +166,14 @@ bool PostReport(const std::string& url, const std::string& report)
 
 struct CheckRun {
     CheckReporter* reporter;
+    CheckInputs inputs;
     CheckItem items[kCheckItemCount];
 };
 
 unsigned __stdcall RunCheck(void* param)
 {
     auto* run = static_cast<CheckRun*>(param);
-    RunClientCheck(run->items, *run->reporter);
+    RunClientCheck(run->inputs, run->items, *run->reporter);
     return 0;
 }
 
@@ -216,7 +217,7 @@ int wmain(int argc, wchar_t** argv)
         // hotfix query needs a multithreaded apartment, which a thread
         // already in a single-threaded one cannot enter.
         ConsoleReporter reporter(json);
-        CheckRun run{&reporter, {}};
+        CheckRun run{&reporter, CurrentCheckInputs(), {}};
         HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunCheck, &run, 0, nullptr));
         if (!thread) {
             fprintf(stderr, "PylonixCheck: the check thread did not start\n");

@@ -85,13 +85,14 @@ public:
 
 struct CheckRun {
     Quiet reporter;
+    CheckInputs inputs = CurrentCheckInputs();
     CheckItem items[kCheckItemCount];
 };
 
 unsigned __stdcall RunCheck(void* param)
 {
     auto* run = static_cast<CheckRun*>(param);
-    RunClientCheck(run->items, run->reporter);
+    RunClientCheck(run->inputs, run->items, run->reporter);
     return 0;
 }
 

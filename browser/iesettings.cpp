@@ -89,8 +89,9 @@ bool SetCompatibilityMode()
     return WritePreference(kBrowserEmulationKey, true, L"AllSitesCompatibilityMode", 1);
 }
 
-bool SetIESetting(const std::string& serverIp)
+bool SetIESetting(const ServerSettings& server)
 {
+    const std::string& serverIp = server.serverIp;
     if (!IsAddress(serverIp.c_str())) {
         WriteLog("SetIESetting IsAddress:%s fail\r\n", serverIp.c_str());
         return false;
@@ -114,6 +115,6 @@ bool SetIESetting(const std::string& serverIp)
         }
     }
 
-    CreateLoginShortcut();
+    CreateLoginShortcut(server);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 // The browser preferences the product needs: their readers and the repair.
+#include "base/settings.h"
+
 #include <string>
 
 // The four preference readers, in the order the check asks them.
@@ -11,7 +13,7 @@ bool CheckCompatibilityMode();
 // The repair: writes the preferences, lets the server open pop-ups and puts
 // the login shortcut on the desktop. False (nothing written) for a server
 // IP that is not a dotted address, or at the first writer that fails.
-bool SetIESetting(const std::string& serverIp);
+bool SetIESetting(const ServerSettings& server);
 
 // The writers, in the order the repair runs them.
 bool SetAllowPopWindow(const std::string& serverIp);

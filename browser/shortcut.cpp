@@ -50,29 +50,28 @@ std::string BrowserPath()
     return std::string(data, strnlen(data, size));
 }
 
-std::string LoginShortcutPath()
+std::string LoginShortcutPath(const ServerSettings& server)
 {
-    return DesktopFolder() + "\\Norvik12.0" + g_serverSettings.editionName + ".lnk";
+    return DesktopFolder() + "\\Norvik12.0" + server.editionName + ".lnk";
 }
 
-std::string LoginShortcutArguments()
+std::string LoginShortcutArguments(const ServerSettings& server)
 {
     char port[16];
-    snprintf(port, sizeof port, "%d", static_cast<int>(g_serverSettings.serverPort));
-    return " -nomerge \"http://" + g_serverSettings.serverAddr + ":" + port +
-           g_serverSettings.serverWebsite + "\"";
+    snprintf(port, sizeof port, "%d", static_cast<int>(server.serverPort));
+    return " -nomerge \"http://" + server.serverAddr + ":" + port + server.serverWebsite + "\"";
 }
 
-void CreateLoginShortcut()
+void CreateLoginShortcut(const ServerSettings& server)
 {
     std::string icon = LoginIconPath();
     std::string browser = BrowserPath();
     // S_FALSE (COM already set up on this thread) counts; it is balanced all the same.
     if (FAILED(CoInitialize(nullptr))) return;
-    std::string link = LoginShortcutPath();
+    std::string link = LoginShortcutPath(server);
     // A link the user kept (or edited) stays as it is.
     if (_access(link.c_str(), 0) != 0) {
-        std::string arguments = LoginShortcutArguments();
+        std::string arguments = LoginShortcutArguments(server);
         CreateShortcut(browser.c_str(), arguments.c_str(), link.c_str(), icon.c_str());
     }
     CoUninitialize();

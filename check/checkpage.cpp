@@ -29,7 +29,7 @@ unsigned __stdcall CheckThread(void* param)
 {
     auto* job = static_cast<CheckRunJob*>(param);
     WindowReporter reporter(job->window, job->run);
-    RunClientCheck(job->items, reporter);
+    RunClientCheck(job->inputs, job->items, reporter);
     delete job;
     return 0;
 }
@@ -63,7 +63,7 @@ void CheckPage::StartClientCheck()
     // Each run has a number and a record table of its own: a stopped run's
     // thread may still be writing its records, and its late messages name
     // their run, so nothing of it reaches this one.
-    auto* job = new CheckRunJob{m_view.Window(), ++m_run, {}};
+    auto* job = new CheckRunJob{m_view.Window(), ++m_run, CurrentCheckInputs(), {}};
     m_checkRunning = true;
     m_runStarted = GetTickCount();
     WriteLog("check run %ld started\r\n", static_cast<long>(m_run));
@@ -178,7 +178,7 @@ int CheckPage::RepairBrowserSettings(int row)
 {
     if (row < 0 || row >= m_view.RowCount()) return 0;
     m_view.ShowRowControl(kItemBrowserSettings, row, kSlotActionButton, false);
-    if (SetIESetting(g_serverSettings.serverIp)) {
+    if (SetIESetting(g_serverSettings)) {
         SetRowResult(kRowSuccess, kItemBrowserSettings, row);
         return 1;
     }

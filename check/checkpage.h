@@ -110,6 +110,7 @@ private:
 struct CheckRunJob {
     HWND window;
     LPARAM run;
+    CheckInputs inputs;
     CheckItem items[kCheckItemCount];
 };
 unsigned __stdcall CheckThread(void* param);

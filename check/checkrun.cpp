@@ -23,31 +23,37 @@ void Report(CheckReporter& reporter, CheckItem& item, int progress, int row)
     reporter.OnCheckRow(item);
 }
 
-void TrustTheServer()
+void TrustTheServer(const ServerSettings& settings)
 {
     const SystemInfo& info = CurrentSystemInfo();
-    const std::string& server = g_serverSettings.serverAddr;
+    const std::string& server = settings.serverAddr;
     if (info.server2003 || info.server2012) AddTrustSites(server, kZoneMapEscRanges, kZoneMapEscDomains);
     AddTrustSites(server, kZoneMapRanges, kZoneMapDomains);
 }
 
-void PutLoginShortcut()
+void PutLoginShortcut(const ServerSettings& server)
 {
     if (FAILED(CoInitialize(nullptr))) return;
-    CreateLoginShortcut();
+    CreateLoginShortcut(server);
     CoUninitialize();
 }
 
 } // namespace
 
-void RunClientCheck(CheckItem (&items)[kCheckItemCount], CheckReporter& reporter)
+CheckInputs CurrentCheckInputs()
 {
+    return CheckInputs{g_serverSettings, g_componentTable};
+}
+
+void RunClientCheck(const CheckInputs& inputs, CheckItem (&items)[kCheckItemCount], CheckReporter& reporter)
+{
+    const ServerSettings& server = inputs.server;
     for (CheckItem& item : items) item = CheckItem();
 
     CheckCpu(items[0], kCheckProfile);
     Report(reporter, items[0], 11, 0);
 
-    bool reachable = IsServerConnetced(g_serverSettings.serverIp.c_str(), g_serverSettings.serverPort, items[1]);
+    bool reachable = IsServerConnetced(server.serverIp.c_str(), server.serverPort, items[1]);
     Report(reporter, items[1], 22, 1);
     if (!reachable) {
         Sleep(100);
@@ -64,8 +70,8 @@ void RunClientCheck(CheckItem (&items)[kCheckItemCount], CheckReporter& reporter
     CheckServicePack(probe, items[4]);
     Report(reporter, items[4], 55, 4);
 
-    TrustTheServer();
-    PutLoginShortcut();
+    TrustTheServer(server);
+    PutLoginShortcut(server);
 
     CheckBrowserVersion(items[5], kCheckProfile);
     Report(reporter, items[5], 66, 5);
@@ -81,7 +87,7 @@ void RunClientCheck(CheckItem (&items)[kCheckItemCount], CheckReporter& reporter
         // the components take the next row.
         componentsAt = 6;
     }
-    CheckComponents(items[componentsAt], kCheckProfile);
+    CheckComponents(inputs.components, items[componentsAt], kCheckProfile);
     Report(reporter, items[componentsAt], 100, componentsAt);
 
     reporter.OnCheckDone();

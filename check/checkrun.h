@@ -1,6 +1,7 @@
 #pragma once
 // The client check: the nine checks in their fixed order, each record
 // handed to a reporter as soon as it is finished.
+#include "base/settings.h"
 #include "check/checkitem.h"
 
 const int kCheckItemCount = 9;
@@ -15,7 +16,16 @@ public:
     virtual void OnCheckDone() = 0;
 };
 
+// What a run reads, copied when it starts: a run on a worker never reads
+// settings the window may change meanwhile (a saved settings dialog).
+struct CheckInputs {
+    ServerSettings server;
+    ComponentTable components;
+};
+// The current settings and component table; on the window's thread.
+CheckInputs CurrentCheckInputs();
+
 // Runs the whole check on the calling thread. An unreachable server ends
 // the run after the connectivity record; a browser that fails its check
 // leaves out the browser-settings and patch records.
-void RunClientCheck(CheckItem (&items)[kCheckItemCount], CheckReporter& reporter);
+void RunClientCheck(const CheckInputs& inputs, CheckItem (&items)[kCheckItemCount], CheckReporter& reporter);

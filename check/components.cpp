@@ -131,11 +131,11 @@ void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
     entry.state = CheckLibrary(name, path);
 }
 
-ComponentList BuildComponentList()
+ComponentList BuildComponentList(const ComponentTable& table)
 {
     ComponentList list;
     list.systemFolder = SystemFolder();
-    for (const auto& component : g_componentTable) {
+    for (const auto& component : table) {
         ComponentInfo entry;
         entry.text = component.first;
         entry.state = 0;
@@ -145,7 +145,7 @@ ComponentList BuildComponentList()
     return list;
 }
 
-int CheckComponents(CheckItem& item, int profile)
+int CheckComponents(const ComponentTable& table, CheckItem& item, int profile)
 {
     bool english = EnglishUI();
     item.kind = kItemComponents;
@@ -153,7 +153,7 @@ int CheckComponents(CheckItem& item, int profile)
     item.description = CheckItemDescription(kItemComponents, english);
     item.optimal = OptimalText(kItemComponents, profile, english);
 
-    ComponentList list = BuildComponentList();
+    ComponentList list = BuildComponentList(table);
     for (const ComponentInfo& entry : list.entries) {
         if (entry.state == 0) {
             item.state = kStateFailed;
@@ -169,7 +169,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
 {
     if (row < 0 || row >= m_view.RowCount()) return 0;
     m_componentsOk = 1;
-    ComponentList list = BuildComponentList();
+    ComponentList list = BuildComponentList(g_componentTable);
 
     m_view.ShowRowControl(kItemComponents, row, kSlotActionButton, false);
     m_view.ShowCheckingAnimation();

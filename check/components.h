@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-// 1 when every listed component is present, else 0.
-int CheckComponents(CheckItem& item, int profile);
+// 1 when every component of `table` is present, else 0.
+int CheckComponents(const ComponentTable& table, CheckItem& item, int profile);
 
 // One entry per table component, in table order; an entry's `text` is the
 // component's file name and its `state` 1 when the component is present and
@@ -22,7 +22,7 @@ struct ComponentList {
 };
 
 // The table's components, each examined by CheckComponentFile.
-ComponentList BuildComponentList();
+ComponentList BuildComponentList(const ComponentTable& table);
 
 // Sets the entry's state; a present library new enough is registered.
 void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder);

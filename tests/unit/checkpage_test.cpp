@@ -119,7 +119,7 @@ protected:
         g_serverSettings.serverIp = "127.0.0.1";
         view.page = &page;
     }
-    void TearDown() override { DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str()); }
+    void TearDown() override { DeleteFileW(AnsiToWide(LoginShortcutPath(g_serverSettings)).c_str()); }
 
     ScratchRegistry machine{HKEY_LOCAL_MACHINE};
     ScratchRegistry user;
@@ -187,6 +187,34 @@ TEST_F(CheckPageTest, AnUnusableServerAsksForANewOneAndTheRunWaitsForItsAddress)
     ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
     ASSERT_GE(view.rows.size(), 2u);
     EXPECT_EQ(kStatePassed, page.Item(1).state) << "the connectivity row did not reach the new server";
+}
+
+TEST_F(CheckPageTest, ARunKeepsTheServerItStartedWithWhateverIsSavedMeanwhile)
+{
+    // Runs started against the demo server, each followed at once by a save
+    // of another server (unreachable, a name of its own), as the settings
+    // dialog does on this thread while the run's worker goes on; some runs
+    // are stopped and run on unseen.
+    const ServerSettings started = g_serverSettings;
+    ServerSettings saved = started;
+    saved.serverAddr = "saved.invalid";
+    saved.serverPort = 1;
+    for (int round = 0; round < 12; ++round) {
+        g_serverSettings = started;
+        page.StartClientCheck();
+        g_serverSettings = saved;
+        if (round % 3 != 2) {
+            PumpMessagesFor(round % 2 * 5);
+            page.StopCheck();
+            continue;
+        }
+        ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000)) << round;
+        EXPECT_EQ(kStatePassed, page.Item(1).state) << "run " << round << " reached for the saved server";
+    }
+    ASSERT_TRUE(PumpMessagesUntil([&] { return view.doneMessages == 12; }, 120000));
+    g_serverSettings = started;
+    EXPECT_FALSE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\saved.invalid"))
+        << "a run trusted the server saved after it began";
 }
 
 TEST_F(CheckPageTest, RepairsEndTheirRowsAndTheButtonsComeBack)

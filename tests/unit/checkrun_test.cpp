@@ -37,11 +37,11 @@ protected:
         ASSERT_TRUE(server.ok()) << "demo server not running";
         g_serverSettings.serverIp = "127.0.0.1";
         g_serverSettings.edition = g_serverSettings.editionName = "";
-        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+        DeleteFileW(AnsiToWide(LoginShortcutPath(g_serverSettings)).c_str());
     }
     void TearDown() override
     {
-        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+        DeleteFileW(AnsiToWide(LoginShortcutPath(g_serverSettings)).c_str());
     }
     void SetBrowserVersion(const wchar_t* version)
     {
@@ -72,7 +72,7 @@ protected:
 TEST_F(CheckRun, UnreachableServerEndsAfterTheConnectivityRecord)
 {
     g_serverSettings.serverPort = ClosedPort();
-    RunClientCheck(items, reporter);
+    RunClientCheck(CurrentCheckInputs(), items, reporter);
     EXPECT_EQ((std::vector<int>{kItemCpu, kItemConnectivity}), Kinds());
     ASSERT_EQ(2u, reporter.rows.size());
     EXPECT_EQ(11, reporter.rows[0].progress);
@@ -87,7 +87,7 @@ TEST_F(CheckRun, UnreachableServerEndsAfterTheConnectivityRecord)
 TEST_F(CheckRun, NineRecordsInTheirOrderWithTheTrustedSiteAndShortcut)
 {
     SetBrowserVersion(L"8.0.6001.18702");
-    RunClientCheck(items, reporter);
+    RunClientCheck(CurrentCheckInputs(), items, reporter);
     EXPECT_EQ((std::vector<int>{kItemCpu, kItemConnectivity, kItemMemory, kItemOperatingSystem, kItemServicePack,
                                 kItemBrowserVersion, kItemBrowserSettings, kItemPatch, kItemComponents}),
               Kinds());
@@ -98,13 +98,13 @@ TEST_F(CheckRun, NineRecordsInTheirOrderWithTheTrustedSiteAndShortcut)
     }
     EXPECT_EQ(1, reporter.done);
     EXPECT_TRUE(ReadRegValue(user.real(), std::string(kZoneMapRanges) + "\\Range1", L":Range").present);
-    EXPECT_TRUE(FileExists(LoginShortcutPath()));
+    EXPECT_TRUE(FileExists(LoginShortcutPath(g_serverSettings)));
 }
 
 TEST_F(CheckRun, OldBrowserLeavesOutItsSettingsAndPatch)
 {
     SetBrowserVersion(L"7.0.5730.13");
-    RunClientCheck(items, reporter);
+    RunClientCheck(CurrentCheckInputs(), items, reporter);
     ASSERT_EQ(7u, reporter.rows.size());
     const CheckItem& last = reporter.rows.back();
     EXPECT_EQ(kItemComponents, last.kind);

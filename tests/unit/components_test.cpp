@@ -141,7 +141,7 @@ TEST_F(Components, VersionDecidesAndOnlyLibrariesNewEnoughAreRegistered)
     List("PylonixAppType.dll", 1, 0, 0, 0);
     List("PylonixMissing.dll", 0, 0, 0, 0);
 
-    ComponentList list = BuildComponentList();
+    ComponentList list = BuildComponentList(g_componentTable);
     EXPECT_EQ(system, list.systemFolder);
     std::string states;  // table order: by name
     for (const ComponentInfo& entry : list.entries)
@@ -197,7 +197,7 @@ TEST_F(Components, InfFilesMustBeWritableAndFlashNeedsItsProgId)
 TEST_F(Components, ItemPassesOnlyWhenEveryComponentIsPresent)
 {
     CheckItem item;
-    EXPECT_EQ(1, CheckComponents(item, 1));  // empty list
+    EXPECT_EQ(1, CheckComponents(g_componentTable, item, 1));  // empty list
     EXPECT_EQ(std::make_tuple(int(kItemComponents), int(kStatePassed), 1),
               std::make_tuple(item.kind, item.state, item.installed));
     EXPECT_EQ("第三方组件检测", item.description);
@@ -207,7 +207,7 @@ TEST_F(Components, ItemPassesOnlyWhenEveryComponentIsPresent)
     List("PylonixReport.dll", 3, 1, 0, 12);
     scope.app().m_sysInfo.englishUI = 1;
     CheckItem failed;
-    EXPECT_EQ(0, CheckComponents(failed, 1));
+    EXPECT_EQ(0, CheckComponents(g_componentTable, failed, 1));
     EXPECT_EQ(std::make_tuple(int(kStateFailed), 0), std::make_tuple(failed.state, failed.installed));
     EXPECT_EQ("Third Party Tools", failed.description);
 }
@@ -286,7 +286,7 @@ TEST_F(ComponentRepair, MissingAndOutdatedFilesAreFetchedMovedAndRegistered)
     EXPECT_EQ(std::string::npos, log.find("ThirdParty/PylonixCharts.ocx"));
     EXPECT_NE(std::string::npos, log.find("Third party all download finish"));
     CheckItem item;
-    EXPECT_EQ(1, CheckComponents(item, 1));
+    EXPECT_EQ(1, CheckComponents(g_componentTable, item, 1));
 }
 
 TEST_F(ComponentRepair, FileHeldOpenFailsTheMoveWithOneMessage)

@@ -63,7 +63,9 @@ TEST_F(BrowserPreferences, FreshProfileFailsAndTheZoneValuesAreWrittenAnyway)
 
 TEST_F(BrowserPreferences, RepairThenCheckPasses)
 {
-    ASSERT_TRUE(SetIESetting("10.1.2.3"));
+    ServerSettings server = g_serverSettings;
+    server.serverIp = "10.1.2.3";
+    ASSERT_TRUE(SetIESetting(server));
     RegValue allow = ReadRegValue(user.real(), kPopupAllowKey, L"10.1.2.3");
     EXPECT_EQ(static_cast<DWORD>(REG_BINARY), allow.type);
     EXPECT_EQ(std::string(2, '\0'), allow.bytes);
@@ -101,8 +103,10 @@ TEST_F(BrowserPreferences, EachPreferenceIsJudgedExactly)
 
 TEST_F(BrowserPreferences, InvalidServerIpWritesNothing)
 {
+    ServerSettings server = g_serverSettings;
     for (const char* bad : {"10.0.300.1", "10.0.0.255", "server.lan"}) {
-        EXPECT_FALSE(SetIESetting(bad)) << bad;
+        server.serverIp = bad;
+        EXPECT_FALSE(SetIESetting(server)) << bad;
         EXPECT_NE(std::string::npos, ReadTodaysLog().find(std::string("SetIESetting IsAddress:") + bad + " fail\r\n"));
     }
     EXPECT_FALSE(KeyExists(user.real(), kPopupAllowKey));

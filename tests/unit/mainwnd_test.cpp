@@ -77,7 +77,7 @@ protected:
     void TearDown() override
     {
         window.Destroy();
-        DeleteFileW(AnsiToWide(LoginShortcutPath()).c_str());
+        DeleteFileW(AnsiToWide(LoginShortcutPath(g_serverSettings)).c_str());
     }
     // A press and release at the middle of control `id`.
     void Click(int id)

@@ -127,20 +127,20 @@ private:
 
 TEST_F(LoginShortcut, TextsFollowTheServerSettings)
 {
-    EXPECT_EQ(" -nomerge \"http://srv:8080/norvik/login.htm\"", LoginShortcutArguments());
-    EXPECT_EQ(StandardLink(), AnsiToWide(LoginShortcutPath()));
+    EXPECT_EQ(" -nomerge \"http://srv:8080/norvik/login.htm\"", LoginShortcutArguments(g_serverSettings));
+    EXPECT_EQ(StandardLink(), AnsiToWide(LoginShortcutPath(g_serverSettings)));
 
     g_serverSettings.serverWebsite = "norvik/login.htm";  // appended as it is
     g_serverSettings.serverPort = 80;                      // the default port is still written
-    EXPECT_EQ(" -nomerge \"http://srv:80norvik/login.htm\"", LoginShortcutArguments());
+    EXPECT_EQ(" -nomerge \"http://srv:80norvik/login.htm\"", LoginShortcutArguments(g_serverSettings));
     g_serverSettings.serverPort = 65535;  // unsigned, not a negative 16-bit number
     g_serverSettings.serverWebsite = "";
-    EXPECT_EQ(" -nomerge \"http://srv:65535\"", LoginShortcutArguments());
+    EXPECT_EQ(" -nomerge \"http://srv:65535\"", LoginShortcutArguments(g_serverSettings));
 
     g_serverSettings.editionName = EditionDisplayName("pro");
-    EXPECT_EQ(Desktop() + L"\\Norvik12.0\u4e13\u4e1a\u7248.lnk", AnsiToWide(LoginShortcutPath()));
+    EXPECT_EQ(Desktop() + L"\\Norvik12.0\u4e13\u4e1a\u7248.lnk", AnsiToWide(LoginShortcutPath(g_serverSettings)));
     g_serverSettings.editionName = EditionDisplayName("nonsense");
-    EXPECT_EQ(PlainLink(), AnsiToWide(LoginShortcutPath()));
+    EXPECT_EQ(PlainLink(), AnsiToWide(LoginShortcutPath(g_serverSettings)));
 
     wchar_t system[MAX_PATH] = L"";
     ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 2u);
@@ -181,7 +181,7 @@ TEST_F(LoginShortcut, WritesTheLinkToTheDesktop)
     ASSERT_TRUE(WriteFileBytes(browser, "MZ"));
     SetAppPath(scratch.real(), browser);
 
-    CreateLoginShortcut();
+    CreateLoginShortcut(g_serverSettings);
 
     LinkContents link = ReadLink(StandardLink());
     ASSERT_EQ(S_OK, link.loaded);
@@ -203,7 +203,7 @@ TEST_F(LoginShortcut, UsesTheFallbackBrowserAndThePlainNameWithoutEdition)
     g_serverSettings.edition = "";
     g_serverSettings.editionName = "";
 
-    CreateLoginShortcut();
+    CreateLoginShortcut(g_serverSettings);
 
     EXPECT_FALSE(Exists(StandardLink()));
     LinkContents link = ReadLink(PlainLink());
@@ -214,19 +214,19 @@ TEST_F(LoginShortcut, UsesTheFallbackBrowserAndThePlainNameWithoutEdition)
 TEST_F(LoginShortcut, LeavesAnExistingFileAlone)
 {
     const std::string bytes("not a link\r\n\0\x01\x02", 15);
-    ASSERT_TRUE(WriteFileBytes(LoginShortcutPath(), bytes));
+    ASSERT_TRUE(WriteFileBytes(LoginShortcutPath(g_serverSettings), bytes));
     g_serverSettings.serverAddr = "other";
 
-    CreateLoginShortcut();
+    CreateLoginShortcut(g_serverSettings);
 
-    EXPECT_EQ(bytes, ReadFileBytes(LoginShortcutPath()));
+    EXPECT_EQ(bytes, ReadFileBytes(LoginShortcutPath(g_serverSettings)));
 }
 
 TEST_F(LoginShortcut, SetsUpAndReleasesComOnItsOwn)
 {
     HRESULT after = S_OK;
     OnFreshThread([&] {
-        CreateLoginShortcut();
+        CreateLoginShortcut(g_serverSettings);
         // Balanced: the thread is left without COM, as it was found.
         IUnknown* object = nullptr;
         after = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
@@ -242,7 +242,7 @@ TEST_F(LoginShortcut, WritesNothingWhenComCannotBeSetUp)
     OnFreshThread([] {
         // A multithreaded apartment makes the single-threaded set-up fail.
         if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return;
-        CreateLoginShortcut();
+        CreateLoginShortcut(g_serverSettings);
         CoUninitialize();
     });
     EXPECT_FALSE(Exists(StandardLink()));
