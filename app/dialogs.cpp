@@ -56,8 +56,7 @@ void CSetUpDlg::Confirm()
         m_saved = true;
         EndModal(2);
         break;
-    case kSaveEmptyField:
-    case kSaveNoFile: break;  // the dialog stays open
+    case kSaveEmptyField: break;  // the dialog stays open
     }
 }
 

@@ -71,8 +71,8 @@ SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& pa
         ShowMessageBox(nullptr, "服务器地址、端口、虚拟目录均不能为空", "警告", MB_OK);
         return kSaveEmptyField;
     }
-    if (!EnsureLocalIni(path)) return kSaveNoFile;
-
+    // No start-up path here (it can show its box and reset the settings): a
+    // missing file is written anew, an unwritable one is logged below.
     ServerSettings& settings = g_serverSettings;
     const int port = ParseServerPort(fields.port);
     const std::vector<std::pair<std::string, std::string>> values = {

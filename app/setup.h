@@ -16,7 +16,6 @@ struct ServerFields {
 enum SaveOutcome {
     kSaveDone,         // written (or logged as unwritable): the dialog closes
     kSaveEmptyField,   // a field is empty: nothing changed anywhere
-    kSaveNoFile,       // local.ini could not be created: nothing changed
 };
 
 // The port as the dialog reads it: the leading digits as a C integer (0 when

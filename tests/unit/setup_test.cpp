@@ -95,6 +95,20 @@ TEST_F(SaveSettings, ServersTrustBothZoneMapsAndUnreadableOrReadOnlyFilesAreHand
     EXPECT_EQ(kept, ReadFileBytes(path));
     EXPECT_EQ("192.168.0.8", g_serverSettings.serverAddr);
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("CLocalIniSettings Save:" + path));
+
+    // A file deleted since the start is written anew; one whose folder is
+    // gone is logged. Neither shows the start-up's "no server" box nor puts
+    // the defaults back in place of what the user typed.
+    DeleteFileW(AnsiToWide(path).c_str());
+    EXPECT_EQ(kSaveDone, SaveServerSettings({"192.168.0.9", "83", "/w"}, path));
+    EXPECT_NE(std::string::npos, ReadFileBytes(path).find("server_addr=192.168.0.9\r\n"));
+    const std::string nowhere = scope.folder() + "gone\\local.ini";
+    EXPECT_EQ(kSaveDone, SaveServerSettings({"192.168.0.10", "84", "/v"}, nowhere));
+    EXPECT_EQ("192.168.0.10", g_serverSettings.serverAddr);
+    EXPECT_EQ(84, g_serverSettings.serverPort);
+    EXPECT_EQ("9.1", g_serverSettings.version);
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("CLocalIniSettings Save:" + nowhere));
+    EXPECT_TRUE(scope.boxes.empty()) << scope.boxes.front().text;
     // LF files stay LF, and a last line without its end gets one.
     EXPECT_EQ("[para]\na=0\nb=2\n", SetIniValues("[para]\na=0", "para", {{"b", "2"}}));
 }
