@@ -138,7 +138,7 @@ void CheckPage::RepairAll(const RepairChoice& choice)
     m_view.ShowControl(kCtlRepairAll, false);
     m_view.ShowCheckingAnimation();
     m_view.Redraw();
-    m_view.busyCount = 0;
+    // Downloads of an earlier repair may still be in flight: they count on.
     for (const CheckItem& item : m_items) {
         if (item.state != kStateFailed) continue;
         switch (item.kind) {
@@ -189,7 +189,9 @@ int CheckPage::RepairBrowserSettings(int row)
 int CheckPage::SetRowResult(int result, int kind, int row)
 {
     if (row < 0 || row >= m_view.RowCount()) return 0;
-    if (m_view.busyCount <= 0) {
+    // The last repair ending gives the buttons back, unless a run has
+    // started meanwhile: its stop button and animation stay.
+    if (m_view.busyCount <= 0 && !m_checkRunning) {
         m_view.ShowControl(kCtlCheckingAnimation, false);
         m_view.ShowControl(kCtlRepairAll, true);
         m_view.Redraw();

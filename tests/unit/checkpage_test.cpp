@@ -248,4 +248,22 @@ TEST_F(CheckPageTest, RepairsEndTheirRowsAndTheButtonsComeBack)
     EXPECT_EQ((std::vector<std::string>{"skin_check_right", "skin_check_wrong", "skin_item_watch"}), view.skins);
     EXPECT_EQ("下载失败", view.texts.back());
     EXPECT_EQ(0, page.SetRowResult(kRowSuccess, kItemComponents, 5)) << "no such row";
+
+    // One-click repair while an earlier repair's downloads are in flight:
+    // they still count, so the buttons stay away.
+    view.busyCount = 2;
+    page.RepairAll();
+    EXPECT_EQ(2, view.busyCount);
+    EXPECT_FALSE(view.shown[kCtlRepairAll]);
+    EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
+    // The last of them ends during a new run: the run's stop button and
+    // animation stay, and no repair-all button covers them.
+    view.busyCount = 0;
+    page.StartClientCheck();
+    view.rows.assign(1, "row");
+    EXPECT_EQ(1, page.SetRowResult(kRowSuccess, kItemBrowserSettings, 0));
+    EXPECT_FALSE(view.shown[kCtlRepairAll]) << "the repair-all button over the stop button";
+    EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
+    EXPECT_TRUE(view.shown[kCtlStopCheck]);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
 }
