@@ -68,6 +68,9 @@ void CMainDlg::SetText(int id, const std::string& text)
 
 void CMainDlg::ChooseAndUpload()
 {
+    // One upload at a time: a click during one does not offer a file it
+    // would then not send.
+    if (m_netState.uploadRunning) return;
     wchar_t file[MAX_PATH] = L"";
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;

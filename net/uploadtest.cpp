@@ -124,6 +124,19 @@ bool UploadSpeedTest::Start(const std::wstring& chosen)
     m_state.uploadRunning = 1;
 
     std::string path = WideToAnsi(chosen);
+    // A name the code page cannot spell ("?" in it) is reached by its short
+    // (8.3) name, which is plain ASCII.
+    if (!chosen.empty() && AnsiToWide(path) != chosen) {
+        wchar_t shortName[MAX_PATH];
+        const DWORD length = GetShortPathNameW(chosen.c_str(), shortName, MAX_PATH);
+        path = length > 0 && length < MAX_PATH ? WideToAnsi(std::wstring(shortName, length)) : std::string();
+        if (path.empty() || AnsiToWide(path) != std::wstring(shortName, length)) {
+            WriteLog("upload speed test: the chosen file has no name in the code page\r\n");
+            ShowMessageBox(nullptr, "上传测试文件不可用,请选择其他文件", "警告", MB_ICONINFORMATION);
+            EndRun();
+            return false;
+        }
+    }
     // 64-bit size: a file of 4 GiB and a few bytes must not pass as small.
     int64_t size = -1;
     if (!chosen.empty() && _access(path.c_str(), 0) == 0) {

@@ -267,6 +267,17 @@ TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
         EXPECT_NE(std::string::npos, DemoGet("/_demo/upload").find(" complete"));
     }
     EXPECT_EQ(1u, scope.boxes.size());
+
+    // A name the code page cannot spell (Hangul) is sent all the same.
+    const std::wstring korean = AnsiToWide(File("korean.bin", 4096)).substr(0, AnsiToWide(folder).size()) + L"\uD55C.bin";
+    ASSERT_TRUE(MoveFileW(AnsiToWide(folder + "korean.bin").c_str(), korean.c_str()));
+    view.records.clear();
+    ASSERT_TRUE(test.Start(korean)) << "a file outside the code page was refused";
+    ASSERT_TRUE(view.Pump(test));
+    DeleteFileW(korean.c_str());
+    EXPECT_EQ(4096u, view.records[view.records.size() - 2].posted);
+    EXPECT_NE(std::string::npos, DemoGet("/_demo/upload").find(" complete"));
+    EXPECT_EQ(1u, scope.boxes.size());
 }
 
 TEST_F(UploadTest, UnavailablePageLeavesTheDownloadTestAlone)
