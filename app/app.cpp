@@ -100,6 +100,8 @@ HWND CVelmoraChatApp::CreateMainWindow()
 
 bool UpdateTrayIcon(HWND window, bool add)
 {
+    // A shared icon, owned by the system for as long as the module is loaded:
+    // never destroyed here, and still the window's small icon afterwards.
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kTrayIconId));
     NOTIFYICONDATAW data = {};
     data.cbSize = sizeof data;
@@ -112,7 +114,6 @@ bool UpdateTrayIcon(HWND window, bool add)
     const bool done = Shell_NotifyIconW(add ? NIM_ADD : NIM_DELETE, &data) != FALSE;
     if (g_pApp) g_pApp->m_trayIconId = kTrayIconId;
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    if (icon) DestroyIcon(icon);
     return done;
 }
 
@@ -176,6 +177,7 @@ bool CVelmoraChatApp::OnIdle(int)
 
 bool CVelmoraChatApp::LoadLoginIcon()
 {
+    // Shared (LoadIconW): the system owns it, so it is not destroyed.
     HICON icon = LoadIconW(m_instance, MAKEINTRESOURCEW(kLoginIconId));
     if (!icon) return false;
 
@@ -188,7 +190,6 @@ bool CVelmoraChatApp::LoadLoginIcon()
         WriteIconFile(icon, target.c_str());
     else
         CopyFileW(source.c_str(), target.c_str(), FALSE);
-    DestroyIcon(icon);
     return true;
 }
 

@@ -76,12 +76,16 @@ HWND CIECtrl::Create(HWND parent, const RECT& rect, const std::wstring& url, DWO
 {
     if (m_hwnd || !RegisterWindowClass()) return nullptr;
     m_startUrl = url;
-    // The control needs OLE on this thread; a second initialisation only counts.
-    OleInitialize(nullptr);
+    // The control needs OLE on this thread; a second initialisation only
+    // counts. The window's thread is this one, so WM_DESTROY ends it here.
+    m_oleStarted = SUCCEEDED(OleInitialize(nullptr));
     HWND hwnd = CreateWindowExW(exStyle, kWindowClass, url.c_str(), (style ? style : kDefaultStyle) | WS_CLIPCHILDREN,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd) return nullptr;
+    if (!hwnd) {
+        EndOle();
+        return nullptr;
+    }
     // The window is ours from here on: the rest of its life goes through HandleMessage.
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CIECtrl::WindowProc));
@@ -173,6 +177,14 @@ void CIECtrl::OnDestroy()
         m_site = nullptr;
     }
     WriteLog("browser pane: destroyed, %ld of its objects still alive\r\n", BrowserObjectsAlive());
+    // Only after the control has let go of everything.
+    EndOle();
+}
+
+void CIECtrl::EndOle()
+{
+    if (m_oleStarted) OleUninitialize();
+    m_oleStarted = false;
 }
 
 bool CIECtrl::Navigate(const std::wstring& url)

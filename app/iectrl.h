@@ -76,6 +76,8 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     bool OnCreate();
     void OnDestroy();
+    // Balances the OleInitialize of Create, once.
+    void EndOle();
     void FocusDocument();
     void OnBrowserEvent(DISPID id, DISPPARAMS& params) override;
     LRESULT Notify(UINT code, const wchar_t* text = nullptr, IDispatch* browser = nullptr);
@@ -90,6 +92,7 @@ private:
     CBrowserEvents* m_sink = nullptr;
     bool m_backEnabled = false;
     bool m_forwardEnabled = false;
+    bool m_oleStarted = false;  // Create's OleInitialize succeeded and is not yet ended
 };
 
 // Has the engine make a CIECtrl for every `realwnd` of class "IECTRL", opening

@@ -43,7 +43,7 @@ sources() {
         compatlist) echo "browser/compatparse.cpp base/binbuffer.cpp fuzz/log_stub.cpp" ;;
         localini|localinf) echo "app/inifile.cpp app/configread.cpp base/settings.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
         ipreply|utf8) echo "net/ipreply.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
-        skinformat) echo "ui/format.cpp" ;;
+        skinformat) echo "ui/format.cpp base/utf8.cpp" ;;
         skindoc) echo "ui/resources.cpp ui/format.cpp base/utf8.cpp" ;;
         checkrow) echo "check/checkrow.cpp" ;;
         httpurl|multipart) echo "net/httpmultipart.cpp base/utf8.cpp" ;;

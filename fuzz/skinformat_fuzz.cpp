@@ -1,5 +1,6 @@
 // The value syntaxes of the layout and skin documents, each held to what
 // ui/format.h says it makes of malformed text.
+#include "base/utf8.h"
 #include "ui/format.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -67,7 +68,7 @@ void Fonts(std::string_view text, std::string_view face)
 {
     const FontCode font = ParseFontCode(text, face);
     Check(font.height >= 1);
-    const std::u16string units = Utf8ToUtf16(font.face);
+    const std::u16string units = ::Utf8ToUtf16(font.face);
     Check(units.size() <= kMaxFaceUnits);
     Check((ParseTextMode(text) & ~static_cast<unsigned>(kTextModeMask)) == 0);
     const SkinColor colour = ParseColor(text);

@@ -5,6 +5,7 @@
 #include <winsock2.h>
 
 #include <stdio.h>
+#include <string.h>
 
 namespace {
 
@@ -48,38 +49,27 @@ bool ResolveHostName(const char* name, std::string& address)
     WSADATA data;
     if (WSAStartup(0x0202, &data) != 0) return false;
 
+    // A console program's standard output carries its report alone: what
+    // the resolver answered goes to the log.
     hostent* host = gethostbyname(name);
     if (!host) {
         int error = WSAGetLastError();
         if (error == 0) return true;
-        if (error == WSAHOST_NOT_FOUND) printf("Host not found\n");
-        else if (error == WSANO_DATA) printf("No data record found\n");
-        else printf("Function failed with error: %ld\n", static_cast<long>(error));
+        WriteLog("ResolveHostName %s: %s (%d)\r\n", name,
+                 error == WSAHOST_NOT_FOUND ? "host not found" : error == WSANO_DATA ? "no data record" : "failed",
+                 error);
         return false;
     }
 
-    printf("Function returned:\n");
-    printf("\tOfficial name: %s\n", host->h_name);
-    int i = 0;
-    for (char** alias = host->h_aliases; alias && *alias; ++alias)
-        printf("\tAlternate name #%d: %s\n", ++i, *alias);
-    printf("\tAddress type: ");
-    if (host->h_addrtype == AF_INET) printf("AF_INET\n");
-    else if (host->h_addrtype == AF_NETBIOS) printf("AF_NETBIOS\n");
-    else printf(" %d\n", host->h_addrtype);
-    printf("\tAddress length: %d\n", host->h_length);
-
     if (host->h_addrtype == AF_INET) {
-        i = 0;
         for (char** entry = host->h_addr_list; entry && *entry; ++entry) {
             in_addr in;
             memcpy(&in, *entry, sizeof in);
             address = inet_ntoa(in);
-            printf("\tIP Address #%d: %s\n", ++i, address.c_str());
         }
-    } else if (host->h_addrtype == AF_NETBIOS) {
-        printf("NETBIOS address was returned\n");
     }
+    WriteLog("ResolveHostName %s: official name %s, address type %d, %s\r\n", name, host->h_name,
+             host->h_addrtype, address.empty() ? "no IPv4 address" : address.c_str());
     return true;
 }
 

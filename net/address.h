@@ -12,7 +12,7 @@ bool IsAddress(const char* text);
 bool IsPublicAddress(const char* text);
 
 // Resolves a host name; on success `address` holds the last IPv4 address
-// listed. Prints a diagnostic listing on standard output.
+// listed. What the resolver answered is logged.
 bool ResolveHostName(const char* name, std::string& address);
 
 // A blocking TCP connect to host:port (host must be dotted text), closed at

@@ -34,7 +34,7 @@ double Percent(uint32_t received, uint32_t total)
     return total ? static_cast<double>(received) / static_cast<double>(total) * 100.0 : 0.0;
 }
 
-std::unique_ptr<DownloadProgress> NewProgress(const DownloadJob& job)
+std::unique_ptr<DownloadProgress> NewProgress(const DownloadJob& job, uint64_t receivedAt)
 {
     auto progress = std::make_unique<DownloadProgress>();
     progress->kind = job.kind;
@@ -44,6 +44,7 @@ std::unique_ptr<DownloadProgress> NewProgress(const DownloadJob& job)
     progress->received = job.received;
     progress->percent = Percent(job.received, job.total);
     progress->started = job.transferStart;
+    progress->receivedAt = receivedAt;
     return progress;
 }
 
@@ -60,16 +61,17 @@ size_t WriteChunk(char* data, size_t size, size_t count, void* context)
     // short makes the library abort the transfer with a write error.
     if (!job->file || received > job->total) return 0;
     DWORD now = GetTickCount();
+    const uint64_t arrived = TransferClock();
     // The body's first bytes start the clock: the connection and the request
     // before them are not the link's rate.
-    if (!job->received) job->transferStart = now;
+    if (!job->received) job->transferStart = arrived;
     if (fwrite(data, 1, length, job->file) != length) return 0;
     job->received = static_cast<uint32_t>(received);
     job->lastByte = now;
 
     if (job->window && job->received < job->total && now - job->lastPost >= kProgressInterval) {
         job->lastPost = now;
-        PostRecord(job->window, WM_DOWNLOAD_PROGRESS, NewProgress(*job));
+        PostRecord(job->window, WM_DOWNLOAD_PROGRESS, NewProgress(*job, arrived));
     }
     return length;
 }
@@ -128,6 +130,20 @@ int ProbeTargetLock(const char* path)
 }
 
 } // namespace
+
+uint64_t TransferClock()
+{
+    static const uint64_t frequency = [] {
+        LARGE_INTEGER f;
+        return QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? static_cast<uint64_t>(f.QuadPart) : 0;
+    }();
+    LARGE_INTEGER count;
+    // Windows XP on always has the counter; without one, the tick's milliseconds.
+    if (!frequency || !QueryPerformanceCounter(&count)) return static_cast<uint64_t>(GetTickCount()) * 1000;
+    const uint64_t ticks = static_cast<uint64_t>(count.QuadPart);
+    // In two steps, so a counter running for months cannot overflow the product.
+    return ticks / frequency * 1000000 + ticks % frequency * 1000000 / frequency;
+}
 
 bool IsUrlAvaliableFast(const char* url)
 {
@@ -236,7 +252,7 @@ int Download(DownloadJob* job, const char* url, int createFolders, int overwrite
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, job);
         curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
         code = curl_easy_perform(curl);
-        job->transferEnd = GetTickCount();
+        job->transferEnd = TransferClock();
         curl_easy_cleanup(curl);
     }
     bool flushed = fclose(job->file) == 0;
@@ -273,10 +289,9 @@ unsigned __stdcall DownloadThread(void* context)
     auto* job = static_cast<DownloadJob*>(context);
     int result = DownloadFile(job, job->url.c_str(), 1, 1, job->path.c_str());
     if (job->window) {
-        std::unique_ptr<DownloadProgress> progress = NewProgress(*job);
+        std::unique_ptr<DownloadProgress> progress = NewProgress(*job, job->transferEnd);
         progress->done = 1;
         progress->success = result == kDownloadOk;
-        progress->finished = job->transferEnd;
         if (!PostRecord(job->window, WM_DOWNLOAD_PROGRESS, std::move(progress)))
             WriteLog("DownloadFile %s: the window took no end record\r\n", job->url.c_str());
     }

@@ -38,9 +38,9 @@ struct DownloadJob {
     int row = 0;
     std::string url;
     std::string path;
-    DWORD lastPost = 0;       // tick of the last progress record posted
-    DWORD transferStart = 0;  // tick when the body's first bytes arrived, 0 before
-    DWORD transferEnd = 0;    // tick when it ended, 0 before
+    DWORD lastPost = 0;          // tick of the last progress record posted
+    uint64_t transferStart = 0;  // TransferClock when the body's first bytes arrived, 0 before
+    uint64_t transferEnd = 0;    // TransferClock when it ended, 0 before
     // A transfer that moves no byte for this long (seconds, above 0) is given up.
     long stallSeconds = 30;
     DWORD lastByte = 0;  // tick of the last bytes received (or of the request)
@@ -56,13 +56,20 @@ struct DownloadProgress {
     std::string path;
     uint32_t total = 0;
     uint32_t received = 0;
-    DWORD started = 0;   // the job's transferStart
-    DWORD finished = 0;  // the job's transferEnd: set on the done record only
+    uint64_t started = 0;     // the job's transferStart
+    // TransferClock when `received` was counted: the chunk's arrival, and on
+    // the done record the transfer's end.
+    uint64_t receivedAt = 0;
     // A receiver's own step after the download, reported the same way: 1
     // once the downloaded installer has run, `exitCode` its result.
     int stage = 0;
     DWORD exitCode = 0;
 };
+
+// Microseconds on the performance counter. GetTickCount moves in steps of
+// up to 16 ms, so a whole transfer on a fast LAN, or the stretch between two
+// progress records, could fit between two of its readings.
+uint64_t TransferClock();
 
 // Progress records of one download are at least this far apart; the
 // final (done) record is always sent.

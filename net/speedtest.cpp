@@ -17,16 +17,16 @@ std::string SpeedTestPath()
     return DownloadFolder() + "\\" + kSpeedTestFile;
 }
 
-std::string SpeedText(uint32_t received, DWORD elapsedMs)
+std::string SpeedText(uint32_t received, uint64_t elapsedUs)
 {
     // Whole seconds would be off by up to a second on every run, and a file
     // that arrives within the first second would be divided by a whole one,
     // capping the figure at the file's size per second on a fast LAN: divide
-    // by the milliseconds, a zero interval counting as one.
-    uint64_t kilobytes = received >> 10;
-    uint64_t ms = elapsedMs ? elapsedMs : 1;
+    // by the time itself. No time at all gives no figure, not an absurd one.
+    if (!elapsedUs) return std::string();
+    const uint64_t kilobytes = received >> 10;
     char text[32];
-    snprintf(text, sizeof text, "%lluKB/s", static_cast<unsigned long long>(kilobytes * 1000 / ms));
+    snprintf(text, sizeof text, "%lluKB/s", static_cast<unsigned long long>(kilobytes * 1000000 / elapsedUs));
     return text;
 }
 
@@ -92,17 +92,18 @@ void DownloadSpeedTest::Start()
 
 void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
 {
-    // The figure is the link's: timed from the start of the transfer itself
-    // once there is one, not from the button and the probes before it, and
-    // on the done record up to the transfer's end, not the file's closing
-    // and renaming after it.
-    DWORD origin = progress->started ? progress->started : m_state.downloadStart;
-    DWORD end = progress->finished ? progress->finished : m_tick();
-    DWORD elapsed = end - origin;
+    // The figure is the link's: timed from the body's first bytes, not from
+    // the button and the probes before them, to when the record's bytes were
+    // counted (on the done record the transfer's end, not the file's closing
+    // and renaming after it). A record with no time behind it (the first
+    // one's bytes arrived as the clock started) leaves the figure as it is.
+    std::string figure;
+    if (progress->started && progress->receivedAt > progress->started)
+        figure = SpeedText(progress->received, progress->receivedAt - progress->started);
     m_view.SetProgress(kNetDownloadBar, static_cast<int>(progress->percent));
-    m_view.SetText(kNetDownloadSpeed, SpeedText(progress->received, elapsed));
+    if (!figure.empty()) m_view.SetText(kNetDownloadSpeed, figure);
     if (progress->done) {
-        WriteLog("download speed test ended: %s, %u of %u bytes%s\r\n", SpeedText(progress->received, elapsed).c_str(),
+        WriteLog("download speed test ended: %s, %u of %u bytes%s\r\n", figure.empty() ? "no figure" : figure.c_str(),
                  progress->received, progress->total, progress->success ? "" : ", failed");
         m_state.downloadRunning = 0;
         if (!m_state.uploadRunning) m_state.testRunning = 0;

@@ -52,9 +52,9 @@ struct NetworkTestState {
 // The file the speed test fetches from the server's "Download/IE" folder.
 const char* const kSpeedTestFile = "IE8-WindowsServer2003-x86-CHS.exe";
 
-// "%dKB/s" for `received` bytes after `elapsedMs` milliseconds, counted as
-// at least one second.
-std::string SpeedText(uint32_t received, DWORD elapsedMs);
+// "%dKB/s" for `received` bytes (whole kilobytes) after `elapsedUs`
+// microseconds; "" for no elapsed time, which gives no figure.
+std::string SpeedText(uint32_t received, uint64_t elapsedUs);
 
 class DownloadSpeedTest {
 public:

@@ -65,11 +65,7 @@ private:
         return upper;
     }
 
-    static std::wstring FaceOf(const FontCode& font)
-    {
-        const std::u16string face = Utf8ToUtf16(font.face);
-        return std::wstring(face.begin(), face.end());
-    }
+    static std::wstring FaceOf(const FontCode& font) { return Utf8ToWide(font.face); }
 
     static HFONT Create(const FontCode& font, const std::wstring& face)
     {

@@ -1,5 +1,7 @@
 #include "ui/format.h"
 
+#include "base/utf8.h"
+
 #include <limits.h>
 
 namespace SkinEngine {
@@ -50,52 +52,17 @@ long long ReadDecimal(std::string_view text, long long limit, size_t& used)
     return value;
 }
 
-// One UTF-8 sequence at the front of `text`: its code point, and its length
-// in `used`; false for a malformed or truncated sequence.
-bool DecodeUtf8(std::string_view text, char32_t& cp, size_t& used)
+// A UTF-8 face cut to kMaxFaceUnits UTF-16 units without splitting a
+// character; malformed bytes read as U+FFFD, as everywhere in the engine.
+std::string CutFace(std::string_view face)
 {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    size_t length;
-    char32_t min;
-    if (lead < 0x80) {
-        cp = lead;
-        used = 1;
-        return true;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, cp = lead & 0x1F, min = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, cp = lead & 0x0F, min = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, cp = lead & 0x07, min = 0x10000;
-    } else {
-        return false;
+    std::u16string units = ::Utf8ToUtf16(std::string(face));
+    if (units.size() > kMaxFaceUnits) {
+        size_t keep = kMaxFaceUnits;
+        if (units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) --keep;  // half a pair
+        units.resize(keep);
     }
-    if (text.size() < length) return false;
-    for (size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return false;
-        cp = cp << 6 | (byte(i) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    used = length;
-    return true;
-}
-
-// The longest front of a UTF-8 face that is well formed and fits in
-// kMaxFaceUnits UTF-16 units.
-std::string_view CutFace(std::string_view face)
-{
-    size_t bytes = 0, units = 0;
-    while (bytes < face.size()) {
-        char32_t cp;
-        size_t used;
-        if (!DecodeUtf8(face.substr(bytes), cp, used)) break;
-        const size_t width = cp >= 0x10000 ? 2 : 1;
-        if (units + width > kMaxFaceUnits) break;
-        units += width;
-        bytes += used;
-    }
-    return face.substr(0, bytes);
+    return Utf16ToUtf8(units);
 }
 
 PosItem ParsePosItem(std::string_view text)
@@ -280,10 +247,8 @@ FontCode ParseFontCode(std::string_view text, std::string_view defaultFace)
     font.height = step & kFontSignedStep ? kDefaultFontHeight - int(step & 0x7F) : kDefaultFontHeight + int(step);
     if (font.height < 1) font.height = 1;
 
-    std::string_view face;
-    if (colon != std::string_view::npos) face = CutFace(text.substr(colon + 1));
-    if (face.empty()) face = CutFace(defaultFace);
-    font.face.assign(face.data(), face.size());
+    if (colon != std::string_view::npos) font.face = CutFace(text.substr(colon + 1));
+    if (font.face.empty()) font.face = CutFace(defaultFace);
     return font;
 }
 
@@ -344,26 +309,6 @@ std::string ExpandStringRefs(std::string_view text, const StringLookup& lookup)
     return out;
 }
 
-std::u16string Utf8ToUtf16(std::string_view text)
-{
-    std::u16string out;
-    out.reserve(text.size());
-    while (!text.empty()) {
-        char32_t cp;
-        size_t used;
-        if (!DecodeUtf8(text, cp, used)) break;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(cp);
-        }
-        text.remove_prefix(used);
-    }
-    return out;
-}
-
 int SkinIntOr(std::string_view text, int fallback)
 {
     int out = fallback;
@@ -373,7 +318,7 @@ int SkinIntOr(std::string_view text, int fallback)
 
 std::wstring Utf8ToWide(std::string_view text)
 {
-    const std::u16string wide = Utf8ToUtf16(text);
+    const std::u16string wide = ::Utf8ToUtf16(std::string(text));
     return std::wstring(wide.begin(), wide.end());
 }
 

@@ -162,9 +162,8 @@ struct FontCode {
 // The text before the last ":" is read as hexadecimal (ParseHex); the text
 // after it names the face. No ":" or nothing after it gives `defaultFace`
 // (string 0 of the string table). A face is cut to kMaxFaceUnits UTF-16
-// units without splitting a character, and at its first malformed UTF-8
-// sequence; a face cut to nothing is the default face. A size step that
-// would leave less than one pixel gives 1.
+// units without splitting a character; a malformed byte in it reads as
+// U+FFFD. A size step that would leave less than one pixel gives 1.
 FontCode ParseFontCode(std::string_view text, std::string_view defaultFace);
 
 // Hexadecimal: optional spaces and "0x", then hexadecimal digits up to the
@@ -215,10 +214,8 @@ using StringLookup = std::function<const std::string*(int id)>;
 // formed stays as written; inserted texts are not scanned again.
 std::string ExpandStringRefs(std::string_view text, const StringLookup& lookup);
 
-// UTF-8 to UTF-16; stops at the first malformed sequence (overlong forms,
-// surrogates and values above U+10FFFF included).
-std::u16string Utf8ToUtf16(std::string_view text);
-// The same as wide text, as the screen takes it.
+// UTF-8 as wide text, as the screen takes it; each malformed byte reads as
+// U+FFFD (base/utf8.h), so a bad byte never hides the rest of a title.
 std::wstring Utf8ToWide(std::string_view text);
 
 }  // namespace SkinEngine

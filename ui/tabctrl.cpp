@@ -25,10 +25,7 @@ bool CSkinTab::ApplyAttribute(const std::string& name, const std::string& value)
 {
     using C = CSkinTab;
     static const AttrSetter<C> table[] = {
-        {"title", [](C& c, const std::string& v) {
-             const std::u16string text = Utf8ToUtf16(v);
-             c.m_title.assign(text.begin(), text.end());
-         }},
+        {"title", [](C& c, const std::string& v) { c.m_title = Utf8ToWide(v); }},
         {"sep", [](C& c, const std::string& v) { c.m_sep = SkinIntOr(v, 0); }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinContainer::ApplyAttribute(name, value);

@@ -107,6 +107,13 @@ run_check --json
 check "a UTF-16 local.ini with a repeated key is read, the last value counting" \
     'python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))>2" "$WINEPREFIX/check.out" && [ ! -s "$WINEPREFIX/check.err" ]'
 
+# The server named by its host name: the name is resolved, and standard
+# output is still the JSON report alone.
+write_local_ini localhost "$DEMO_PORT"
+run_check --json
+check "a host-name server: standard output is the JSON report alone" \
+    'python3 -c "import json,sys; r=json.load(open(sys.argv[1], encoding=\"utf-8\")); assert len(r)>2 and r[1][\"state\"]==1, r" "$WINEPREFIX/check.out"'
+
 # An unreachable server: two records and exit 1.
 write_local_ini 127.0.0.1 1
 run_check --json

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <process.h>
+
 #include <vector>
 
 using namespace SkinEngine;
@@ -200,3 +202,68 @@ TEST_F(BrowserPane, FilterSwallowsRightPressesSendsEscUpAndOffersTheControlOnlyI
 }
 
 }  // namespace
+
+namespace {
+
+// What a thread's apartment looks like after a pane lived and went on it.
+struct PaneThreadRun {
+    bool ownOle = false;           // the thread initialises OLE itself first
+    bool created = false;
+    HRESULT afterPane = E_FAIL;    // a multithreaded apartment asked for once the pane has gone
+    HRESULT afterOwnEnd = E_FAIL;  // the same once the thread has ended its own OLE
+};
+
+HRESULT AskForMultithreaded()
+{
+    // Granted only to a thread no longer in a single-threaded apartment.
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return hr;
+}
+
+unsigned __stdcall PaneOnItsOwnThread(void* context)
+{
+    auto* run = static_cast<PaneThreadRun*>(context);
+    if (run->ownOle) OleInitialize(nullptr);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 200, 200, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    {
+        CIECtrl pane;
+        const RECT rect = {0, 0, 200, 200};
+        run->created = pane.Create(parent, rect, L"", 0, 0, 22) != nullptr && pane.Browser();
+    }
+    DestroyWindow(parent);
+    run->afterPane = AskForMultithreaded();
+    if (run->ownOle) {
+        OleUninitialize();
+        run->afterOwnEnd = AskForMultithreaded();
+    }
+    return 0;
+}
+
+PaneThreadRun RunPaneOnItsOwnThread(bool ownOle)
+{
+    PaneThreadRun run;
+    run.ownOle = ownOle;
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PaneOnItsOwnThread, &run, 0, nullptr));
+    EXPECT_NE(nullptr, thread);
+    if (thread) {
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 120000));
+        CloseHandle(thread);
+    }
+    return run;
+}
+
+}  // namespace
+
+TEST(BrowserPaneOle, ThePaneEndsTheOleItStartedAndLeavesTheThreadsOwn)
+{
+    const PaneThreadRun alone = RunPaneOnItsOwnThread(false);
+    EXPECT_TRUE(alone.created);
+    EXPECT_EQ(S_OK, alone.afterPane) << "the pane left OLE initialised on its thread";
+
+    const PaneThreadRun shared = RunPaneOnItsOwnThread(true);
+    EXPECT_TRUE(shared.created);
+    EXPECT_EQ(RPC_E_CHANGED_MODE, shared.afterPane) << "the pane ended the thread's own OLE";
+    EXPECT_EQ(S_OK, shared.afterOwnEnd);
+}

@@ -103,8 +103,8 @@ TEST(SkinFormat, FontCodes)
         {"", 12, false, false, false, kSong},
         {"zz:Arial", 12, false, false, false, "Arial"},
         {"Arial", 12, false, true, false, kSong},  // no ":": all of it is the number, 0x0A
-        {"0000:Ar\xFFial", 12, false, false, false, "Ar"},
-        {"0000:\xC0\xAF", 12, false, false, false, kSong},
+        {"0000:Ar\xFF" "ial", 12, false, false, false, "Ar\xEF\xBF\xBD" "ial"},  // U+FFFD for the bad byte
+        {"0000:\xC0\xAF", 12, false, false, false, "\xEF\xBF\xBD\xEF\xBF\xBD"},
     };
     for (const Case& c : cases) {
         const FontCode font = ParseFontCode(c.text, kSong);
@@ -263,12 +263,26 @@ TEST(SkinFormat, StringReferences)
     EXPECT_EQ("%str1%", ExpandStringRefs("%str1%", nullptr));
 }
 
-TEST(SkinFormat, Utf8StopsAtMalformedSequences)
+TEST(SkinFormat, MalformedUtf8ReadsAsReplacementCharactersAndTheRestIsKept)
 {
-    EXPECT_EQ(u"宋体", Utf8ToUtf16(kSong));
-    EXPECT_EQ(u"a\U0001F600", Utf8ToUtf16(u8"a\U0001F600"));
-    for (const char* bad : {"a\xC0\xAF", "a\xED\xA0\x80", "a\xE5\xAE", "a\xF4\x90\x80\x80", "a\x80"})
-        EXPECT_EQ(u"a", Utf8ToUtf16(bad));
+    EXPECT_EQ(L"\x5B8B\x4F53", Utf8ToWide(kSong));
+    EXPECT_EQ(std::wstring(L"a\xD83D\xDE00"), Utf8ToWide(u8"a\U0001F600"));
+    struct Case {
+        const char* utf8;
+        const wchar_t* want;
+    } cases[] = {
+        {"a\xC0\xAF" "b", L"a\xFFFD\xFFFD" L"b"},          // overlong
+        {"a\xED\xA0\x80" "b", L"a\xFFFD\xFFFD\xFFFD" L"b"},  // a surrogate
+        {"a\xE5\xAE" "b", L"a\xFFFD\xFFFD" L"b"},          // cut short
+        {"a\xF4\x90\x80\x80" "b", L"a\xFFFD\xFFFD\xFFFD\xFFFD" L"b"},  // above U+10FFFF
+        {"a\x80" "b", L"a\xFFFD" L"b"},                    // a stray continuation
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.want, Utf8ToWide(c.utf8)) << c.utf8;
+
+    // A tip with a bad byte keeps what follows it.
+    CSkinControl control;
+    ASSERT_TRUE(control.SetAttribute("tip", "Save\xFF" " now"));
+    EXPECT_EQ(L"Save\xFFFD now", control.Tip());
 }
 
 TEST(SkinFonts, OneFontPerFaceAndCodeWhateverTheCase)
