@@ -22,9 +22,8 @@
 
 CVelmoraChatApp* g_pApp = nullptr;
 
-CVelmoraChatApp::CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine, int showCommand)
-    : m_sysInfo(), m_instance(instance), m_commandLine(commandLine ? commandLine : L""),
-      m_showCommand(showCommand), m_mainWindow(nullptr), m_trayIconId(0),
+CVelmoraChatApp::CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine)
+    : m_sysInfo(), m_instance(instance), m_commandLine(commandLine ? commandLine : L""), m_mainWindow(nullptr),
       m_instanceMutex(nullptr)
 {
     strcpy(m_sysInfo.architecture, "X86");
@@ -112,7 +111,6 @@ bool UpdateTrayIcon(HWND window, bool add)
     wcsncpy(data.szTip, L"Animated System Tray Icons", 27);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     const bool done = Shell_NotifyIconW(add ? NIM_ADD : NIM_DELETE, &data) != FALSE;
-    if (g_pApp) g_pApp->m_trayIconId = kTrayIconId;
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     return done;
 }
@@ -255,9 +253,9 @@ bool IsRunningAsAdministrator()
     return elevated;
 }
 
-int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand)
+int RunApplication(HINSTANCE instance, const wchar_t* commandLine)
 {
-    g_pApp = new CVelmoraChatApp(instance, commandLine, showCommand);
+    g_pApp = new CVelmoraChatApp(instance, commandLine);
 
     if (!g_pApp->m_commandLine.empty() && IsTrustedSiteCommandLine(g_pApp->m_commandLine)) {
         AddTrustSites(WideToAnsi(g_pApp->m_commandLine), kZoneMapRanges, kZoneMapDomains);

@@ -16,7 +16,7 @@ class CSkinSystem;
 
 class CVelmoraChatApp {
 public:
-    CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
+    CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine);
     virtual ~CVelmoraChatApp();
 
     virtual bool InitInstance();
@@ -34,10 +34,8 @@ public:
     SystemInfo m_sysInfo;
     HINSTANCE m_instance;
     std::wstring m_commandLine;
-    int m_showCommand;
     CMainDlg* m_mainWindow;
     std::unique_ptr<SkinEngine::CSkinSystem> m_skinSystem;  // null until InitInstance starts it
-    UINT m_trayIconId;
     SkinEngine::LayerDocument m_mainDocument;  // the main window's layout, kept while it lives
 
 private:
@@ -50,7 +48,7 @@ extern CVelmoraChatApp* g_pApp;
 
 // The whole process: command-line mode, administrator check, start-up, run,
 // shutdown. Returns the process exit code.
-int RunApplication(HINSTANCE instance, const wchar_t* commandLine, int showCommand);
+int RunApplication(HINSTANCE instance, const wchar_t* commandLine);
 
 // True when the command line asks only to trust a local address.
 bool IsTrustedSiteCommandLine(const std::wstring& commandLine);

@@ -197,7 +197,7 @@ int wmain(int argc, wchar_t** argv)
     // JSON goes out byte for byte as it is reported (no CR added).
     if (json) _setmode(_fileno(stdout), _O_BINARY);
 
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
+    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"");
     g_pApp = &app;
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());

@@ -75,7 +75,7 @@ bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& valu
              c.m_oddBg = ParseColor(v);
              c.m_hasOddBg = true;
          }},
-        {"virtual", [](C& c, const std::string& v) { c.m_virtual = SkinIntOr(v, 0); }},
+        {"virtual", [](C&, const std::string&) {}},
         {"scrollspeed", [](C& c, const std::string& v) { c.m_scrollSpeed = SkinIntOr(v, 0); }},
         {"sbskin", [](C& c, const std::string& v) { c.m_sbSkin = v; }},
         {"sbwidth", [](C& c, const std::string& v) { c.m_sbWidth = std::max(0, SkinIntOr(v, 0)); }},

@@ -108,7 +108,6 @@ private:
     bool m_hasOddBg = false;
     SkinEngine::SkinColor m_evenBg;
     SkinEngine::SkinColor m_oddBg;
-    int m_virtual = 0;
     int m_scrollSpeed = 0;
     int m_scroll = 0;
     std::string m_sbSkin;

@@ -1,6 +1,7 @@
 #include "app/app.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCommand)
+// The window shows itself (faded in), so the show command is not used.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int)
 {
-    return RunApplication(instance, commandLine, showCommand);
+    return RunApplication(instance, commandLine);
 }

@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     const int checks = argc > 1 ? atoi(argv[1]) : 200;
     const int downloads = argc > 2 ? atoi(argv[2]) : 100;
 
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"", SW_HIDE);
+    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"");
     g_pApp = &app;
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());

@@ -163,14 +163,6 @@ bool IsUrlAvaliableFast(const char* url)
     return available;
 }
 
-bool GetRemoteFileSize(const char* url, uint32_t& size)
-{
-    curl_off_t length = 0;
-    bool ok = QueryContentLength(url, length);
-    size = ok ? LowBits(length) : 0;
-    return ok;
-}
-
 const char* DownloadResultText(int result)
 {
     switch (result) {
@@ -200,8 +192,6 @@ int Download(DownloadJob* job, const char* url, int createFolders, int overwrite
         return kDownloadUrlUnavailable;
     }
 
-    job->createFolders = createFolders;
-    job->overwrite = overwrite;
     std::string target = path;
     size_t slash = target.rfind('\\');
     std::string folder = slash == std::string::npos ? target : target.substr(0, slash);

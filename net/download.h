@@ -28,8 +28,6 @@ enum DownloadResult {
 };
 
 struct DownloadJob {
-    int createFolders = 1;
-    int overwrite = 1;
     uint32_t total = 0;
     uint32_t received = 0;
     FILE* file = nullptr;
@@ -86,10 +84,6 @@ const long kProbeTimeout = 30;
 
 // HEAD probe: true only for a 200 answer (redirects are not followed).
 bool IsUrlAvaliableFast(const char* url);
-
-// HEAD probe for the declared length (low 32 bits; an undeclared length
-// reads as 0xFFFFFFFF).
-bool GetRemoteFileSize(const char* url, uint32_t& size);
 
 // Downloads `url` to `path`; returns a DownloadResult code. The bytes go
 // to `path` + kPartialSuffix first; `path` is replaced only by a complete

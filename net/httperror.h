@@ -47,21 +47,7 @@ enum HttpClientError {
 
 // The message of an error code ("%s" still in place for the file errors);
 // null for a code without one.
-const char* GetHttpClientErrMsgA(int code);
 const wchar_t* GetHttpClientErrMsgW(int code);
-
-class errmsg_exceptionA : public std::exception {
-public:
-    explicit errmsg_exceptionA(const char* message = nullptr);
-    errmsg_exceptionA(const errmsg_exceptionA& other);
-    errmsg_exceptionA& operator=(const errmsg_exceptionA& other);
-    ~errmsg_exceptionA() override;
-    const char* what() const noexcept override { return m_message ? m_message : "NULL"; }
-    const char* errmsg() const { return what(); }
-
-private:
-    char* m_message = nullptr;
-};
 
 class errmsg_exceptionW : public std::exception {
 public:
@@ -74,18 +60,6 @@ public:
 
 private:
     wchar_t* m_message = nullptr;
-};
-
-class httpclientexceptionA : public errmsg_exceptionA {
-public:
-    httpclientexceptionA(const char* message, int code = 0, DWORD win32Error = 0)
-        : errmsg_exceptionA(message), m_code(code), m_win32Error(win32Error) {}
-    int LastError() const { return m_code; }
-    DWORD Win32LastError() const { return m_win32Error; }
-
-private:
-    int m_code;
-    DWORD m_win32Error;
 };
 
 class httpclientexceptionW : public errmsg_exceptionW {

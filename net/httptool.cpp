@@ -228,22 +228,10 @@ void CHttpToolA::AddHeader(HINTERNET hRequest, const char* szName, const char* s
 
 // ---------------------------------------------------------------- encoder
 
-DWORD CHttpEncoderW::Utf8EncodeLen(const wchar_t* szStr)
-{
-    return static_cast<DWORD>(Encode(CP_UTF8, szStr).size());
-}
-
 std::string CHttpEncoderW::Utf8Encode(const wchar_t* szBuff)
 {
     if (!szBuff) CHttpToolW::ThrowArgument("CHttpEncoderW::Utf8Encode: szBuff can not be NULL.");
     return Encode(CP_UTF8, szBuff);
-}
-
-DWORD CHttpEncoderW::AnsiEncodeLen(const wchar_t* szStr, UINT codePage)
-{
-    if (IsUtfCodePage(codePage))
-        CHttpToolW::ThrowArgument("CHttpEncoderW::AnsiEncodeLen: CP_UTF8 and CP_UTF7 can not be used for the CodePage parameter.");
-    return static_cast<DWORD>(Encode(codePage, szStr).size());
 }
 
 std::string CHttpEncoderW::AnsiEncode(const wchar_t* szBuff, UINT codePage)

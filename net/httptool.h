@@ -55,9 +55,7 @@ public:
 
 class CHttpEncoderW {
 public:
-    static DWORD Utf8EncodeLen(const wchar_t* szStr);
     static std::string Utf8Encode(const wchar_t* szBuff);
-    static DWORD AnsiEncodeLen(const wchar_t* szStr, UINT codePage = CP_ACP);
     static std::string AnsiEncode(const wchar_t* szBuff, UINT codePage = CP_ACP);
 };
 

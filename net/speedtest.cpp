@@ -73,8 +73,6 @@ void DownloadSpeedTest::Start()
     m_view.Redraw();
 
     DownloadJob& job = *m_job;
-    job.createFolders = 1;
-    job.overwrite = 1;
     job.path = SpeedTestPath();
     job.url = SpeedTestUrl();
     job.kind = kTransferSpeedTest;

@@ -52,7 +52,7 @@ bool CSkinControl::ApplyAttribute(const std::string& name, const std::string& va
              if (bits & kControlHidden) c.m_visible = false;
          }},
         {"tip", [](C& c, const std::string& v) { c.m_tip = Utf8ToWide(v); }},
-        {"href", [](C& c, const std::string& v) { c.m_href = v; }},
+        {"href", [](C&, const std::string&) {}},
         {"data", [](C& c, const std::string& v) { c.m_data = SkinIntOr(v, 0); }},
         {"font", [](C& c, const std::string& v) { c.m_font = v; }},
         {"crtext", [](C& c, const std::string& v) { c.m_crtext = ParseColor(v); }},

@@ -242,7 +242,6 @@ protected:
     unsigned m_skinStateIndex = 0;
     std::wstring m_text;
     std::wstring m_tip;
-    std::string m_href;
     int m_data = 0;
     std::string m_font;
     SkinColor m_crtext;

@@ -69,7 +69,7 @@ bool CSkinTabCtrl::ApplyAttribute(const std::string& name, const std::string& va
              else if (v == "right") c.m_side = TabSide::kRight;
          }},
         {"tabskin", [](C& c, const std::string& v) { c.m_tabSkin = v; }},
-        {"iconskin", [](C& c, const std::string& v) { c.m_iconSkin = v; }},
+        {"iconskin", [](C&, const std::string&) {}},
         {"icon-x", [](C&, const std::string&) {}},
         {"icon-y", [](C&, const std::string&) {}},
         {"animatesteps", [](C&, const std::string&) {}},

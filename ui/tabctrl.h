@@ -100,7 +100,6 @@ private:
     int m_tabOffset = 0;
     TabSide m_side = TabSide::kTop;
     std::string m_tabSkin;
-    std::string m_iconSkin;
     SkinRect m_band;
     SkinRect m_pageArea;
     std::vector<std::unique_ptr<CSkinTabHeader>> m_headers;

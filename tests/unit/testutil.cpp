@@ -21,7 +21,7 @@
 
 AppScope::AppScope() : m_previous(g_pApp), m_previousFolder(DataFolder())
 {
-    m_app = new CVelmoraChatApp(GetModuleHandleW(nullptr), L"", SW_SHOW);
+    m_app = new CVelmoraChatApp(GetModuleHandleW(nullptr), L"");
     m_folder = MakeScratchFolder("data") + "\\";
     SetDataFolder(AnsiToWide(m_folder));
     g_pApp = m_app;
