@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Fails when a folder uses a folder it must not.
 
-usage: check-layers.py [SOURCE_ROOT]
-       check-layers.py --self-test    plants wrong-way includes in a scratch tree
+usage: check-layers.sh [SOURCE_ROOT]
+       check-layers.sh --self-test    plants wrong-way includes in a scratch tree
 
 The top-level folders are layers (LAYERS), each using only itself and the
 layers below it. Every #include in every C/C++ source (SOURCE_SUFFIXES) is
@@ -199,7 +199,7 @@ def check(root):
             continue
         if entry.name not in LAYERS and entry.name not in OUTSIDE:
             findings.append(f"{entry.name}/: holds C/C++ sources but is neither a layer nor listed "
-                            f"outside the layers in tools/check-layers.py")
+                            f"outside the layers in tools/layers.py")
             continue
         for path in sources:
             with open(path, encoding="utf-8", errors="replace") as f:
