@@ -107,7 +107,7 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         std::unique_ptr<DownloadProgress> record = TakeRecord<DownloadProgress>(wParam);
         if (!record) return -1;
         if (record->kind == kTransferSpeedTest)
-            m_download.OnProgress(record.release());
+            m_download.OnProgress(std::move(record));
         else
             m_page.OnDownloadProgress(std::move(record));
         return 0;

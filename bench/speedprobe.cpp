@@ -46,11 +46,11 @@ int Download(ConsoleView& view, NetworkTestState& state)
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_DOWNLOAD_PROGRESS) continue;
-        auto* record = reinterpret_cast<DownloadProgress*>(msg.wParam);
+        std::unique_ptr<DownloadProgress> record = TakeRecord<DownloadProgress>(msg.wParam);
         const bool done = record->done != 0;
         if (!firstRecord) firstRecord = GetTickCount() - state.downloadStart;
         success = record->success != 0;
-        test.OnProgress(record);
+        test.OnProgress(std::move(record));
         if (done) break;
     }
     const DownloadJob* job = test.Job();

@@ -81,14 +81,14 @@ void DownloadSpeedTest::Start()
 
     if (StartWorker(DownloadThread, &job)) return;
     // No worker: end the run as a failed one so the retest comes back.
-    auto* progress = new DownloadProgress;
+    auto progress = std::make_unique<DownloadProgress>();
     progress->kind = kTransferSpeedTest;
     progress->done = 1;
     progress->success = 0;
-    OnProgress(progress);
+    OnProgress(std::move(progress));
 }
 
-void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
+void DownloadSpeedTest::OnProgress(std::unique_ptr<DownloadProgress> progress)
 {
     // The figure is the link's: timed from the body's first bytes, not from
     // the button and the probes before them, to when the record's bytes were
@@ -108,7 +108,6 @@ void DownloadSpeedTest::OnProgress(DownloadProgress* progress)
         m_view.ShowControl(kNetRetestButton, true);
         m_view.Redraw();
     }
-    delete progress;
 }
 
 bool DownloadSpeedTest::DiscardJob()

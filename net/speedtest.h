@@ -66,7 +66,7 @@ public:
     // Button 20 (retest), and the end of the reset: downloads the test file.
     void Start();
     // WM_DOWNLOAD_PROGRESS of the speed test; frees the record.
-    void OnProgress(DownloadProgress* progress);
+    void OnProgress(std::unique_ptr<DownloadProgress> progress);
     // Switching to the tab while no test runs drops the job; false (and the
     // job kept) while its download runs.
     bool DiscardJob();

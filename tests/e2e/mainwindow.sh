@@ -199,6 +199,30 @@ shot 8-unreachable-server
 close_client
 check "the close prompt's exit ends with 0, the tray icon gone" '[ "$CLIENT_RC" = 0 ] && wait_until "[ -z \"\$(tray)\" ]" 10'
 
+# A server that does not resolve: the start button waits for its lookup,
+# then asks for a server; the name typed in resolves to the demo server, and
+# the run starts only once its address is known, reaching it.
+write_local_ini nosuch.invalid "$DEMO_PORT"
+rm -f "$(log_file)"
+start_client
+if wait_window 警告 30; then   # the component list could not be fetched
+    eval "$(xdotool getwindowgeometry --shell "$(visible_window 警告)")"
+    window_click 警告 $((WIDTH / 2)) $((HEIGHT - 20))
+fi
+wait_log "main window shown" || true
+wait_until '[ -n "$(client_window)" ]' 10 && tray_aside || true
+client_click $START
+check "an unresolved server: the start button opens the settings dialog" 'wait_window $SETUP 30'
+window_shot $SETUP "$SHOTS/14-settings-for-unresolved.png" || true
+window_click $SETUP $ADDRESS; xdotool key End shift+Home BackSpace; xdotool type --delay 30 localhost
+window_click $SETUP $CONFIRM
+line() { log_text | tr -d '\r' | grep -n "$1" | head -1 | cut -d: -f1; }
+check "the run starts after the new server's address is known and reaches it" \
+    'wait_log "check run 1 ended" 60 && [ "$(line "server address localhost: ip 127.0.0.1")" -lt "$(line "check run 1 started")" ] &&
+     ended 1 | grep -q ": 9 rows (PP"'
+echo "     $(ended 1)"
+close_client
+
 if [ "$failures" -ne 0 ]; then
     echo "--- log ---"; log_text || true; echo "--- program output ---"; cat "$WINEPREFIX/client.out"
     exit 1

@@ -172,21 +172,12 @@ TEST_F(CheckPageTest, AnUnusableServerAsksForANewOneAndTheRunWaitsForItsAddress)
     EXPECT_EQ(0, page.CurrentRun()) << "a run started while the program was ending";
 
     // A new server saved: its lookup is under way, so the run waits for it
-    // instead of starting on an empty address.
+    // instead of starting on an empty address (the window's own test walks
+    // this path to the end).
     view.onDialog = [this] { return view.pending = true; };
     page.StartClientCheck();
     EXPECT_EQ(2, view.dialogs);
     EXPECT_EQ(0, page.CurrentRun()) << "started before the new server's address was known";
-    EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
-
-    view.pending = false;
-    g_serverSettings.serverIp = "127.0.0.1";
-    page.OnServerAddressKnown();
-    EXPECT_EQ(1, page.CurrentRun());
-    EXPECT_EQ(2, view.dialogs) << "the known address opened the dialog again";
-    ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
-    ASSERT_GE(view.rows.size(), 2u);
-    EXPECT_EQ(kStatePassed, page.Item(1).state) << "the connectivity row did not reach the new server";
 }
 
 TEST_F(CheckPageTest, ARunKeepsTheServerItStartedWithWhateverIsSavedMeanwhile)

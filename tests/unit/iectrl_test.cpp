@@ -205,28 +205,27 @@ TEST_F(BrowserPane, FilterSwallowsRightPressesSendsEscUpAndOffersTheControlOnlyI
 
 namespace {
 
-// What a thread's apartment looks like after a pane lived and went on it.
-struct PaneThreadRun {
-    bool ownOle = false;           // the thread initialises OLE itself first
+// A pane made and destroyed on a thread of its own, which may have started
+// OLE itself first. Then a multithreaded apartment is asked for: granted
+// only to a thread that OLE's single-threaded apartment has let go.
+struct PaneThread {
+    bool ownOle;
     bool created = false;
-    HRESULT afterPane = E_FAIL;    // a multithreaded apartment asked for once the pane has gone
-    HRESULT afterOwnEnd = E_FAIL;  // the same once the thread has ended its own OLE
+    HRESULT afterPane = E_FAIL, afterOwnEnd = E_FAIL;
 };
 
 HRESULT AskForMultithreaded()
 {
-    // Granted only to a thread no longer in a single-threaded apartment.
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     if (SUCCEEDED(hr)) CoUninitialize();
     return hr;
 }
 
-unsigned __stdcall PaneOnItsOwnThread(void* context)
+unsigned __stdcall MakeAndDropAPane(void* context)
 {
-    auto* run = static_cast<PaneThreadRun*>(context);
+    auto* run = static_cast<PaneThread*>(context);
     if (run->ownOle) OleInitialize(nullptr);
-    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 200, 200, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPED, 0, 0, 200, 200, nullptr, nullptr, nullptr, nullptr);
     {
         CIECtrl pane;
         const RECT rect = {0, 0, 200, 200};
@@ -234,36 +233,24 @@ unsigned __stdcall PaneOnItsOwnThread(void* context)
     }
     DestroyWindow(parent);
     run->afterPane = AskForMultithreaded();
-    if (run->ownOle) {
-        OleUninitialize();
-        run->afterOwnEnd = AskForMultithreaded();
-    }
+    if (run->ownOle) OleUninitialize();
+    run->afterOwnEnd = AskForMultithreaded();
     return 0;
-}
-
-PaneThreadRun RunPaneOnItsOwnThread(bool ownOle)
-{
-    PaneThreadRun run;
-    run.ownOle = ownOle;
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, PaneOnItsOwnThread, &run, 0, nullptr));
-    EXPECT_NE(nullptr, thread);
-    if (thread) {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 120000));
-        CloseHandle(thread);
-    }
-    return run;
 }
 
 }  // namespace
 
 TEST(BrowserPaneOle, ThePaneEndsTheOleItStartedAndLeavesTheThreadsOwn)
 {
-    const PaneThreadRun alone = RunPaneOnItsOwnThread(false);
-    EXPECT_TRUE(alone.created);
-    EXPECT_EQ(S_OK, alone.afterPane) << "the pane left OLE initialised on its thread";
-
-    const PaneThreadRun shared = RunPaneOnItsOwnThread(true);
-    EXPECT_TRUE(shared.created);
-    EXPECT_EQ(RPC_E_CHANGED_MODE, shared.afterPane) << "the pane ended the thread's own OLE";
-    EXPECT_EQ(S_OK, shared.afterOwnEnd);
+    for (bool ownOle : {false, true}) {
+        PaneThread run{ownOle};
+        HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, MakeAndDropAPane, &run, 0, nullptr));
+        ASSERT_NE(nullptr, thread);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 120000));
+        CloseHandle(thread);
+        EXPECT_TRUE(run.created) << ownOle;
+        // The pane's own OLE is gone with it; the thread's own stays until the thread ends it.
+        EXPECT_EQ(ownOle ? RPC_E_CHANGED_MODE : S_OK, run.afterPane) << ownOle;
+        EXPECT_EQ(S_OK, run.afterOwnEnd) << ownOle;
+    }
 }

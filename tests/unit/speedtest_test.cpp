@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <process.h>
-
 #include <map>
 #include <vector>
 
@@ -52,7 +50,7 @@ protected:
     {
         return view.sink.PumpUntilDone(120000, [&](DownloadProgress* p) {
             ++records;
-            test.OnProgress(p);
+            test.OnProgress(std::unique_ptr<DownloadProgress>(p));
         });
     }
 
@@ -65,9 +63,10 @@ protected:
 
 // A record whose bytes were counted at `receivedAt` microseconds of a
 // transfer whose first bytes arrived at `started` (0: not yet).
-DownloadProgress* Record(uint32_t received, uint32_t total, int done, uint64_t started = 0, uint64_t receivedAt = 0)
+std::unique_ptr<DownloadProgress> Record(uint32_t received, uint32_t total, int done, uint64_t started = 0,
+                                         uint64_t receivedAt = 0)
 {
-    auto* p = new DownloadProgress;
+    auto p = std::make_unique<DownloadProgress>();
     p->kind = kTransferSpeedTest;
     p->received = received;
     p->total = total;
@@ -132,31 +131,6 @@ TEST_F(SpeedTest, RecordsMoveTheBarAndShowAFigureOnlyOverMeasuredTime)
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("download speed test ended: 117028KB/s, 33554432 of 33554432 bytes\r\n"));
 }
 
-TEST_F(SpeedTest, AFileThatArrivesAtOnceStillEndsWithItsFigure)
-{
-    // The installer stand-in crosses the loopback in a few milliseconds,
-    // often within one step of the system tick.
-    DownloadSpeedTest test(view, state);
-    state.testRunning = state.downloadRunning = 1;
-    DownloadJob job;
-    job.url = DemoBaseUrl() + "/norvik/Download/IE/IE8-WindowsXP-x86-CHS.exe";
-    job.path = scope.folder() + "IE8-WindowsXP-x86-CHS.exe";
-    job.kind = kTransferSpeedTest;
-    job.window = view.Window();
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThread, &job, 0, nullptr));
-    ASSERT_NE(nullptr, thread);
-    EXPECT_TRUE(RunToEnd(test));
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    ASSERT_GT(job.received, 100u << 10);
-    EXPECT_EQ(job.total, job.received);
-    EXPECT_EQ(0, state.downloadRunning);
-    ASSERT_FALSE(view.figures.empty()) << "no figure for the whole transfer";
-    const std::string& last = view.figures.back();
-    EXPECT_EQ("KB/s", last.substr(last.size() - 4));
-    EXPECT_GT(atoll(last.c_str()), 0) << last;
-}
-
 TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
 {
     DownloadSpeedTest test(view, state);
@@ -189,7 +163,8 @@ TEST_F(SpeedTest, RealRunThenRetestOnTheSameJob)
     EXPECT_GE(job->total, 20u << 20);
     EXPECT_EQ(job->total, job->received);
     EXPECT_EQ(100, view.progress[kNetDownloadBar]);
-    EXPECT_NE("0KB/s", view.texts[kNetDownloadSpeed]);
+    // The whole transfer ends with its figure, however fast the loopback.
+    EXPECT_GT(atoll(view.texts[kNetDownloadSpeed].c_str()), 0) << view.texts[kNetDownloadSpeed];
     EXPECT_EQ(Visibility::Shown, view.shown[kNetRetestButton]);
     EXPECT_EQ(0, state.testRunning);
     EXPECT_EQ(0, state.downloadRunning);
