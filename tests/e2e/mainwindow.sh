@@ -185,14 +185,25 @@ check "the browser pane gave back every object" 'wait_log "browser pane: destroy
 
 # An unreachable server: the component list's message box first, then two
 # rows and the bar at 22; the close prompt's exit ends the program.
-write_local_ini 127.0.0.1 "$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')"
-rm -f "$(log_file)"
-start_client
-check "unreachable: the message box comes" 'wait_window 警告 60'
-eval "$(xdotool getwindowgeometry --shell "$(visible_window 警告)")"
-window_click 警告 $((WIDTH / 2)) $((HEIGHT - 20))
-wait_log "main window shown" || true
-wait_until '[ -n "$(client_window)" ]' 10 && tray_aside || true
+# restart SERVER PORT: a fresh log and the program on that server, its
+# message box about the component list answered; 1 when none came.
+restart() {
+    write_local_ini "$1" "$2"
+    rm -f "$(log_file)"
+    start_client
+    local boxed=0
+    if wait_window 警告 60; then
+        eval "$(xdotool getwindowgeometry --shell "$(visible_window 警告)")"
+        window_click 警告 $((WIDTH / 2)) $((HEIGHT - 20))
+    else
+        boxed=1
+    fi
+    wait_log "main window shown" || true
+    wait_until '[ -n "$(client_window)" ]' 10 && tray_aside || true
+    return $boxed
+}
+restart 127.0.0.1 "$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')" && box=yes || box=no
+check "unreachable: the message box comes" '[ $box = yes ]'
 client_click $START
 check "unreachable: two rows, the bar at 22" 'wait_log "check run 1 ended" && ended 1 | grep -q ": 2 rows (PF), progress 22"'
 shot 8-unreachable-server
@@ -202,15 +213,7 @@ check "the close prompt's exit ends with 0, the tray icon gone" '[ "$CLIENT_RC" 
 # A server that does not resolve: the start button waits for its lookup,
 # then asks for a server; the name typed in resolves to the demo server, and
 # the run starts only once its address is known, reaching it.
-write_local_ini nosuch.invalid "$DEMO_PORT"
-rm -f "$(log_file)"
-start_client
-if wait_window 警告 30; then   # the component list could not be fetched
-    eval "$(xdotool getwindowgeometry --shell "$(visible_window 警告)")"
-    window_click 警告 $((WIDTH / 2)) $((HEIGHT - 20))
-fi
-wait_log "main window shown" || true
-wait_until '[ -n "$(client_window)" ]' 10 && tray_aside || true
+restart nosuch.invalid "$DEMO_PORT" || true
 client_click $START
 check "an unresolved server: the start button opens the settings dialog" 'wait_window $SETUP 30'
 window_shot $SETUP "$SHOTS/14-settings-for-unresolved.png" || true
