@@ -4,7 +4,7 @@
 usage: check-layers.sh [SOURCE_ROOT]
        check-layers.sh --self-test    plants wrong-way includes in a scratch tree
 
-The top-level folders are layers (LAYERS), each using only itself and the
+The top-level folders are layers (BELOW), each using only itself and the
 layers below it. Every #include in every C/C++ source (SOURCE_SUFFIXES) is
 resolved the way the compiler may resolve it: against the including file's
 folder and against the source root, `"..."` and `<...>` alike, with `./`,
@@ -35,15 +35,31 @@ import subprocess
 import sys
 import tempfile
 
-# layer: the layers it may include (itself included).
-LAYERS = {
-    "base": {"base"},
-    "net": {"base", "net"},
-    "browser": {"base", "net", "browser"},
-    "check": {"base", "net", "browser", "check"},
-    "ui": {"base", "ui"},
-    "app": {"base", "net", "browser", "check", "ui", "app"},
+# layer: the layers right below it. A new layer is one line here (and the
+# layers above it name it); what each layer may include follows in LAYERS.
+BELOW = {
+    "base": [],
+    "net": ["base"],
+    "browser": ["net"],
+    "check": ["browser"],
+    "ui": ["base"],
+    "app": ["check", "ui"],
 }
+
+
+def reachable(layer):
+    """The layer and every layer below it, directly or through another."""
+    seen, todo = set(), [layer]
+    while todo:
+        name = todo.pop()
+        if name not in seen:
+            seen.add(name)
+            todo += BELOW[name]
+    return seen
+
+
+# layer: the layers it may include (itself included).
+LAYERS = {layer: reachable(layer) for layer in BELOW}
 EVERYTHING = None
 
 # Folders with sources that are no product layer, and what they may include.
@@ -281,10 +297,10 @@ PLANTS = [
     ("base/n.h", '#define HEADER "app/controls.h"\n#include HEADER\n', "base/n.h:2: #include HEADER: an include through a macro"),
     ("net/o.hpp", '#include "{root}/app/controls.h"\n', "net/o.hpp:1: "),
     ("net/p.c", '#include "..\\app\\controls.h"\n', "net/p.c:1: "),
-    ("pages/q.cpp", '#include "base/log.h"\n', "pages/: holds C/C++ sources but is neither a layer"),
+    ("extras/q.cpp", '#include "base/log.h"\n', "extras/: holds C/C++ sources but is neither a layer"),
     ("stray.cpp", '\n', "stray.cpp: a source directly in the root"),
     ("CMakeLists.txt", 'pylonix_layer(net USES base app SOURCES net/x.cpp)\n', "pylonix_net must not link pylonix_app"),
-    ("CMakeLists.txt", 'pylonix_layer(pages USES app SOURCES pages/x.cpp)\n', "pylonix_pages builds pages/"),
+    ("CMakeLists.txt", 'pylonix_layer(extras USES app SOURCES extras/x.cpp)\n', "pylonix_extras builds extras/"),
 ]
 
 
