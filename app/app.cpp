@@ -9,6 +9,7 @@
 #include "base/msgbox.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "base/startup.h"
 #include "base/textconv.h"
 #include "browser/trustsites.h"
 #include "ui/system.h"
@@ -17,7 +18,6 @@
 
 #include <objbase.h>
 #include <shellapi.h>
-#include <stdio.h>
 #include <string.h>
 
 CVelmoraChatApp* g_pApp = nullptr;
@@ -26,9 +26,9 @@ CVelmoraChatApp::CVelmoraChatApp(HINSTANCE instance, const wchar_t* commandLine)
     : m_sysInfo(), m_instance(instance), m_commandLine(commandLine ? commandLine : L""), m_mainWindow(nullptr),
       m_instanceMutex(nullptr)
 {
-    strcpy(m_sysInfo.architecture, "X86");
+    // The window's own record, put in use before the shared set-up fills it.
     m_previousSysInfo = UseSystemInfo(&m_sysInfo);
-    SetDataFolder(ComputeDataFolder());
+    SetUpProcess();
 }
 
 CVelmoraChatApp::~CVelmoraChatApp()
@@ -210,25 +210,6 @@ bool IsTrustedSiteCommandLine(const std::wstring& commandLine)
         return at == text.size() || text[at] == '/';
     }
     return false;
-}
-
-bool WriteStartLine(const char* line)
-{
-    if (WriteLog("%s", line)) return true;
-    // Nobody reads a log that is never written: say it once, then go on.
-    char path[300] = "";
-    BuildLogFilePath(path, sizeof path);
-    const std::string text = std::string("日志无法写入:") + path + "\r\n程序将继续运行,但不记录日志。";
-    ShowMessageBox(nullptr, text.c_str(), "警告", MB_OK | MB_ICONINFORMATION);
-    return false;
-}
-
-void SendMessageBoxesToStderr()
-{
-    SetMessageBoxRecorder([](const MessageBoxCall& call) {
-        fprintf(stderr, "%s: %s\n", call.caption.c_str(), call.text.c_str());
-        return IDOK;
-    });
 }
 
 bool IsRunningAsAdministrator()

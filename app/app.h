@@ -52,12 +52,6 @@ int RunApplication(HINSTANCE instance, const wchar_t* commandLine);
 
 // True when the command line asks only to trust a local address.
 bool IsTrustedSiteCommandLine(const std::wstring& commandLine);
-// Logs the start line; when the log cannot be written (its folder read-only,
-// or a file in its place) the user is told once, and the program goes on.
-bool WriteStartLine(const char* line);
-// A console tool must never wait behind a dialog: message boxes go to stderr
-// as "caption: text" and count as answered with OK.
-void SendMessageBoxesToStderr();
 
 // Vista and later: the process token must be elevated.
 bool IsRunningAsAdministrator();

@@ -3,11 +3,11 @@
 // (or a JSON array with --json); exit 0 when every record passed, 1 when one
 // did not, 2 when the check could not run. With --repair it also repairs
 // what needs no person and checks again (see app/unattended.h).
-#include "app/app.h"
 #include "app/config.h"
 #include "app/unattended.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "base/startup.h"
 #include "base/textconv.h"
 #include "check/checkrun.h"
 #include "check/repair.h"
@@ -197,8 +197,7 @@ int wmain(int argc, wchar_t** argv)
     // JSON goes out byte for byte as it is reported (no CR added).
     if (json) _setmode(_fileno(stdout), _O_BINARY);
 
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"");
-    g_pApp = &app;
+    SetUpProcess();
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
     WriteStartLine("---------------------------Pylonix Check----------------------\r\n");

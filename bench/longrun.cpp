@@ -7,11 +7,11 @@
 // Ends with "steady" (exit 0) when, after the first tenth of each run, the
 // handles grew by at most 5 and the private bytes by at most 2%, else with
 // "growing" (exit 1); 2 when the settings do not load.
-#include "app/app.h"
 #include "app/config.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "base/startup.h"
 #include "check/checkrun.h"
 #include "net/download.h"
 
@@ -125,8 +125,7 @@ int main(int argc, char** argv)
     const int checks = argc > 1 ? atoi(argv[1]) : 200;
     const int downloads = argc > 2 ? atoi(argv[2]) : 100;
 
-    CVelmoraChatApp app(GetModuleHandleW(nullptr), L"");
-    g_pApp = &app;
+    SetUpProcess();
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
     if (!LoadGlobelSetting() || !LoadComponentList()) {

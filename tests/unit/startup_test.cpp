@@ -3,6 +3,7 @@
 #include "app/crashdump.h"
 #include "app/iconfile.h"
 #include "base/log.h"
+#include "base/startup.h"
 #include "base/textconv.h"
 
 #include <gtest/gtest.h>
