@@ -12,6 +12,7 @@
 #include "base/startup.h"
 #include "base/textconv.h"
 #include "browser/trustsites.h"
+#include "check/osprobe.h"
 #include "ui/system.h"
 
 #include <Poco/Net/HTTPStreamFactory.h>
@@ -59,6 +60,7 @@ bool CVelmoraChatApp::InitInstance()
     SetUnhandledExceptionFilter(CrashDumpFilter);
     MakeDirectories(DownloadFolder().c_str());
 
+    ProbeSystemInfo();
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
     if (!LoadComponentList(false) || !StartSkinEngine()) return false;
 

@@ -10,6 +10,7 @@
 #include "base/startup.h"
 #include "base/textconv.h"
 #include "check/checkrun.h"
+#include "check/osprobe.h"
 #include "check/repair.h"
 
 #include "net/httpform.h"
@@ -201,6 +202,7 @@ int wmain(int argc, wchar_t** argv)
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
     WriteStartLine("---------------------------Pylonix Check----------------------\r\n");
+    ProbeSystemInfo();
     if (!LoadGlobelSetting()) WriteLog("[error] LoadGlobelSetting!!!");
     if (!LoadComponentList()) {
         fprintf(stderr, "PylonixCheck: the settings could not be loaded (see the log)\n");

@@ -4,8 +4,6 @@
 #include "base/msgbox.h"
 #include "base/paths.h"
 #include "base/textconv.h"
-#include "check/checkitem.h"
-#include "check/osprobe.h"
 #include "net/address.h"
 #include "net/download.h"
 #include "net/ipinfo.h"
@@ -105,12 +103,6 @@ bool FetchComponentList(const std::string& url, const std::string& destination)
 
 bool LoadGlobelSetting()
 {
-    {
-        OSProbe probe;
-        CheckItem scratch;
-        CheckOperatingSystem(probe, scratch);
-    }
-
     std::string iniPath = LocalIniPath();
     if (!EnsureLocalIni(iniPath)) return false;
 

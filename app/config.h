@@ -29,7 +29,8 @@ const char* const kDefaultTestPage = "http://speedtest.pylonix.com/";
 
 // Reads local.ini into the server settings (a file that does not parse is
 // told to the user once, with its line and what is wrong, and the defaults
-// are used), then fetches local.inf.
+// are used), then fetches local.inf into the system folder, which the
+// system probe (ProbeSystemInfo) must have named before.
 bool LoadGlobelSetting();
 // The first half of LoadGlobelSetting: local.ini at `iniPath` into
 // g_serverSettings, a file that does not parse told to the user.

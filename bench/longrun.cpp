@@ -13,6 +13,7 @@
 #include "base/settings.h"
 #include "base/startup.h"
 #include "check/checkrun.h"
+#include "check/osprobe.h"
 #include "net/download.h"
 
 #include <windows.h>
@@ -128,6 +129,7 @@ int main(int argc, char** argv)
     SetUpProcess();
     SendMessageBoxesToStderr();
     MakeDirectories(DownloadFolder().c_str());
+    ProbeSystemInfo();
     if (!LoadGlobelSetting() || !LoadComponentList()) {
         fprintf(stderr, "longrun: the settings could not be loaded\n");
         return 2;

@@ -233,3 +233,10 @@ int CheckOperatingSystem(OSProbe& probe, CheckItem& item)
     item.description = WideToAnsi(name);
     return 1;
 }
+
+void ProbeSystemInfo()
+{
+    OSProbe probe;
+    CheckItem scratch;
+    CheckOperatingSystem(probe, scratch);
+}

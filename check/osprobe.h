@@ -45,3 +45,8 @@ void ProbeInterfaceLanguage(SystemInfo* info, LANGID language);
 
 // Fills the operating-system row; 0 when the name cannot be worked out.
 int CheckOperatingSystem(OSProbe& probe, CheckItem& item);
+
+// The start-up probe: fills the system-information record (family,
+// architecture, interface language) before anything reads it, local.inf's
+// folder and the rows' language among them. The row itself is dropped.
+void ProbeSystemInfo();
