@@ -1,6 +1,6 @@
 #include "app/app.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "app/controls.h"
 #include "app/crashdump.h"
 #include "app/iconfile.h"

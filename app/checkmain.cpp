@@ -3,7 +3,7 @@
 // (or a JSON array with --json); exit 0 when every record passed, 1 when one
 // did not, 2 when the check could not run. With --repair it also repairs
 // what needs no person and checks again (see app/unattended.h).
-#include "app/config.h"
+#include "settings/config.h"
 #include "app/unattended.h"
 #include "base/log.h"
 #include "base/paths.h"

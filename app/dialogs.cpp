@@ -1,7 +1,7 @@
 #include "app/dialogs.h"
 
-#include "app/config.h"
-#include "app/setup.h"
+#include "settings/config.h"
+#include "settings/setup.h"
 #include "base/settings.h"
 #include "base/textconv.h"
 #include "ui/buttons.h"

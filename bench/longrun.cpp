@@ -7,7 +7,7 @@
 // Ends with "steady" (exit 0) when, after the first tenth of each run, the
 // handles grew by at most 5 and the private bytes by at most 2%, else with
 // "growing" (exit 1); 2 when the settings do not load.
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/settings.h"

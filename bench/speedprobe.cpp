@@ -4,7 +4,7 @@
 //     -> "<KB/s> <bytes> <ms in all> <ms to the first progress record>"
 //   speedprobe upload <server address> <port> <file> [<website path>]
 //     -> "<KB/s> <bytes> <ms in all> <records>"
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "net/speedtest.h"

@@ -2,7 +2,7 @@
 // read like local.ini, then turned into the component table. Every entry
 // must come from a numbered name of the list, numbered from 001 without a
 // gap, and the numbered versions must read as four numbers at most.
-#include "app/config.h"
+#include "settings/config.h"
 
 #include <stdio.h>
 #include <stdlib.h>

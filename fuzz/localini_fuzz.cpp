@@ -3,7 +3,7 @@
 // saves and read back. Files the old reader (Boost's) took must read the
 // same; a file it refused for anything but a repetition must be refused at
 // the same line.
-#include "app/config.h"
+#include "settings/config.h"
 
 #include <boost/property_tree/ini_parser.hpp>
 #include <fuzzer/FuzzedDataProvider.h>

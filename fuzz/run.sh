@@ -41,7 +41,7 @@ mkdir -p "$out/crashes"
 sources() {
     case "$1" in
         compatlist) echo "browser/compatparse.cpp base/binbuffer.cpp fuzz/log_stub.cpp" ;;
-        localini|localinf) echo "app/inifile.cpp app/configread.cpp base/settings.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
+        localini|localinf) echo "settings/inifile.cpp settings/configread.cpp base/settings.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
         ipreply|utf8) echo "net/ipreply.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
         skinformat) echo "ui/format.cpp base/utf8.cpp" ;;
         skindoc) echo "ui/resources.cpp ui/format.cpp base/utf8.cpp" ;;

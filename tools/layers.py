@@ -42,8 +42,9 @@ BELOW = {
     "net": ["base"],
     "browser": ["net"],
     "check": ["browser"],
+    "settings": ["browser"],
     "ui": ["base"],
-    "app": ["check", "ui"],
+    "app": ["check", "settings", "ui"],
 }
 
 

@@ -2,7 +2,7 @@
 // with test libraries built by the project and served by the demo server.
 #include "testutil.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/filehash.h"
 #include "base/paths.h"
 #include "base/textconv.h"

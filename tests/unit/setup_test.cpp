@@ -2,8 +2,8 @@
 // user's other lines kept, the server trusted.
 #include "testutil.h"
 
-#include "app/config.h"
-#include "app/setup.h"
+#include "settings/config.h"
+#include "settings/setup.h"
 #include "base/settings.h"
 #include "base/sysinfo.h"
 #include "base/textconv.h"

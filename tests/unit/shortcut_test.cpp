@@ -1,6 +1,6 @@
 #include "browser/shortcut.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/textconv.h"
 #include "testutil.h"
 

@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "net/speedtest.h"
 
 #include <gtest/gtest.h>

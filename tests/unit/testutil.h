@@ -2,7 +2,7 @@
 #include <winsock2.h>
 // Helpers shared by the unit tests.
 #include "app/app.h"
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/msgbox.h"
 #include "net/download.h"
 

@@ -1,6 +1,6 @@
 #include "testutil.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 #include "base/paths.h"
 #include "base/textconv.h"
 #include "check/upgrade.h"

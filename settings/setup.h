@@ -1,6 +1,6 @@
 #pragma once
 // Saving the server settings the user typed into the settings dialog.
-#include "app/inifile.h"
+#include "settings/inifile.h"
 
 #include <string>
 #include <utility>

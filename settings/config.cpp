@@ -1,4 +1,4 @@
-#include "app/config.h"
+#include "settings/config.h"
 
 #include "base/log.h"
 #include "base/msgbox.h"

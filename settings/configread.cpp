@@ -1,6 +1,6 @@
 // The settings and component records read from the two INI trees; no
 // <windows.h>, so the native fuzz build takes it as it is.
-#include "app/config.h"
+#include "settings/config.h"
 
 #include <stdio.h>
 #include <stdlib.h>

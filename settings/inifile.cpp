@@ -1,4 +1,4 @@
-#include "app/inifile.h"
+#include "settings/inifile.h"
 
 #include "base/textconv.h"
 #include "base/utf8.h"

@@ -1,6 +1,6 @@
-#include "app/setup.h"
+#include "settings/setup.h"
 
-#include "app/config.h"
+#include "settings/config.h"
 
 #include "base/log.h"
 #include "base/msgbox.h"

@@ -1,6 +1,6 @@
 #pragma once
 // local.ini (server settings) and local.inf (component list).
-#include "app/inifile.h"
+#include "settings/inifile.h"
 #include "base/settings.h"
 
 #include <boost/property_tree/ptree.hpp>
