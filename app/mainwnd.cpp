@@ -2,7 +2,7 @@
 
 #include "app/controls.h"
 #include "app/dialogs.h"
-#include "app/iectrl.h"
+#include "webpane/iectrl.h"
 #include "base/log.h"
 #include "base/textconv.h"
 #include "browser/cache.h"

@@ -44,7 +44,8 @@ BELOW = {
     "check": ["browser"],
     "settings": ["browser"],
     "ui": ["base"],
-    "app": ["check", "settings", "ui"],
+    "webpane": ["ui"],
+    "app": ["check", "settings", "webpane"],
 }
 
 

@@ -4,7 +4,7 @@
 // object given back when the window goes.
 #include "uitest.h"
 
-#include "app/iectrl.h"
+#include "webpane/iectrl.h"
 #include "base/textconv.h"
 #include "ui/hostwnd.h"
 

@@ -6,7 +6,7 @@
 #include "app/app.h"
 #include "app/controls.h"
 #include "app/dialogs.h"
-#include "app/iectrl.h"
+#include "webpane/iectrl.h"
 #include "app/mainwnd.h"
 #include "base/textconv.h"
 #include "browser/shortcut.h"

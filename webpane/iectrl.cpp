@@ -1,4 +1,4 @@
-#include "app/iectrl.h"
+#include "webpane/iectrl.h"
 
 #include "base/log.h"
 #include "base/textconv.h"

@@ -1,4 +1,4 @@
-#include "app/browserhost.h"
+#include "webpane/browserhost.h"
 
 #include <ocidl.h>
 

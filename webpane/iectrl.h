@@ -4,7 +4,7 @@
 // every `realwnd` of class "IECTRL". It passes the control's events to its
 // parent as WM_NOTIFY and filters the thread's keys and mouse before they
 // are dispatched, so the control can translate its accelerators.
-#include "app/browserhost.h"
+#include "webpane/browserhost.h"
 #include "ui/hostwnd.h"
 #include "ui/native.h"
 
