@@ -46,6 +46,7 @@ BELOW = {
     "ui": ["base"],
     "webpane": ["ui"],
     "app": ["check", "settings", "webpane"],
+    "console": ["check", "settings"],
 }
 
 
@@ -299,6 +300,10 @@ PLANTS = [
     ("base/n.h", '#define HEADER "app/controls.h"\n#include HEADER\n', "base/n.h:2: #include HEADER: an include through a macro"),
     ("net/o.hpp", '#include "{root}/app/controls.h"\n', "net/o.hpp:1: "),
     ("net/p.c", '#include "..\\app\\controls.h"\n', "net/p.c:1: "),
+    # The console program stays off the window: no engine, pane or window code.
+    ("console/r.cpp", '#include "ui/control.h"\n#include "app/controls.h"\n',
+     ["console/ must not include ui/", "console/ must not include app/"]),
+    ("settings/v.cpp", '#include "check/checkitem.h"\n', "settings/ must not include check/"),
     ("extras/q.cpp", '#include "base/log.h"\n', "extras/: holds C/C++ sources but is neither a layer"),
     ("stray.cpp", '\n', "stray.cpp: a source directly in the root"),
     ("CMakeLists.txt", 'pylonix_layer(net USES base app SOURCES net/x.cpp)\n', "pylonix_net must not link pylonix_app"),

@@ -1,4 +1,4 @@
-#include "app/unattended.h"
+#include "console/unattended.h"
 
 #include "base/log.h"
 #include "check/checkpage.h"

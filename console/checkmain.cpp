@@ -2,9 +2,9 @@
 // and scripts. Same engine and local.ini as the program; one line per record
 // (or a JSON array with --json); exit 0 when every record passed, 1 when one
 // did not, 2 when the check could not run. With --repair it also repairs
-// what needs no person and checks again (see app/unattended.h).
+// what needs no person and checks again (see console/unattended.h).
 #include "settings/config.h"
-#include "app/unattended.h"
+#include "console/unattended.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/startup.h"
