@@ -45,7 +45,7 @@ BELOW = {
     "settings": ["browser"],
     "ui": ["base"],
     "webpane": ["ui"],
-    "app": ["check", "settings", "webpane"],
+    "gui": ["check", "settings", "webpane"],
     "console": ["check", "settings"],
 }
 
@@ -248,7 +248,7 @@ def main(args):
 CLEAN_TREE = {
     "base/log.h": '#include <windows.h>\n#include <string>\n#include <stdint.h>\n',
     "base/log.cpp": ('#include "base/log.h"\n#  include "log.h"\n#include "./log.h"\n'
-                     '/*\n#include "app/controls.h"\n*/\n// #include "net/download.h"\n'
+                     '/*\n#include "gui/controls.h"\n*/\n// #include "net/download.h"\n'
                      'const char* s = "/*"; int big = 1\'000\'000;\n#include "base/log.h"\n'),
     "net/download.h": ('#include "base/log.h"\n#include <Poco/Net/HTTPRequest.h>\n#include <curl/curl.h>\n'
                        '#include <tinyxml.h>\n#include <boost/property_tree/ptree.hpp>\n'),
@@ -260,54 +260,54 @@ CLEAN_TREE = {
     "ui/check/box.h": '#include "base/log.h"\n',
     "ui/box.cpp": '#include "check/box.h"\n',
     "ui/skin.rc": '#include <windows.h>\n#include "ui/control.h"\n',
-    "app/controls.h": '#include "check/checkitem.h"\n#include <ui/control.h>\n#include "../ui/control.h"\n',
-    "app/main.c": '#include "app/controls.h"\n',
-    "tests/unit/testutil.h": '#include "app/controls.h"\n',
+    "gui/controls.h": '#include "check/checkitem.h"\n#include <ui/control.h>\n#include "../ui/control.h"\n',
+    "gui/main.c": '#include "gui/controls.h"\n',
+    "tests/unit/testutil.h": '#include "gui/controls.h"\n',
     "tests/unit/log_test.cpp": ('#include "testutil.h"\n#include <gtest/gtest.h>\n'
                                 '#include "fuzz/win/windows.h"\n#include "tools/skinview/view.h"\n'),
     "fuzz/win/windows.h": '#pragma once\n',
-    "fuzz/log_fuzz.cpp": '#include "win/windows.h"\n#include "app/controls.h"\n#include "base/log.h"\n',
-    "bench/speedprobe.cpp": '#include "net/download.h"\n#include "app/controls.h"\n',
-    "tools/skinview/view.h": '#include "app/controls.h"\n',
+    "fuzz/log_fuzz.cpp": '#include "win/windows.h"\n#include "gui/controls.h"\n#include "base/log.h"\n',
+    "bench/speedprobe.cpp": '#include "net/download.h"\n#include "gui/controls.h"\n',
+    "tools/skinview/view.h": '#include "gui/controls.h"\n',
     "demoserver/src/main.cpp": '#include "DemoState.h"\n#include <Poco/Net/HTTPServer.h>\n',
     "demoserver/src/DemoState.h": '#include <string>\n',
     # Generated and hidden trees are not read.
     "build/CMakeFiles/CompilerIdC/CMakeCCompilerId.c": '#include "tests/unit/testutil.h"\n',
-    "out/CMakeCache.txt": "", "out/probe.c": '#include "app/controls.h"\n',
-    ".git/hooks/x.c": '#include "app/controls.h"\n',
+    "out/CMakeCache.txt": "", "out/probe.c": '#include "gui/controls.h"\n',
+    ".git/hooks/x.c": '#include "gui/controls.h"\n',
     "docs/picture.png": "",
     "CMakeLists.txt": ('function(pylonix_layer name)\n    cmake_parse_arguments(L "" "" "USES;SOURCES" ${ARGN})\n'
                        'endfunction()\n# pylonix_layer(base USES app)\npylonix_layer(base SOURCES base/log.cpp)\n'
-                       'pylonix_layer(net USES base SOURCES\n    net/x.cpp)\npylonix_layer(app USES check ui SOURCES app/x.cpp)\n'),
+                       'pylonix_layer(net USES base SOURCES\n    net/x.cpp)\npylonix_layer(gui USES check ui SOURCES gui/x.cpp)\n'),
 }
 
 # file, content, what the findings must say (one text or several). Each is
 # planted alone.
 PLANTS = [
     ("net/a.h", '#include <string>\n  #  include "check/checkitem.h"\n', "net/a.h:2: "),
-    ("base/b.cpp", '#include <app/controls.h>\n', "base/ must not include app/"),
-    ("net/c.cpp", '#include "../app/controls.h"\n', "net/ must not include app/ (lands in app/controls.h)"),
+    ("base/b.cpp", '#include <gui/controls.h>\n', "base/ must not include gui/"),
+    ("net/c.cpp", '#include "../gui/controls.h"\n', "net/ must not include gui/ (lands in gui/controls.h)"),
     ("browser/e.h", '#include "net/../check/checkitem.h"\n', "browser/ must not include check/"),
     ("ui/f.h", '#include "ui/../net/not-written-yet.h"\n', "ui/ must not include net/"),
     ("base/g.h", '#include <tests/unit/testutil.h>\n', "base/ must not include tests/"),
     ("fuzz/j.cpp", '#include "tests/unit/testutil.h"\n', "fuzz/ must not include tests/"),
     ("demoserver/src/k.cpp", '#include "base/log.h"\n', "demoserver/ must not include base/"),
-    ("ui/l.rc", '#include "app/controls.h"\n', "ui/l.rc:1: "),
-    ("base/m.h", '#include \\\n    "app/controls.h"\n', 'base/m.h:1: #include "app/controls.h": base/ must not'),
-    ("base/s.h", 'const char* s = "/*";\n#include "app/controls.h"\n', "base/s.h:2: "),
-    ("base/t.h", 'int big = 1\'000\'000;\n#include "app/controls.h"\n', "base/t.h:2: "),
-    ("net/u.h", '#include_next <check/checkitem.h>\n#import "app/controls.h"\n', ["net/u.h:1: ", "net/u.h:2: "]),
-    ("base/n.h", '#define HEADER "app/controls.h"\n#include HEADER\n', "base/n.h:2: #include HEADER: an include through a macro"),
-    ("net/o.hpp", '#include "{root}/app/controls.h"\n', "net/o.hpp:1: "),
-    ("net/p.c", '#include "..\\app\\controls.h"\n', "net/p.c:1: "),
+    ("ui/l.rc", '#include "gui/controls.h"\n', "ui/l.rc:1: "),
+    ("base/m.h", '#include \\\n    "gui/controls.h"\n', 'base/m.h:1: #include "gui/controls.h": base/ must not'),
+    ("base/s.h", 'const char* s = "/*";\n#include "gui/controls.h"\n', "base/s.h:2: "),
+    ("base/t.h", 'int big = 1\'000\'000;\n#include "gui/controls.h"\n', "base/t.h:2: "),
+    ("net/u.h", '#include_next <check/checkitem.h>\n#import "gui/controls.h"\n', ["net/u.h:1: ", "net/u.h:2: "]),
+    ("base/n.h", '#define HEADER "gui/controls.h"\n#include HEADER\n', "base/n.h:2: #include HEADER: an include through a macro"),
+    ("net/o.hpp", '#include "{root}/gui/controls.h"\n', "net/o.hpp:1: "),
+    ("net/p.c", '#include "..\\gui\\controls.h"\n', "net/p.c:1: "),
     # The console program stays off the window: no engine, pane or window code.
-    ("console/r.cpp", '#include "ui/control.h"\n#include "app/controls.h"\n',
-     ["console/ must not include ui/", "console/ must not include app/"]),
+    ("console/r.cpp", '#include "ui/control.h"\n#include "gui/controls.h"\n',
+     ["console/ must not include ui/", "console/ must not include gui/"]),
     ("settings/v.cpp", '#include "check/checkitem.h"\n', "settings/ must not include check/"),
     ("extras/q.cpp", '#include "base/log.h"\n', "extras/: holds C/C++ sources but is neither a layer"),
     ("stray.cpp", '\n', "stray.cpp: a source directly in the root"),
-    ("CMakeLists.txt", 'pylonix_layer(net USES base app SOURCES net/x.cpp)\n', "pylonix_net must not link pylonix_app"),
-    ("CMakeLists.txt", 'pylonix_layer(extras USES app SOURCES extras/x.cpp)\n', "pylonix_extras builds extras/"),
+    ("CMakeLists.txt", 'pylonix_layer(net USES base gui SOURCES net/x.cpp)\n', "pylonix_net must not link pylonix_gui"),
+    ("CMakeLists.txt", 'pylonix_layer(extras USES gui SOURCES extras/x.cpp)\n', "pylonix_extras builds extras/"),
 ]
 
 

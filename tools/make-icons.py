@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the program's icons (32x32, 32-bit with mask) into app/res/.
+"""Draws the program's icons (32x32, 32-bit with mask) into gui/res/.
 
 The icons are our own artwork, generated so that they can be changed in
 one place: run this script and commit the .ico files it writes."""
@@ -55,7 +55,7 @@ def ico(accent):
 
 
 def main():
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "app", "res")
+    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui", "res")
     os.makedirs(out, exist_ok=True)
     for name, accent in (("pylonix.ico", "blue"), ("login.ico", "green")):
         with open(os.path.join(out, name), "wb") as f:

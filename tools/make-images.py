@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the program's fifty window images (app/res/img/) from the shapes below.
+"""Draws the program's fifty window images (gui/res/img/) from the shapes below.
 
-    tools/make-images.py [OUTDIR]        (default app/res/img)
+    tools/make-images.py [OUTDIR]        (default gui/res/img)
 
 Every image is described by one small function in the table at the end:
 change a colour or a shape there and run the script again. The output is
@@ -696,7 +696,7 @@ def encode(name, image):
 
 def main():
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "app", "res", "img")
+    out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(root, "gui", "res", "img")
     os.makedirs(out, exist_ok=True)
     for image_id in sorted(IMAGES):
         name, draw = IMAGES[image_id]

@@ -7,11 +7,11 @@ OUT="$(mktemp -d)"
 trap 'rm -rf "$OUT"' EXIT
 python3 "$ROOT/tools/make-images.py" "$OUT" >/dev/null
 status=0
-for f in "$ROOT"/app/res/img/*; do
+for f in "$ROOT"/gui/res/img/*; do
     name="$(basename "$f")"
     cmp -s "$f" "$OUT/$name" || { echo "images: $name differs from what the generator draws"; status=1; }
 done
-made="$(ls "$OUT" | wc -l)"; kept="$(ls "$ROOT/app/res/img" | wc -l)"
+made="$(ls "$OUT" | wc -l)"; kept="$(ls "$ROOT/gui/res/img" | wc -l)"
 [ "$made" = "$kept" ] || { echo "images: the generator draws $made images, $kept are committed"; status=1; }
 [ "$status" = 0 ] && echo "images: $kept identical"
 exit "$status"

@@ -1,7 +1,7 @@
 // The program's own window documents and images, read from the built
 // PylonixClient.exe: they hang together, and the main window's controls
 // keep their places at the window's own size and maximised.
-#include "app/controls.h"
+#include "gui/controls.h"
 #include "check/checkrow.h"
 #include "ui/layer.h"
 

@@ -3,11 +3,11 @@
 // the caption's maximise and restore.
 #include "testutil.h"
 
-#include "app/app.h"
-#include "app/controls.h"
-#include "app/dialogs.h"
+#include "gui/app.h"
+#include "gui/controls.h"
+#include "gui/dialogs.h"
 #include "webpane/iectrl.h"
-#include "app/mainwnd.h"
+#include "gui/mainwnd.h"
 #include "base/textconv.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"

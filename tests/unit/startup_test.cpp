@@ -1,7 +1,7 @@
 #include "testutil.h"
 
-#include "app/crashdump.h"
-#include "app/iconfile.h"
+#include "gui/crashdump.h"
+#include "gui/iconfile.h"
 #include "base/log.h"
 #include "base/startup.h"
 #include "base/textconv.h"

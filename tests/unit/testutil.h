@@ -1,7 +1,7 @@
 #pragma once
 #include <winsock2.h>
 // Helpers shared by the unit tests.
-#include "app/app.h"
+#include "gui/app.h"
 #include "settings/config.h"
 #include "base/msgbox.h"
 #include "net/download.h"

@@ -2,7 +2,7 @@
 // of real check records, rendered and changed the way the row operations do.
 #include "uitest.h"
 
-#include "app/controls.h"
+#include "gui/controls.h"
 #include "check/checkrow.h"
 #include "ui/layer.h"
 

@@ -2,7 +2,7 @@
 // driven with real window messages, read back from the screen.
 #include "uitest.h"
 
-#include "app/controls.h"
+#include "gui/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/native.h"
 #include "ui/scrollbar.h"

@@ -13,7 +13,7 @@
 // (picture 2 of a button's skin, as a selected tab button), --value (a
 // progress bar), --text and --page (a tab control's page) put controls in
 // the state code would, before the picture.
-#include "app/controls.h"
+#include "gui/controls.h"
 #include "ui/hostwnd.h"
 #include "ui/layer.h"
 #include "ui/menu.h"

@@ -1,4 +1,4 @@
-#include "app/iconfile.h"
+#include "gui/iconfile.h"
 
 #include <stdint.h>
 

@@ -1,4 +1,4 @@
-#include "app/dialogs.h"
+#include "gui/dialogs.h"
 
 #include "settings/config.h"
 #include "settings/setup.h"

@@ -1,7 +1,7 @@
-#include "app/mainwnd.h"
+#include "gui/mainwnd.h"
 
-#include "app/controls.h"
-#include "app/dialogs.h"
+#include "gui/controls.h"
+#include "gui/dialogs.h"
 #include "webpane/iectrl.h"
 #include "base/log.h"
 #include "base/textconv.h"

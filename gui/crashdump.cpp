@@ -1,4 +1,4 @@
-#include "app/crashdump.h"
+#include "gui/crashdump.h"
 
 #include <dbghelp.h>
 

@@ -1,4 +1,4 @@
-#include "app/controls.h"
+#include "gui/controls.h"
 
 #include "base/log.h"
 #include "base/textconv.h"
