@@ -33,7 +33,6 @@ public:
     void ShowRowControl(int kind, int row, int slot, bool visible) override;
     void SetRowProgress(int kind, int row, int percent) override;
     void SetRowText(int kind, int row, int slot, const std::string& text) override;
-    int SetRowResult(int result, int kind, int row) override { return m_page.SetRowResult(result, kind, row); }
     void Redraw() override { SkinHostWnd::Redraw(); }
     void ShowControl(int id, bool visible) override { SkinHostWnd::ShowControl(id, visible); }
     void SetCheckProgress(int value) override { SetProgress(kCtlCheckProgress, value); }
