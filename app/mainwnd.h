@@ -21,7 +21,7 @@ public:
     CheckPage& Page() { return m_page; }
     // The server-address lookups run on a worker from now on; a check
     // asked for before the server IP is known starts when it is.
-    bool StartLookups(const std::string& serverAddr);
+    bool StartLookups(const ServerSettings& settings);
     bool LookupPending() const { return m_lookupPending; }
     int CurrentTab() const { return m_currentTab; }
     // Page 0, 1 or 2 with its tab button pushed.

@@ -47,14 +47,12 @@ bool OlderThanListed(const ModuleVersion& found, const ComponentInfo& listed)
     return have < want;
 }
 
-int CheckLibrary(const std::string& name, const std::string& path)
+int CheckLibrary(const ComponentInfo& listed, const std::string& path)
 {
-    auto listed = g_componentTable.find(name);
-    if (listed == g_componentTable.end()) return 0;
     HMODULE module = LoadLibraryW(AnsiToWide(path).c_str());
     if (!module) return 0;
     int state = 0;
-    if (!OlderThanListed(ReadModuleVersion(path), listed->second)) {
+    if (!OlderThanListed(ReadModuleVersion(path), listed)) {
         state = 1;
         using RegisterFn = HRESULT(__stdcall*)();
         auto registerServer =
@@ -128,7 +126,7 @@ void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
         entry.state = OpenableForUpdate(path) ? 1 : 0;
         return;
     }
-    entry.state = CheckLibrary(name, path);
+    entry.state = CheckLibrary(entry, path);
 }
 
 ComponentList BuildComponentList(const ComponentTable& table)
@@ -136,7 +134,7 @@ ComponentList BuildComponentList(const ComponentTable& table)
     ComponentList list;
     list.systemFolder = SystemFolder();
     for (const auto& component : table) {
-        ComponentInfo entry;
+        ComponentInfo entry = component.second;  // with the version it must have
         entry.text = component.first;
         entry.state = 0;
         list.entries.push_back(entry);

@@ -13,9 +13,9 @@
 // 1 when every component of `table` is present, else 0.
 int CheckComponents(const ComponentTable& table, CheckItem& item, int profile);
 
-// One entry per table component, in table order; an entry's `text` is the
-// component's file name and its `state` 1 when the component is present and
-// new enough.
+// One entry per table component, in table order: the table's record, with
+// `text` the component's file name and `state` 1 when the component is
+// present and new enough.
 struct ComponentList {
     std::vector<ComponentInfo> entries;
     std::string systemFolder;
@@ -24,7 +24,8 @@ struct ComponentList {
 // The table's components, each examined by CheckComponentFile.
 ComponentList BuildComponentList(const ComponentTable& table);
 
-// Sets the entry's state; a present library new enough is registered.
+// Sets the entry's state from the file and the version the entry lists; a
+// present library new enough is registered.
 void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder);
 
 struct ModuleVersion {
