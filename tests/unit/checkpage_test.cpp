@@ -188,30 +188,46 @@ TEST_F(CheckPageTest, AnUnusableServerAsksForANewOneAndTheRunWaitsForItsAddress)
 
 TEST_F(CheckPageTest, ARunKeepsTheServerItStartedWithWhateverIsSavedMeanwhile)
 {
-    // Runs started against the demo server, each followed at once by a save
-    // of another server (unreachable, a name of its own), as the settings
-    // dialog does on this thread while the run's worker goes on; some runs
-    // are stopped and run on unseen.
-    const ServerSettings started = g_serverSettings;
-    ServerSettings saved = started;
+    // Hundreds of runs started against the demo server, by address and by
+    // a name of its own in turn, each followed at once by a save of a third server
+    // (unreachable, a name of its own), as the settings dialog does on this
+    // thread while the run's worker goes on. Most runs are stopped and run
+    // on unseen; every tenth is seen to its end and one-click repair runs on
+    // its rows while the next runs start.
+    const int rounds = 200;
+    ServerSettings byAddress = g_serverSettings, byName = g_serverSettings;
+    byAddress.serverAddr = "127.0.0.1";
+    byName.serverAddr = "norvik.test";  // its IP is the demo server's
+    ServerSettings saved = g_serverSettings;
     saved.serverAddr = "saved.invalid";
     saved.serverPort = 1;
-    for (int round = 0; round < 12; ++round) {
-        g_serverSettings = started;
+    saved.serverIp = "127.0.0.2";
+    int ended = 0;
+    for (int round = 0; round < rounds; ++round) {
+        g_serverSettings = round % 2 ? byName : byAddress;
         page.StartClientCheck();
+        ASSERT_TRUE(page.CheckRunning()) << round;
         g_serverSettings = saved;
-        if (round % 3 != 2) {
-            PumpMessagesFor(round % 2 * 5);
+        if (round % 10 != 9) {
+            PumpMessagesFor(round % 3);
             page.StopCheck();
             continue;
         }
         ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000)) << round;
+        ++ended;
+        EXPECT_EQ(kItemConnectivity, page.Item(1).kind);
         EXPECT_EQ(kStatePassed, page.Item(1).state) << "run " << round << " reached for the saved server";
+        page.RepairAll(RepairChoice{false, false});
     }
-    ASSERT_TRUE(PumpMessagesUntil([&] { return view.doneMessages == 12; }, 120000));
-    g_serverSettings = started;
-    EXPECT_FALSE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\saved.invalid"))
+    EXPECT_EQ(rounds / 10, ended);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return view.doneMessages == rounds && !page.RepairsBusy(); }, 300000))
+        << view.doneMessages << " of " << rounds << " runs ended";
+    g_serverSettings = byAddress;
+    // Names are kept by domain, then host.
+    EXPECT_TRUE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\test\\norvik"));
+    EXPECT_FALSE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\invalid"))
         << "a run trusted the server saved after it began";
+    EXPECT_TRUE(view.shown[kCtlRepairAll]);
 }
 
 TEST_F(CheckPageTest, RepairsEndTheRowsOfTheirOwnRunAndTheButtonsComeBack)
