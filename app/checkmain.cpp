@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "app/config.h"
 #include "app/unattended.h"
+#include "base/console.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/textconv.h"
@@ -194,6 +195,10 @@ int wmain(int argc, wchar_t** argv)
             return 2;
         }
     }
+    // Standard output carries the report alone: the console lines of the
+    // program's parts (the resolver's listing, the installer's command line)
+    // go to standard error, beside the messages.
+    SetConsoleStream(stderr);
     // JSON goes out byte for byte as it is reported (no CR added).
     if (json) _setmode(_fileno(stdout), _O_BINARY);
 

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/console.h"
 #include "base/filehash.h"
 #include "base/log.h"
 #include "base/msgbox.h"
@@ -58,12 +59,11 @@ std::string BrowserInstallerUrl()
 
 namespace {
 
-// The installer's start failures are told on standard output, beside the
-// command line ("cmd:"), for whoever runs the program from a console.
+// The installer's start failures are told on the console, beside the
+// command line ("cmd:"), for whoever runs the program from one.
 DWORD InstallerNotStarted(DWORD error)
 {
-    printf("here\r\n");
-    fflush(stdout);
+    ConsolePrint("here\r\n");
     return error ? error : ERROR_GEN_FAILURE;
 }
 
@@ -82,8 +82,7 @@ DWORD RunInstaller(const std::string& path)
     if (wide.size() >= kInstallerCommandLineSize) return InstallerNotStarted(ERROR_FILENAME_EXCED_RANGE);
     wcsncpy(commandLine, wide.c_str(), kInstallerCommandLineSize - 1);
     commandLine[kInstallerCommandLineSize - 1] = L'\0';
-    printf("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
-    fflush(stdout);
+    ConsolePrint("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;

@@ -160,16 +160,18 @@ TEST_F(BrowserUpgrade, InstallerNameAndUrlFollowTheSystem)
     EXPECT_EQ("", BrowserInstallerUrl());
 }
 
-TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
+TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartErrorAndTellsTheConsole)
 {
     // A folder with blanks: the path must reach the installer as one word.
     std::string folder = MakeScratchFolder("installer") + "\\with blank";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string exe = folder + "\\setup stub.exe";
     ASSERT_TRUE(CopyFileA(StubPath().c_str(), exe.c_str(), FALSE)) << StubPath();
+    ConsoleCapture console;
 
     EXPECT_EQ(0u, RunInstaller(exe));
-    EXPECT_EQ("\"" + exe + "\" /passive /update-no /norestart ", RecordedCommandLine(exe));
+    const std::string commandLine = "\"" + exe + "\" /passive /update-no /norestart ";
+    EXPECT_EQ(commandLine, RecordedCommandLine(exe));
 
     ASSERT_TRUE(WriteFileBytes(exe + ".exit", "3"));
     EXPECT_EQ(3u, RunInstaller(exe));
@@ -180,6 +182,12 @@ TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
     // Too long for the command line: refused, not cut to some other file.
     std::string longPath = folder + "\\" + std::string(4090, 'a') + ".exe";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RunInstaller(longPath));
+
+    // Every command line, and every start that failed, on the console
+    // channel the entry point chose, not on standard output of their own.
+    const std::string absentLine = "\"" + folder + "\\absent.exe\" /passive /update-no /norestart ";
+    EXPECT_EQ("cmd:" + commandLine + "\r\ncmd:" + commandLine + "\r\ncmd:" + absentLine + "\r\nhere\r\nhere\r\n",
+              console.Text());
 }
 
 TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
