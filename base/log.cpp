@@ -1,5 +1,6 @@
 #include "base/log.h"
 
+#include "base/console.h"
 #include "base/paths.h"
 
 #include <direct.h>
@@ -99,7 +100,7 @@ bool MakeDirectories(const char* path)
         // folder that is still missing counts as a failure.
         if (_access(buffer, 0) != 0 && _mkdir(buffer) != 0 && _access(buffer, 0) != 0) {
             // Not to the log: the log itself needs this folder.
-            printf("[error]mkdir error\r\n");
+            ConsolePrint("[error]mkdir error\r\n");
             *p = '\\';
             return false;
         }

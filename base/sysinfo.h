@@ -20,10 +20,23 @@ struct SystemInfo {
     char architecture[8];  // "X86" or "X64"
 };
 
-// The record in use: the application object's once it has registered its
-// own, otherwise a process-wide record that starts zeroed (programs and
-// tests without an application object fill that one).
+// The record in use: this thread's own when it has one (a check run works on
+// a copy it took when it started), else the application object's once it
+// has registered its own, otherwise a process-wide record that starts zeroed
+// (programs and tests without an application object fill that one).
 SystemInfo& CurrentSystemInfo();
+
+// Makes `record` the one in use on the calling thread for the scope's life.
+class ThreadSystemInfo {
+public:
+    explicit ThreadSystemInfo(SystemInfo& record);
+    ~ThreadSystemInfo();
+    ThreadSystemInfo(const ThreadSystemInfo&) = delete;
+    ThreadSystemInfo& operator=(const ThreadSystemInfo&) = delete;
+
+private:
+    SystemInfo* m_previous;
+};
 
 // Makes `record` the one in use (nullptr: the process-wide record again) and
 // returns the one used before, so that the caller can put it back.

@@ -69,15 +69,21 @@ int Upload(ConsoleView& view, NetworkTestState& state, const char* file)
     }
     uint32_t posted = 0;
     int records = 0;
+    bool unavailable = false;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (msg.message != WM_UPLOAD_PROGRESS) continue;
         std::unique_ptr<UploadProgress> record = TakeRecord<UploadProgress>(msg.wParam);
         const bool done = record && record->done;
         if (record && !done) posted = record->posted;
+        if (done) unavailable = record->unavailable != 0;
         ++records;
         test.OnProgress(std::move(record));
         if (done) break;
+    }
+    if (unavailable) {
+        fprintf(stderr, "speedprobe: the upload page did not answer\n");
+        return 1;
     }
     printf("%s %u %lu %d\n", view.texts[kNetUploadSpeed].c_str(), posted, GetTickCount() - state.uploadStart,
            records);

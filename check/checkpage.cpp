@@ -35,7 +35,7 @@ unsigned __stdcall CheckThread(void* param)
 }
 
 CheckPage::CheckPage(CheckPageView& view)
-    : m_view(view), m_components(view), m_upgrade(view, [&view] { view.ShowCheckingAnimation(); })
+    : m_view(view), m_components(view, *this), m_upgrade(view, *this)
 {
 }
 
@@ -60,6 +60,7 @@ void CheckPage::StartClientCheck()
     m_view.Redraw();
 
     for (CheckItem& item : m_items) item = CheckItem();
+    m_rowOfKind.clear();
     // Each run has a number and a record table of its own: a stopped run's
     // thread may still be writing its records, and its late messages name
     // their run, so nothing of it reaches this one.
@@ -108,9 +109,12 @@ LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
 {
     if (!item) return -1;
     if (!m_checkRunning || run != m_run) return 0;
-    if (item->row < 0 || item->row >= kCheckItemCount) return 0;
-    m_items[item->row] = *item;
+    if (item->row < 0 || item->row >= kCheckItemCount || m_rowOfKind.count(item->kind)) return 0;
     const int row = m_view.AppendRow(BuildCheckRowMarkup(*item));
+    if (row >= 0 && row < kCheckItemCount) {
+        m_items[row] = *item;
+        m_rowOfKind[item->kind] = row;
+    }
     if (row >= 0 && RowControlId(item->kind, kSlotProgressBar) >= 0)
         m_view.ShowRowControl(item->kind, row, kSlotProgressBar, false);
     // The bar walks up to the record's progress, a unit at a time.
@@ -136,73 +140,101 @@ LRESULT CheckPage::OnCheckDone(LPARAM run)
 void CheckPage::RepairAll(const RepairChoice& choice)
 {
     m_view.ShowControl(kCtlRepairAll, false);
-    m_view.ShowCheckingAnimation();
+    m_view.ShowControl(kCtlCheckingAnimation, true);
     m_view.Redraw();
     // Downloads of an earlier repair may still be in flight: they count on.
-    for (const CheckItem& item : m_items) {
-        if (item.state != kStateFailed) continue;
-        switch (item.kind) {
+    // A new run for another server replaces the rows, so it comes last.
+    bool askForServer = false;
+    for (const auto& shown : std::map<int, int>(m_rowOfKind)) {
+        const RowRef ref{m_run, shown.first};
+        if (m_items[shown.second].state != kStateFailed) continue;
+        switch (ref.kind) {
         case kItemBrowserVersion:
-            if (choice.upgradeBrowser) m_upgrade.UpgradeBrowser(item.row);
+            if (choice.upgradeBrowser) m_upgrade.UpgradeBrowser(ref);
             break;
-        case kItemBrowserSettings: RepairBrowserSettings(item.row); break;
-        case kItemConnectivity:
-            if (choice.askForServer && m_view.OpenSettingsDialog()) StartClientCheck();
-            break;
-        case kItemComponents: m_components.OnDownAndRegThirdParty(item.row); break;
+        case kItemBrowserSettings: RepairBrowserSettings(ref); break;
+        case kItemConnectivity: askForServer = choice.askForServer; break;
+        case kItemComponents: m_components.OnDownAndRegThirdParty(ref); break;
         default: break;
         }
     }
-    if (m_view.busyCount > 0 || m_checkRunning) return;
-    m_view.ShowControl(kCtlRepairAll, true);
-    m_view.ShowControl(kCtlCheckingAnimation, false);
-    m_view.Redraw();
+    if (askForServer && m_view.OpenSettingsDialog()) StartClientCheck();
+    ShowIdleWhenDone();
 }
 
 LRESULT CheckPage::OnRowButton(int id, const std::string& name, int row)
 {
+    (void)row;  // the row of a kind is found by its run, not by the click
     const bool repair = name == ActionSkin(kStateFailed);
-    if (id == RowControlId(kItemBrowserVersion, kSlotActionButton) && repair) return m_upgrade.UpgradeBrowser(row);
-    if (id == RowControlId(kItemBrowserSettings, kSlotActionButton) && repair) return RepairBrowserSettings(row);
+    if (id == RowControlId(kItemBrowserVersion, kSlotActionButton) && repair)
+        return m_upgrade.UpgradeBrowser({m_run, kItemBrowserVersion});
+    if (id == RowControlId(kItemBrowserSettings, kSlotActionButton) && repair)
+        return RepairBrowserSettings({m_run, kItemBrowserSettings});
     if (id == RowControlId(kItemConnectivity, kSlotActionButton) && repair) {
         if (m_view.OpenSettingsDialog()) StartClientCheck();
         return 0;
     }
     if (id == RowControlId(kItemComponents, kSlotActionButton) && repair)
-        return m_components.OnDownAndRegThirdParty(row);
+        return m_components.OnDownAndRegThirdParty({m_run, kItemComponents});
     if (id == RowControlId(kItemPatch, kSlotActionButton) && name == ActionSkin(kStateWarning)) ShowPatchNotice();
     return 0;
 }
 
-int CheckPage::RepairBrowserSettings(int row)
+int CheckPage::RepairBrowserSettings(const RowRef& ref)
 {
-    if (row < 0 || row >= m_view.RowCount()) return 0;
+    const int row = RowOf(ref);
+    if (row < 0) return 0;
     m_view.ShowRowControl(kItemBrowserSettings, row, kSlotActionButton, false);
-    if (SetIESetting(g_serverSettings)) {
-        SetRowResult(kRowSuccess, kItemBrowserSettings, row);
-        return 1;
-    }
-    SetRowResult(kRowNoChange, kItemBrowserSettings, row);
-    return 0;
+    const bool changed = SetIESetting(g_serverSettings);
+    RepairEnded(changed ? kRowSuccess : kRowNoChange, ref);
+    return changed ? 1 : 0;
 }
 
-int CheckPage::SetRowResult(int result, int kind, int row)
+int CheckPage::RowOf(const RowRef& ref)
 {
-    if (row < 0 || row >= m_view.RowCount()) return 0;
+    if (ref.run != m_run) return -1;
+    const auto shown = m_rowOfKind.find(ref.kind);
+    if (shown == m_rowOfKind.end() || shown->second >= m_view.RowCount()) return -1;
+    return shown->second;
+}
+
+void CheckPage::RepairStarted()
+{
+    m_view.ShowControl(kCtlCheckingAnimation, true);
+    m_view.Redraw();
+}
+
+void CheckPage::RepairEnded(int result, const RowRef& ref)
+{
+    const int row = RowOf(ref);
+    if (row >= 0) {
+        SetRowResult(result, ref.kind, row);
+    } else {
+        WriteLog("check row of kind %d of run %ld repaired after its rows went: %s\r\n", ref.kind,
+                 static_cast<long>(ref.run), RowResultName(result));
+    }
+    ShowIdleWhenDone();
+}
+
+void CheckPage::ShowIdleWhenDone()
+{
     // The last repair ending gives the buttons back, unless a run has
     // started meanwhile: its stop button and animation stay.
-    if (m_view.busyCount <= 0 && !m_checkRunning) {
-        m_view.ShowControl(kCtlCheckingAnimation, false);
-        m_view.ShowControl(kCtlRepairAll, true);
-        m_view.Redraw();
-    }
-    if (RowControlId(kind, kSlotStateIcon) < 0 || RowControlId(kind, kSlotActionButton) < 0) return 0;
-    CheckItem* record = row < kCheckItemCount ? &m_items[row] : nullptr;
+    if (RepairsBusy() || m_checkRunning) return;
+    m_view.ShowControl(kCtlCheckingAnimation, false);
+    m_view.ShowControl(kCtlRepairAll, true);
+    m_view.Redraw();
+}
+
+void CheckPage::SetRowResult(int result, int kind, int row)
+{
+    if (RowControlId(kind, kSlotStateIcon) < 0 || RowControlId(kind, kSlotActionButton) < 0) return;
+    CheckItem& record = m_items[row];
     switch (result) {
     case kRowSuccess:
         m_view.SetRowSkin(kind, row, kSlotStateIcon, StateIconSkin(kStatePassed));
         m_view.ShowRowControl(kind, row, kSlotActionButton, false);
-        if (record) record->state = kStatePassed;
+        record.state = kStatePassed;
         break;
     case kRowDownloadFailed:
     case kRowInstallFailed:
@@ -213,13 +245,13 @@ int CheckPage::SetRowResult(int result, int kind, int row)
                           result == kRowDownloadFailed ? "下载失败"
                           : result == kRowHashMismatch ? "文件校验失败"
                                                        : "安装失败");
-        if (record) record->state = kStateFailed;
+        record.state = kStateFailed;
         break;
     default: break;
     }
     WriteLog("check row %d repaired: %s\r\n", row, RowResultName(result));
+    m_view.OnRowRepaired(result, kind, row);
     m_view.Redraw();
-    return 1;
 }
 
 void CheckPage::OnDownloadProgress(std::unique_ptr<DownloadProgress> record)

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 // Controls of the tab.
@@ -27,7 +28,7 @@ enum CheckPageControl {
     kCtlCheckingAnimation = 1140,
 };
 
-class CheckPageView : public ComponentRepairView {
+class CheckPageView : public RepairView {
 public:
     virtual void ShowControl(int id, bool visible) = 0;
     // The overall progress bar 1130.
@@ -45,7 +46,8 @@ public:
     virtual bool OpenSettingsDialog() = 0;
     // The server's name is still being resolved on a worker.
     virtual bool ServerAddressPending() { return false; }
-    void ShowCheckingAnimation() override { ShowControl(kCtlCheckingAnimation, true); }
+    // A repair's outcome has been put into its row.
+    virtual void OnRowRepaired(int result, int kind, int row) {}
 };
 
 // What the one-click repair may do beyond the repairs that need nobody.
@@ -54,7 +56,7 @@ struct RepairChoice {
     bool askForServer = true;    // an unreachable server opens the settings dialog
 };
 
-class CheckPage {
+class CheckPage : public RepairOwner {
 public:
     explicit CheckPage(CheckPageView& view);
 
@@ -74,10 +76,15 @@ public:
     void RepairAll(const RepairChoice& choice = RepairChoice());
     // A click on row control `id` (notification 15), whose name is `name`.
     LRESULT OnRowButton(int id, const std::string& name, int row);
-    int RepairBrowserSettings(int row);
-    // Puts a repair's outcome into row `row` and its record; 1 when the
-    // row with its icon and button exist.
-    int SetRowResult(int result, int kind, int row);
+    // Repairs started by RepairAll or a row's button are still at work.
+    bool RepairsBusy() const { return m_components.Busy() || m_upgrade.Busy(); }
+
+    // --- RepairOwner ---
+    int RowOf(const RowRef& ref) override;
+    void RepairStarted() override;
+    // Puts the outcome into the row and its record, while the row's run is
+    // the one shown.
+    void RepairEnded(int result, const RowRef& ref) override;
     // WM_DOWNLOAD_PROGRESS of the tab's repairs (components, the browser
     // installer); a record of another kind is dropped.
     void OnDownloadProgress(std::unique_ptr<DownloadProgress> record);
@@ -91,12 +98,20 @@ public:
     std::string RowStates() const;
 
 private:
+    int RepairBrowserSettings(const RowRef& ref);
+    void SetRowResult(int result, int kind, int row);
+    // With no run and no repair at work, the one-click repair button and
+    // not the animation.
+    void ShowIdleWhenDone();
+
     // True when the server's address is still being looked up: the run is
     // put off until OnServerAddressKnown.
     bool WaitForAddress();
 
     CheckPageView& m_view;
+    // The current run's records, by row position.
     CheckItem m_items[kCheckItemCount];
+    std::map<int, int> m_rowOfKind;  // the current run's rows: kind -> position
     bool m_checkRunning = false;
     LPARAM m_run = 0;  // the number of the last run started
     bool m_waitingForAddress = false;

@@ -42,12 +42,14 @@ void PutLoginShortcut(const ServerSettings& server)
 
 CheckInputs CurrentCheckInputs()
 {
-    return CheckInputs{g_serverSettings, g_componentTable};
+    return CheckInputs{g_serverSettings, g_componentTable, CurrentSystemInfo()};
 }
 
 void RunClientCheck(const CheckInputs& inputs, CheckItem (&items)[kCheckItemCount], CheckReporter& reporter)
 {
     const ServerSettings& server = inputs.server;
+    SystemInfo system = inputs.system;
+    ThreadSystemInfo useOwnCopy(system);
     for (CheckItem& item : items) item = CheckItem();
 
     CheckCpu(items[0], kCheckProfile);

@@ -2,6 +2,7 @@
 // The client check: the nine checks in their fixed order, each record
 // handed to a reporter as soon as it is finished.
 #include "base/settings.h"
+#include "base/sysinfo.h"
 #include "check/checkitem.h"
 
 const int kCheckItemCount = 9;
@@ -17,15 +18,19 @@ public:
 };
 
 // What a run reads, copied when it starts: a run on a worker never reads
-// settings the window may change meanwhile (a saved settings dialog).
+// settings the window may change meanwhile (a saved settings dialog), and
+// what its probes learn about the system goes into its own copy.
 struct CheckInputs {
     ServerSettings server;
     ComponentTable components;
+    SystemInfo system;
 };
-// The current settings and component table; on the window's thread.
+// The current settings, component table and system facts; on the window's
+// thread.
 CheckInputs CurrentCheckInputs();
 
-// Runs the whole check on the calling thread. An unreachable server ends
+// Runs the whole check on the calling thread, which uses a copy of
+// `inputs.system` as its system facts meanwhile. An unreachable server ends
 // the run after the connectivity record; a browser that fails its check
 // leaves out the browser-settings and patch records.
 void RunClientCheck(const CheckInputs& inputs, CheckItem (&items)[kCheckItemCount], CheckReporter& reporter);

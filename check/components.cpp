@@ -47,14 +47,12 @@ bool OlderThanListed(const ModuleVersion& found, const ComponentInfo& listed)
     return have < want;
 }
 
-int CheckLibrary(const std::string& name, const std::string& path)
+int CheckLibrary(const ComponentInfo& listed, const std::string& path)
 {
-    auto listed = g_componentTable.find(name);
-    if (listed == g_componentTable.end()) return 0;
     HMODULE module = LoadLibraryW(AnsiToWide(path).c_str());
     if (!module) return 0;
     int state = 0;
-    if (!OlderThanListed(ReadModuleVersion(path), listed->second)) {
+    if (!OlderThanListed(ReadModuleVersion(path), listed)) {
         state = 1;
         using RegisterFn = HRESULT(__stdcall*)();
         auto registerServer =
@@ -128,7 +126,7 @@ void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
         entry.state = OpenableForUpdate(path) ? 1 : 0;
         return;
     }
-    entry.state = CheckLibrary(name, path);
+    entry.state = CheckLibrary(entry, path);
 }
 
 ComponentList BuildComponentList(const ComponentTable& table)
@@ -136,7 +134,7 @@ ComponentList BuildComponentList(const ComponentTable& table)
     ComponentList list;
     list.systemFolder = SystemFolder();
     for (const auto& component : table) {
-        ComponentInfo entry;
+        ComponentInfo entry = component.second;  // with the version it must have
         entry.text = component.first;
         entry.state = 0;
         list.entries.push_back(entry);
@@ -165,14 +163,18 @@ int CheckComponents(const ComponentTable& table, CheckItem& item, int profile)
     return 1;
 }
 
-int ComponentRepair::OnDownAndRegThirdParty(int row)
+int ComponentRepair::OnDownAndRegThirdParty(const RowRef& ref)
 {
-    if (row < 0 || row >= m_view.RowCount()) return 0;
-    m_componentsOk = 1;
+    const int row = m_owner.RowOf(ref);
+    if (row < 0) return 0;
+    m_row = ref;
+    // A start while downloads are still on their way joins them: a file of
+    // theirs that already failed still fails the row.
+    if (m_pending.empty()) m_componentsOk = 1;
     ComponentList list = BuildComponentList(g_componentTable);
 
     m_view.ShowRowControl(kItemComponents, row, kSlotActionButton, false);
-    m_view.ShowCheckingAnimation();
+    m_owner.RepairStarted();
     m_view.Redraw();
 
     std::string downloads = DownloadFolder();
@@ -191,7 +193,6 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
         WriteLog("OnDownAndRegThirdParty need download file:%s\r\n", url.c_str());
         if (m_pending.count(local)) continue;
         m_pending[local] = name;
-        ++m_view.busyCount;
         ++started;
 
         auto* job = new DownloadJob;
@@ -212,7 +213,6 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
         failed->path = local;
         if (!PostRecord(m_view.Window(), WM_DOWNLOAD_PROGRESS, std::move(failed))) {
             m_pending.erase(local);
-            --m_view.busyCount;
             --started;
             m_componentsOk = 0;
         }
@@ -221,7 +221,7 @@ int ComponentRepair::OnDownAndRegThirdParty(int row)
     // when a name was refused, else passed (nothing was missing).
     if (started == 0 && m_pending.empty()) {
         if (!m_componentsOk) m_view.SetRowText(kItemComponents, row, kSlotStatusText, "下载失败");
-        m_view.SetRowResult(m_componentsOk ? kRowSuccess : kRowDownloadFailed, kItemComponents, row);
+        m_owner.RepairEnded(m_componentsOk ? kRowSuccess : kRowDownloadFailed, m_row);
     }
     return 0;
 }
@@ -252,7 +252,6 @@ void ComponentRepair::InstallDownloaded(const std::string& localPath)
 void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
 {
     if (record.kind != kTransferComponent || !record.done) return;
-    m_view.ShowRowControl(kItemComponents, record.row, kSlotProgressBar, false);
     WriteLog("Download third party:%s finish\r\n", record.path.c_str());
 
     auto pending = m_pending.find(record.path);
@@ -276,14 +275,19 @@ void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
         }
     }
 
-    --m_view.busyCount;
     m_pending.erase(pending);
     if (!m_pending.empty()) return;
 
     WriteLog("----------------Third party all download finish----------------\r\n");
-    m_view.SetRowText(kItemComponents, record.row, kSlotStatusText,
-                      m_componentsOk ? "下载完成" : m_hashMismatch ? "文件校验失败" : "下载失败");
-    m_view.SetRowResult(m_componentsOk ? kRowSuccess : m_hashMismatch ? kRowHashMismatch : kRowDownloadFailed,
-                        kItemComponents, record.row);
+    const int result = m_componentsOk ? kRowSuccess : m_hashMismatch ? kRowHashMismatch : kRowDownloadFailed;
     m_hashMismatch = false;
+    // A new run may have replaced the rows meanwhile: then there is no row
+    // of this repair to write into.
+    const int row = m_owner.RowOf(m_row);
+    if (row >= 0) {
+        m_view.ShowRowControl(kItemComponents, row, kSlotProgressBar, false);
+        m_view.SetRowText(kItemComponents, row, kSlotStatusText,
+                          result == kRowSuccess ? "下载完成" : result == kRowHashMismatch ? "文件校验失败" : "下载失败");
+    }
+    m_owner.RepairEnded(result, m_row);
 }

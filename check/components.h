@@ -13,9 +13,9 @@
 // 1 when every component of `table` is present, else 0.
 int CheckComponents(const ComponentTable& table, CheckItem& item, int profile);
 
-// One entry per table component, in table order; an entry's `text` is the
-// component's file name and its `state` 1 when the component is present and
-// new enough.
+// One entry per table component, in table order: the table's record, with
+// `text` the component's file name and `state` 1 when the component is
+// present and new enough.
 struct ComponentList {
     std::vector<ComponentInfo> entries;
     std::string systemFolder;
@@ -24,7 +24,8 @@ struct ComponentList {
 // The table's components, each examined by CheckComponentFile.
 ComponentList BuildComponentList(const ComponentTable& table);
 
-// Sets the entry's state; a present library new enough is registered.
+// Sets the entry's state from the file and the version the entry lists; a
+// present library new enough is registered.
 void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder);
 
 struct ModuleVersion {
@@ -39,27 +40,23 @@ ModuleVersion ReadModuleVersion(const std::string& path);
 // in a command line: only a plain file name without shell specials is used.
 bool IsUsableComponentName(const std::string& name);
 
-// The repair needs one thing of the check tab beyond its rows.
-class ComponentRepairView : public RepairView {
-public:
-    // Shows the tab's "checking" animation (control 1140).
-    virtual void ShowCheckingAnimation() = 0;
-};
-
-// The component repair of the check tab's kind-8 row. The window owns one
-// and hands it every kind-8 WM_DOWNLOAD_PROGRESS record; everything here
-// runs on the window's thread.
+// The component repair of the check tab's kind-8 row. The page owns one and
+// hands it every kind-8 WM_DOWNLOAD_PROGRESS record; everything here runs
+// on the window's thread.
 class ComponentRepair {
 public:
-    explicit ComponentRepair(ComponentRepairView& view) : m_view(view) {}
+    ComponentRepair(RepairView& view, RepairOwner& owner) : m_view(view), m_owner(owner) {}
 
     // Downloads every missing or outdated component into the download
-    // folder; the files are installed as their downloads end. Returns 0.
-    int OnDownAndRegThirdParty(int row);
+    // folder; the files are installed as their downloads end, and the last
+    // one ends the repair of `row`. Returns 0.
+    int OnDownAndRegThirdParty(const RowRef& row);
 
     // A kind-8 progress record; only done records count. The caller frees it.
     void OnComponentDownloadDone(const DownloadProgress& record);
 
+    // Downloads are in flight.
+    bool Busy() const { return !m_pending.empty(); }
     int componentsOk() const { return m_componentsOk; }
     // Local path -> component name of the downloads not yet finished.
     const std::map<std::string, std::string>& pending() const { return m_pending; }
@@ -67,7 +64,9 @@ public:
 private:
     void InstallDownloaded(const std::string& localPath);
 
-    ComponentRepairView& m_view;
+    RepairView& m_view;
+    RepairOwner& m_owner;
+    RowRef m_row;  // the row the last start was for: the downloads end it
     int m_componentsOk = 1;
     bool m_hashMismatch = false;  // a download of this repair was not the listed file
     std::map<std::string, std::string> m_pending;

@@ -1,6 +1,6 @@
 #pragma once
-// What a repair may do to the check tab's rows. The main window implements
-// it; tests implement it to record what would be shown.
+// The check tab's repairs and the rows they work on: their outcomes, the
+// view of the rows and the page that owns both.
 #include "check/checkitem.h"
 
 #include <windows.h>
@@ -25,6 +25,16 @@ inline const char* RowResultName(int result)
                                           : "unchanged";
 }
 
+// A repair's row: the run whose rows it works on and the row's kind (each
+// kind has one row a run). A new run's rows replace the old ones, so a
+// repair ending after that finds no row of its own.
+struct RowRef {
+    LPARAM run = 0;
+    int kind = 0;
+};
+
+// What a repair may do to the check tab's rows. The main window implements
+// it; tests implement it to record what would be shown.
 class RepairView {
 public:
     virtual ~RepairView() = default;
@@ -35,11 +45,19 @@ public:
     virtual void ShowRowControl(int kind, int row, int slot, bool visible) = 0;
     virtual void SetRowProgress(int kind, int row, int percent) = 0;
     virtual void SetRowText(int kind, int row, int slot, const std::string& text) = 0;
-    // Puts a repair's outcome into the row and its record; 1 when the row,
-    // its icon and its button exist.
-    virtual int SetRowResult(int result, int kind, int row) = 0;
     virtual void Redraw() = 0;
+};
 
-    // Repair downloads in flight; only its comparison with 0 matters.
-    int busyCount = 0;
+// The page a repair works for: it owns the rows and hears how repairs end.
+class RepairOwner {
+public:
+    virtual ~RepairOwner() = default;
+    // The position of the row among those shown, -1 once its run's rows
+    // are gone.
+    virtual int RowOf(const RowRef& ref) = 0;
+    // A repair has started work that ends later (a download): the page
+    // shows it is busy.
+    virtual void RepairStarted() = 0;
+    // A repair has ended with a RowResult; the repair is no longer busy.
+    virtual void RepairEnded(int result, const RowRef& ref) = 0;
 };

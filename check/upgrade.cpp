@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/console.h"
 #include "base/filehash.h"
 #include "base/log.h"
 #include "base/msgbox.h"
@@ -58,12 +59,11 @@ std::string BrowserInstallerUrl()
 
 namespace {
 
-// The installer's start failures are told on standard output, beside the
-// command line ("cmd:"), for whoever runs the program from a console.
+// The installer's start failures are told on the console, beside the
+// command line ("cmd:"), for whoever runs the program from one.
 DWORD InstallerNotStarted(DWORD error)
 {
-    printf("here\r\n");
-    fflush(stdout);
+    ConsolePrint("here\r\n");
     return error ? error : ERROR_GEN_FAILURE;
 }
 
@@ -82,8 +82,7 @@ DWORD RunInstaller(const std::string& path)
     if (wide.size() >= kInstallerCommandLineSize) return InstallerNotStarted(ERROR_FILENAME_EXCED_RANGE);
     wcsncpy(commandLine, wide.c_str(), kInstallerCommandLineSize - 1);
     commandLine[kInstallerCommandLineSize - 1] = L'\0';
-    printf("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
-    fflush(stdout);
+    ConsolePrint("cmd:%s\r\n", WideToAnsi(commandLine).c_str());
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -106,10 +105,7 @@ DWORD RunInstaller(const std::string& path)
     return exitCode;
 }
 
-BrowserUpgrade::BrowserUpgrade(RepairView& view, std::function<void()> showAnimation)
-    : m_view(view), m_showAnimation(std::move(showAnimation))
-{
-}
+BrowserUpgrade::BrowserUpgrade(RepairView& view, RepairOwner& owner) : m_view(view), m_owner(owner) {}
 
 BrowserUpgrade::~BrowserUpgrade()
 {
@@ -118,10 +114,18 @@ BrowserUpgrade::~BrowserUpgrade()
     m_job = nullptr;
 }
 
-int BrowserUpgrade::UpgradeBrowser(int row)
+void BrowserUpgrade::SetStatus(const char* text)
 {
-    if (m_job || m_installing) return -1;
-    if (row < 0 || row >= m_view.RowCount()) return -1;
+    const int row = m_owner.RowOf(m_row);
+    if (row >= 0) m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, text);
+}
+
+int BrowserUpgrade::UpgradeBrowser(const RowRef& ref)
+{
+    if (Busy()) return -1;
+    const int row = m_owner.RowOf(ref);
+    if (row < 0) return -1;
+    m_row = ref;
     m_view.ShowRowControl(kItemBrowserVersion, row, kSlotActionButton, false);
 
     std::string url = BrowserInstallerUrl();
@@ -129,7 +133,7 @@ int BrowserUpgrade::UpgradeBrowser(int row)
     std::string path = DownloadFolder() + "\\" + BrowserInstallerName();
     WriteLog("Download ie :%s\r\n", url.c_str());
     if (url.empty()) {
-        m_view.SetRowResult(kRowDownloadFailed, kItemBrowserVersion, row);
+        m_owner.RepairEnded(kRowDownloadFailed, m_row);
         return -1;
     }
 
@@ -142,12 +146,8 @@ int BrowserUpgrade::UpgradeBrowser(int row)
     m_installerDownloadOk = 1;
 
     m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, true);
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotActionButton, false);
     m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载中...");
-    m_view.Redraw();
-
-    ++m_view.busyCount;
-    if (m_showAnimation) m_showAnimation();
+    m_owner.RepairStarted();
     m_view.Redraw();
 
     if (!StartWorker(DownloadThread, m_job)) {
@@ -157,10 +157,9 @@ int BrowserUpgrade::UpgradeBrowser(int row)
         delete m_job;
         m_job = nullptr;
         m_installerDownloadOk = 0;
-        --m_view.busyCount;
         m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
-        m_view.SetRowResult(kRowDownloadFailed, kItemBrowserVersion, row);
+        SetStatus("下载失败");
+        m_owner.RepairEnded(kRowDownloadFailed, m_row);
         return -1;
     }
     return 0;
@@ -170,7 +169,6 @@ namespace {
 
 struct InstallerJob {
     HWND window;
-    int row;
     std::string path;
 };
 
@@ -179,7 +177,6 @@ unsigned __stdcall InstallerThread(void* param)
     std::unique_ptr<InstallerJob> job(static_cast<InstallerJob*>(param));
     auto record = std::make_unique<DownloadProgress>();
     record->kind = kTransferBrowserInstaller;
-    record->row = job->row;
     record->done = 1;
     record->path = job->path;
     record->stage = 1;
@@ -193,26 +190,28 @@ unsigned __stdcall InstallerThread(void* param)
 bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
 {
     if (record.kind != kTransferBrowserInstaller) return false;
-    int row = record.row;
+    // Records go to the row of the run the repair started in; once a new
+    // run has replaced the rows, only the repair's own state moves on.
+    const int row = m_owner.RowOf(m_row);
     if (!record.done) {
-        m_view.SetRowProgress(kItemBrowserVersion, row, static_cast<int>(record.percent));
+        if (row >= 0) m_view.SetRowProgress(kItemBrowserVersion, row, static_cast<int>(record.percent));
         m_view.Redraw();
         return true;
     }
 
     if (record.stage == 1) {
-        FinishUpgrade(row, record.path, record.exitCode);
+        FinishUpgrade(record.path, record.exitCode);
         return true;
     }
 
     // The thread is past its last use of the job once the done record is out.
-    m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
+    if (row >= 0) m_view.ShowRowControl(kItemBrowserVersion, row, kSlotProgressBar, false);
     delete m_job;
     m_job = nullptr;
 
     if (!record.success) {
         m_installerDownloadOk = 0;
-        FinishUpgrade(row, record.path, 0);
+        FinishUpgrade(record.path, 0);
         return true;
     }
     // An installer that is not the one the list names never runs.
@@ -222,40 +221,38 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
     if (listed != g_installerHashes.end() && !MatchesListedHash(record.path, listed->second, "installer " + fileName)) {
         DeleteFileW(AnsiToWide(record.path).c_str());
         m_installing = false;
-        --m_view.busyCount;
-        m_view.SetRowResult(kRowHashMismatch, kItemBrowserVersion, row);
+        m_owner.RepairEnded(kRowHashMismatch, m_row);
         return true;
     }
-    m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载完成");
+    SetStatus("下载完成");
     m_view.Redraw();
     // The installer takes minutes: it runs on a thread of its own, and the
     // window hears of its end like of the download's.
-    auto* job = new InstallerJob{m_view.Window(), row, record.path};
+    auto* job = new InstallerJob{m_view.Window(), record.path};
     m_installing = true;
     if (!StartWorker(InstallerThread, job)) {
         delete job;
-        FinishUpgrade(row, record.path, ERROR_NOT_ENOUGH_MEMORY);
+        FinishUpgrade(record.path, ERROR_NOT_ENOUGH_MEMORY);
     }
     return true;
 }
 
-void BrowserUpgrade::FinishUpgrade(int row, const std::string& path, DWORD installerResult)
+void BrowserUpgrade::FinishUpgrade(const std::string& path, DWORD installerResult)
 {
     m_installing = false;
     int result;
     if (!m_installerDownloadOk) {
         result = kRowDownloadFailed;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "下载失败");
+        SetStatus("下载失败");
     } else if (installerResult != 0) {
         result = kRowInstallFailed;
         WriteLog("install ie %s: exit %lu\r\n", path.c_str(), installerResult);
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "安装失败");
+        SetStatus("安装失败");
     } else {
         result = kRowSuccess;
-        m_view.SetRowText(kItemBrowserVersion, row, kSlotStatusText, "安装成功");
+        SetStatus("安装成功");
     }
-    --m_view.busyCount;
-    m_view.SetRowResult(result, kItemBrowserVersion, row);
+    m_owner.RepairEnded(result, m_row);
 }
 
 const char* const kPatchPageUrl =

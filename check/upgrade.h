@@ -21,34 +21,37 @@ const size_t kInstallerCommandLineSize = 4096;
 // The installer's exit code, or the system error when it cannot start.
 DWORD RunInstaller(const std::string& path);
 
-// The browser-version row's repair. The main window owns one; it keeps the
+// The browser-version row's repair. The page owns one; it keeps the
 // installer download in flight and the outcome of the last download.
 class BrowserUpgrade {
 public:
-    // `showAnimation` shows the check tab's busy animation (control 1140)
-    // when a download starts; the view's SetRowResult hides it again.
-    explicit BrowserUpgrade(RepairView& view, std::function<void()> showAnimation = {});
+    BrowserUpgrade(RepairView& view, RepairOwner& owner);
     ~BrowserUpgrade();
     BrowserUpgrade(const BrowserUpgrade&) = delete;
     BrowserUpgrade& operator=(const BrowserUpgrade&) = delete;
 
     // 0 when a download was started, -1 otherwise.
-    int UpgradeBrowser(int row);
+    int UpgradeBrowser(const RowRef& row);
     // A kind-5 WM_DOWNLOAD_PROGRESS record; the caller still owns it.
     // False for records of other kinds.
     bool OnInstallerDownloadProgress(const DownloadProgress& record);
 
     bool Downloading() const { return m_job != nullptr; }
+    // Downloading or installing.
+    bool Busy() const { return m_job != nullptr || m_installing; }
     // The downloaded installer is running (on a thread of its own).
     bool Installing() const { return m_installing; }
     int InstallerDownloadOk() const { return m_installerDownloadOk; }
 
 private:
     // The row's outcome once the installer has run (or the download failed).
-    void FinishUpgrade(int row, const std::string& path, DWORD installerResult);
+    void FinishUpgrade(const std::string& path, DWORD installerResult);
+    // The status text of the row, while it is shown.
+    void SetStatus(const char* text);
 
     RepairView& m_view;
-    std::function<void()> m_showAnimation;
+    RepairOwner& m_owner;
+    RowRef m_row;
     DownloadJob* m_job = nullptr;
     int m_installerDownloadOk = 0;
     bool m_installing = false;

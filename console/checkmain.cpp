@@ -5,6 +5,7 @@
 // what needs no person and checks again (see console/unattended.h).
 #include "settings/config.h"
 #include "console/unattended.h"
+#include "base/console.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/startup.h"
@@ -195,6 +196,10 @@ int wmain(int argc, wchar_t** argv)
             return 2;
         }
     }
+    // Standard output carries the report alone: the console lines of the
+    // program's parts (the resolver's listing, the installer's command line)
+    // go to standard error, beside the messages.
+    SetConsoleStream(stderr);
     // JSON goes out byte for byte as it is reported (no CR added).
     if (json) _setmode(_fileno(stdout), _O_BINARY);
 

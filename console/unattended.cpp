@@ -63,11 +63,7 @@ public:
     void ShowRowControl(int, int, int, bool) override {}
     void SetRowProgress(int, int, int) override {}
     void SetRowText(int, int, int, const std::string&) override {}
-    int SetRowResult(int result, int kind, int row) override
-    {
-        repairs.push_back({kind, row, result});
-        return m_page.SetRowResult(result, kind, row);
-    }
+    void OnRowRepaired(int result, int kind, int row) override { repairs.push_back({kind, row, result}); }
     void Redraw() override {}
     void ShowControl(int, bool) override {}
     void SetCheckProgress(int value) override { m_progress = value; }
@@ -136,7 +132,7 @@ int RunUnattendedRepair(bool upgradeBrowser, UnattendedRun* run, DWORD timeoutMs
     choice.upgradeBrowser = upgradeBrowser;
     choice.askForServer = false;
     page.RepairAll(choice);
-    if (!view.PumpUntil([&] { return view.busyCount <= 0; }, timeoutMs)) {
+    if (!view.PumpUntil([&] { return !page.RepairsBusy(); }, timeoutMs)) {
         WriteLog("unattended repair: the repairs did not end\r\n");
         return kUnattendedNotRun;
     }

@@ -131,7 +131,7 @@ int CVelmoraChatApp::Run()
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     WriteLog("main window shown\r\n");
     // Only now the network: the window answers while the lookups wait.
-    m_mainWindow->StartLookups(g_serverSettings.serverAddr);
+    m_mainWindow->StartLookups(g_serverSettings);
     if (!UpdateTrayIcon(window, true)) WriteLog("the tray icon could not be added\r\n");
     int code = MessageLoop();
     UpdateTrayIcon(window, false);

@@ -235,7 +235,7 @@ bool CMainDlg::OpenSettingsDialog()
         return false;
     }
     // A new server: its IP and carriers are looked up again, off this thread.
-    if (dialog.Saved()) StartLookups(g_serverSettings.serverAddr);
+    if (dialog.Saved()) StartLookups(g_serverSettings);
     AfterModal();
     return true;
 }
@@ -272,9 +272,9 @@ void CMainDlg::AskAndClose()
     if (choice >= 0 && choice != kCloseExit) AfterModal();
 }
 
-bool CMainDlg::StartLookups(const std::string& serverAddr)
+bool CMainDlg::StartLookups(const ServerSettings& settings)
 {
-    m_lookupPending = StartAddressLookups(Window(), serverAddr);
+    m_lookupPending = StartAddressLookups(Window(), settings);
     if (!m_lookupPending) WriteLog("CMainDlg: the address lookups did not start\r\n");
     return m_lookupPending;
 }

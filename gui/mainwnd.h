@@ -21,7 +21,7 @@ public:
     CheckPage& Page() { return m_page; }
     // The server-address lookups run on a worker from now on; a check
     // asked for before the server IP is known starts when it is.
-    bool StartLookups(const std::string& serverAddr);
+    bool StartLookups(const ServerSettings& settings);
     bool LookupPending() const { return m_lookupPending; }
     int CurrentTab() const { return m_currentTab; }
     // Page 0, 1 or 2 with its tab button pushed.
@@ -33,7 +33,6 @@ public:
     void ShowRowControl(int kind, int row, int slot, bool visible) override;
     void SetRowProgress(int kind, int row, int percent) override;
     void SetRowText(int kind, int row, int slot, const std::string& text) override;
-    int SetRowResult(int result, int kind, int row) override { return m_page.SetRowResult(result, kind, row); }
     void Redraw() override { SkinHostWnd::Redraw(); }
     void ShowControl(int id, bool visible) override { SkinHostWnd::ShowControl(id, visible); }
     void SetCheckProgress(int value) override { SetProgress(kCtlCheckProgress, value); }

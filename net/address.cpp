@@ -1,11 +1,15 @@
 #include "net/address.h"
 
+#include "base/console.h"
 #include "base/log.h"
 
 #include <winsock2.h>
 
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -21,6 +25,23 @@ bool ScanAddress(const char* text, unsigned parts[4])
     for (int i = 0; i < 4; ++i)
         if (parts[i] > 254) return false;
     return true;
+}
+
+// Appends one formatted piece of the resolver's listing.
+void Append(std::string& text, const char* format, ...)
+#ifdef __GNUC__
+    __attribute__((format(gnu_printf, 2, 3)))
+#endif
+    ;
+void Append(std::string& text, const char* format, ...)
+{
+    // A host name is at most 255 bytes: no piece comes near the buffer.
+    char piece[512];
+    va_list args;
+    va_start(args, format);
+    const int n = vsnprintf(piece, sizeof piece, format, args);
+    va_end(args);
+    if (n > 0) text.append(piece, std::min(static_cast<size_t>(n), sizeof piece - 1));
 }
 
 } // namespace
@@ -49,25 +70,52 @@ bool ResolveHostName(const char* name, std::string& address)
     WSADATA data;
     if (WSAStartup(0x0202, &data) != 0) return false;
 
-    // A console program's standard output carries its report alone: what
-    // the resolver answered goes to the log.
+    // What the resolver answered is listed on the console (in one piece, so
+    // that no other thread's line lands inside it) and summed up in the log.
+    std::string listing;
     hostent* host = gethostbyname(name);
     if (!host) {
-        int error = WSAGetLastError();
+        const int error = WSAGetLastError();
         if (error == 0) return true;
+        if (error == WSAHOST_NOT_FOUND)
+            listing = "Host not found\n";
+        else if (error == WSANO_DATA)
+            listing = "No data record found\n";
+        else
+            Append(listing, "Function failed with error: %ld\n", static_cast<long>(error));
+        ConsolePrint("%s", listing.c_str());
         WriteLog("ResolveHostName %s: %s (%d)\r\n", name,
                  error == WSAHOST_NOT_FOUND ? "host not found" : error == WSANO_DATA ? "no data record" : "failed",
                  error);
         return false;
     }
 
+    listing = "Function returned:\n";
+    Append(listing, "\tOfficial name: %s\n", host->h_name ? host->h_name : "");
+    int number = 0;
+    for (char** alias = host->h_aliases; alias && *alias; ++alias)
+        Append(listing, "\tAlternate name #%d: %s\n", ++number, *alias);
+    listing += "\tAddress type: ";
+    if (host->h_addrtype == AF_INET)
+        listing += "AF_INET\n";
+    else if (host->h_addrtype == AF_NETBIOS)
+        listing += "AF_NETBIOS\n";
+    else
+        Append(listing, " %d\n", host->h_addrtype);
+    Append(listing, "\tAddress length: %d\n", host->h_length);
+
     if (host->h_addrtype == AF_INET) {
+        number = 0;
         for (char** entry = host->h_addr_list; entry && *entry; ++entry) {
             in_addr in;
             memcpy(&in, *entry, sizeof in);
-            address = inet_ntoa(in);
+            address = inet_ntoa(in);  // the last one stays
+            Append(listing, "\tIP Address #%d: %s\n", ++number, address.c_str());
         }
+    } else if (host->h_addrtype == AF_NETBIOS) {
+        listing += "NETBIOS address was returned\n";
     }
+    ConsolePrint("%s", listing.c_str());
     WriteLog("ResolveHostName %s: official name %s, address type %d, %s\r\n", name, host->h_name,
              host->h_addrtype, address.empty() ? "no IPv4 address" : address.c_str());
     return true;

@@ -17,9 +17,9 @@ IpInfo g_clientInfo;
 IpInfo g_serverInfo;
 std::atomic<bool> g_ipServiceAvailable{true};
 
-std::string IpInfoServiceUrl()
+std::string IpInfoServiceUrl(const std::string& serviceHost)
 {
-    return "http://" + g_serverSettings.ipInfoHost + "/service/getIpInfo.php";
+    return "http://" + serviceHost + "/service/getIpInfo.php";
 }
 
 AddressLookup LookupServerIp(const std::string& serverAddr)
@@ -42,8 +42,8 @@ AddressLookup LookupServerIp(const std::string& serverAddr)
 void LookupCarriers(AddressLookup& lookup)
 {
     if (!IsPublicAddress(lookup.serverIp.c_str())) return;
-    lookup.client = QueryIpInfo("myip");
-    lookup.server = QueryIpInfo(lookup.serverIp);
+    lookup.client = QueryIpInfo(lookup.ipInfoHost, "myip");
+    lookup.server = QueryIpInfo(lookup.ipInfoHost, lookup.serverIp);
     lookup.carriers = true;
 }
 
@@ -63,6 +63,7 @@ bool ApplyAddressLookup(const AddressLookup& lookup)
 void ResolveServerAddress()
 {
     AddressLookup lookup = LookupServerIp(g_serverSettings.serverAddr);
+    lookup.ipInfoHost = g_serverSettings.ipInfoHost;
     LookupCarriers(lookup);
     ApplyAddressLookup(lookup);
 }
@@ -72,6 +73,7 @@ namespace {
 struct LookupJob {
     HWND window;
     std::string serverAddr;
+    std::string ipInfoHost;
 };
 
 void PostLookup(HWND window, const AddressLookup& lookup)
@@ -83,6 +85,7 @@ unsigned __stdcall LookupThread(void* param)
 {
     std::unique_ptr<LookupJob> job(static_cast<LookupJob*>(param));
     AddressLookup lookup = LookupServerIp(job->serverAddr);
+    lookup.ipInfoHost = job->ipInfoHost;
     PostLookup(job->window, lookup);
     if (IsPublicAddress(lookup.serverIp.c_str())) {
         LookupCarriers(lookup);
@@ -93,20 +96,20 @@ unsigned __stdcall LookupThread(void* param)
 
 } // namespace
 
-bool StartAddressLookups(HWND window, const std::string& serverAddr)
+bool StartAddressLookups(HWND window, const ServerSettings& settings)
 {
-    auto* job = new LookupJob{window, serverAddr};
+    auto* job = new LookupJob{window, settings.serverAddr, settings.ipInfoHost};
     if (StartWorker(LookupThread, job)) return true;
     delete job;
     return false;
 }
 
-IpInfo QueryIpInfo(const std::string& address)
+IpInfo QueryIpInfo(const std::string& serviceHost, const std::string& address)
 {
     IpInfo result;
     result.ip = address;
 
-    std::string url = IpInfoServiceUrl();
+    std::string url = IpInfoServiceUrl(serviceHost);
     if (!IsUrlAvaliableFast(url.c_str())) {
         g_ipServiceAvailable = false;
         return result;

@@ -39,6 +39,14 @@ void PostProgress(HWND window, uint32_t total, uint32_t posted, int done, DWORD 
     PostRecord(window, WM_UPLOAD_PROGRESS, std::move(record));
 }
 
+void PostDone(HWND window, bool unavailable)
+{
+    auto record = std::make_unique<UploadProgress>();
+    record->total = record->posted = record->done = 1;
+    record->unavailable = unavailable ? 1 : 0;
+    PostRecord(window, WM_UPLOAD_PROGRESS, std::move(record));
+}
+
 // The whole upload; throws what the client throws.
 void Upload(const std::wstring& path, const std::wstring& url, HWND window)
 {
@@ -82,12 +90,23 @@ void Upload(const std::wstring& path, const std::wstring& url, HWND window)
 
 unsigned __stdcall UploadThread(void* param)
 {
+    // The job stays the window's: everything needed is copied here, and the
+    // job is not touched again.
     auto* job = static_cast<UploadJob*>(param);
     HWND window = job->window;
     std::string path;
     if (job->path.size()) path.assign(reinterpret_cast<const char*>(job->path.data()), job->path.size());
+    const std::string ansiUrl = job->url;
     std::wstring widePath = AnsiToWide(path);
-    std::wstring url = AnsiToWide(job->url);
+    std::wstring url = AnsiToWide(ansiUrl);
+
+    // Probed here rather than on the window's thread: a server that takes
+    // the connection and never answers holds the probe for its whole
+    // time-out.
+    if (!IsUrlAvaliableFast(ansiUrl.c_str())) {
+        PostDone(window, true);
+        return 0;
+    }
     try {
         Upload(widePath, url, window);
     } catch (const Vexel::httpclientexceptionW& e) {
@@ -98,7 +117,7 @@ unsigned __stdcall UploadThread(void* param)
     } catch (const std::exception& e) {
         WriteLog("UploadThread failed: %s\r\n", e.what());
     }
-    PostProgress(window, 1, 1, 1);
+    PostDone(window, false);
     return 0;
 }
 
@@ -157,18 +176,9 @@ bool UploadSpeedTest::Start(const std::wstring& chosen)
         return false;
     }
 
-    m_job.reset();
-    std::string url = UploadTestUrl();
-    if (!IsUrlAvaliableFast(url.c_str())) {
-        std::string text = "上传测试接口:" + url + " 不可用";
-        ShowMessageBox(nullptr, text.c_str(), "警告", MB_ICONINFORMATION);
-        EndRun();
-        return false;
-    }
-
     m_job.reset(new UploadJob);
     m_job->path.write(path.data(), static_cast<uint32_t>(path.size()));
-    m_job->url = url;
+    m_job->url = UploadTestUrl();
     m_job->size = static_cast<uint32_t>(size);
     m_job->window = m_view.Window();
 
@@ -187,9 +197,24 @@ LRESULT UploadSpeedTest::OnProgress(std::unique_ptr<UploadProgress> progress)
 {
     if (!progress) return -1;
     if (progress->done) {
-        WriteLog("upload speed test ended: %s\r\n", m_lastFigure.c_str());
+        // The page as the worker probed it (the job's copy), whatever the
+        // settings say by now.
+        const bool unavailable = progress->unavailable && m_job;
+        const std::string url = m_job ? m_job->url : std::string();
+        if (unavailable)
+            WriteLog("upload speed test: the page %s did not answer\r\n", url.c_str());
+        else
+            WriteLog("upload speed test ended: %s\r\n", m_lastFigure.c_str());
         m_job.reset();
         EndRun();
+        // The box waits for the user: the run has ended before it opens, so
+        // a click meanwhile is a new start, not one ignored.
+        if (unavailable) {
+            m_view.Redraw();
+            const std::string text = "上传测试接口:" + url + " 不可用";
+            ShowMessageBox(nullptr, text.c_str(), "警告", MB_ICONINFORMATION);
+            return 0;
+        }
     } else {
         // Bytes sent so far over the time so far: the rate of the link,
         // ending at the average of the whole upload.

@@ -20,6 +20,7 @@ struct UploadProgress {
     uint32_t posted = 0;  // bytes of it sent so far
     int done = 0;
     DWORD started = 0;    // tick when the request head had gone out, 0 before
+    int unavailable = 0;  // done record only: the page failed the probe, nothing was sent
 };
 
 // One test; held by the window and freed by the done record.
@@ -43,8 +44,10 @@ std::string UploadTestUrl();
 // "%.1fKB/s" for `posted` bytes after `elapsedMs` (0 counts as one second).
 std::string UploadSpeedText(uint32_t posted, DWORD elapsedMs);
 
-// Thread entry for _beginthreadex: posts the job's file and ends by posting
-// exactly one done record to its window, whether the upload worked or not.
+// Thread entry for _beginthreadex: probes the job's page, posts the file and
+// ends by posting exactly one done record to its window, whether the upload
+// worked or not (marked unavailable when the page failed the probe). It
+// reads the job only at its start.
 unsigned __stdcall UploadThread(void* job);
 
 class UploadSpeedTest {
@@ -54,9 +57,11 @@ public:
 
     // Button 21, once the window's file dialog has returned: `path` is the
     // chosen file, empty when the dialog was cancelled. Checks the file and
-    // the server page and starts the worker; false when nothing started.
+    // starts the worker, which probes the server page; false when nothing
+    // started. Never waits for the network.
     bool Start(const std::wstring& path);
-    // WM_UPLOAD_PROGRESS; frees the record. -1 for a message without one.
+    // WM_UPLOAD_PROGRESS; frees the record. -1 for a message without one. A
+    // done record marked unavailable shows the page's message box.
     LRESULT OnProgress(std::unique_ptr<UploadProgress> progress);
 
     const UploadJob* Job() const { return m_job.get(); }

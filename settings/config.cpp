@@ -8,13 +8,11 @@
 #include "net/download.h"
 #include "net/ipinfo.h"
 
-#include <boost/property_tree/ini_parser.hpp>
 
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <time.h>
 
 namespace pt = boost::property_tree;
 
@@ -43,16 +41,6 @@ bool CLocalIniSettings::Load(const std::string& path, IniError* error)
         return false;
     }
     return true;
-}
-
-void CLocalIniSettings::Save(const std::string& path, const pt::ptree& tree)
-{
-    m_tree = tree;
-    try {
-        pt::write_ini(path, m_tree);
-    } catch (const std::exception& error) {
-        WriteLog("CLocalIniSettings Save:%s %s", path.c_str(), error.what());
-    }
 }
 
 void TellUnreadableIni(const std::string& path, const IniError& error)
@@ -161,6 +149,5 @@ bool LoadComponentList(bool resolveNow)
         WriteLog("third party name:%s register:%d\r\n", component.first.c_str(),
                  component.second.isregister);
 
-    srand(static_cast<unsigned>(time(nullptr)));
     return true;
 }

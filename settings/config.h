@@ -8,13 +8,12 @@
 #include <string>
 
 // INI files as a property tree (read as ParseIniText reads them, in the
-// encoding their byte-order mark names). Load and Save never throw: failures
+// encoding their byte-order mark names). Load never throws: failures
 // are logged, and a file that cannot be read counts as empty. Load is false
 // then, and for a file that does not parse `error` says where and why.
 class CLocalIniSettings {
 public:
     bool Load(const std::string& path, IniError* error = nullptr);
-    void Save(const std::string& path, const boost::property_tree::ptree& tree);
     boost::property_tree::ptree& Tree() { return m_tree; }
 
 private:

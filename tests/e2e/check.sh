@@ -107,12 +107,21 @@ run_check --json
 check "a UTF-16 local.ini with a repeated key is read, the last value counting" \
     'python3 -c "import json,sys; assert len(json.load(open(sys.argv[1])))>2" "$WINEPREFIX/check.out" && [ ! -s "$WINEPREFIX/check.err" ]'
 
-# The server named by its host name: the name is resolved, and standard
-# output is still the JSON report alone.
+# The server named by its host name: the name is resolved, standard output
+# is still the JSON report alone, byte for byte, and the resolver's listing
+# is on standard error.
 write_local_ini localhost "$DEMO_PORT"
 run_check --json
 check "a host-name server: standard output is the JSON report alone" \
-    'python3 -c "import json,sys; r=json.load(open(sys.argv[1], encoding=\"utf-8\")); assert len(r)>2 and r[1][\"state\"]==1, r" "$WINEPREFIX/check.out"'
+    'python3 -c "import json,sys; r=json.loads(open(sys.argv[1], \"rb\").read().decode(\"utf-8\")); assert len(r)>2 and r[1][\"state\"]==1, r" "$WINEPREFIX/check.raw"'
+check "a host-name server: the resolver's listing is on standard error" \
+    'python3 - "$WINEPREFIX/check.err" <<"PY"
+import re, sys
+err = open(sys.argv[1], "rb").read().replace(b"\r\n", b"\n")
+m = re.search(rb"Function returned:\n\tOfficial name: [^\n]+\n(\tAlternate name #\d+: [^\n]+\n)*"
+              rb"\tAddress type: AF_INET\n\tAddress length: 4\n(\tIP Address #\d+: [0-9.]+\n)+", err)
+assert m and b"127.0.0.1" in m.group(0), err
+PY'
 
 # An unreachable server: two records and exit 1.
 write_local_ini 127.0.0.1 1

@@ -161,6 +161,9 @@ client_click $TAB_CACHE
 shot 7-cache-page
 client_click $START   # the cleaning button stands there too
 check "the cache cleaning is started, four times" 'wait_until "[ \$(log_text | grep -c \"ClearMyTracksByProcess [0-9]* started\") = 4 ]" 30'
+# The cleaning runs in processes of its own, one of them shown: the prompt
+# below opens once they are gone, so none comes up over it.
+check "the cleaning processes end" 'wait_until "! pgrep -f rundll32 >/dev/null" 60'
 client_click 775 17
 wait_window 关闭提示 || true
 window_click 关闭提示 47 87; window_click 关闭提示 100 170

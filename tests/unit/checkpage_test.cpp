@@ -2,6 +2,7 @@
 // against the demo server, and the repairs' bookkeeping.
 #include "testutil.h"
 
+#include "base/paths.h"
 #include "base/textconv.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
@@ -9,6 +10,8 @@
 #include "check/checkrow.h"
 
 #include <gtest/gtest.h>
+
+#include <shlwapi.h>
 
 #include <functional>
 #include <map>
@@ -55,7 +58,6 @@ public:
     void ShowRowControl(int kind, int row, int slot, bool on) override {}
     void SetRowProgress(int, int, int) override {}
     void SetRowText(int kind, int row, int slot, const std::string& text) override { texts.push_back(text); }
-    int SetRowResult(int result, int kind, int row) override { return page->SetRowResult(result, kind, row); }
     void Redraw() override {}
     void ShowControl(int id, bool visible) override { shown[id] = visible; }
     void SetCheckProgress(int value) override { progress = value; }
@@ -90,6 +92,10 @@ private:
     {
         auto* self = reinterpret_cast<RecordingPageView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (self && msg == WM_CHECK_ROW) return self->page->OnCheckRow(reinterpret_cast<CheckItem*>(wParam), lParam);
+        if (self && msg == WM_DOWNLOAD_PROGRESS) {
+            self->page->OnDownloadProgress(TakeRecord<DownloadProgress>(wParam));
+            return 0;
+        }
         if (self && msg == WM_CHECK_DONE) {
             ++self->doneMessages;
             return self->page->OnCheckDone(lParam);
@@ -182,33 +188,49 @@ TEST_F(CheckPageTest, AnUnusableServerAsksForANewOneAndTheRunWaitsForItsAddress)
 
 TEST_F(CheckPageTest, ARunKeepsTheServerItStartedWithWhateverIsSavedMeanwhile)
 {
-    // Runs started against the demo server, each followed at once by a save
-    // of another server (unreachable, a name of its own), as the settings
-    // dialog does on this thread while the run's worker goes on; some runs
-    // are stopped and run on unseen.
-    const ServerSettings started = g_serverSettings;
-    ServerSettings saved = started;
+    // Hundreds of runs started against the demo server, by address and by
+    // a name of its own in turn, each followed at once by a save of a third server
+    // (unreachable, a name of its own), as the settings dialog does on this
+    // thread while the run's worker goes on. Most runs are stopped and run
+    // on unseen; every tenth is seen to its end and one-click repair runs on
+    // its rows while the next runs start.
+    const int rounds = 200;
+    ServerSettings byAddress = g_serverSettings, byName = g_serverSettings;
+    byAddress.serverAddr = "127.0.0.1";
+    byName.serverAddr = "norvik.test";  // its IP is the demo server's
+    ServerSettings saved = g_serverSettings;
     saved.serverAddr = "saved.invalid";
     saved.serverPort = 1;
-    for (int round = 0; round < 12; ++round) {
-        g_serverSettings = started;
+    saved.serverIp = "127.0.0.2";
+    int ended = 0;
+    for (int round = 0; round < rounds; ++round) {
+        g_serverSettings = round % 2 ? byName : byAddress;
         page.StartClientCheck();
+        ASSERT_TRUE(page.CheckRunning()) << round;
         g_serverSettings = saved;
-        if (round % 3 != 2) {
-            PumpMessagesFor(round % 2 * 5);
+        if (round % 10 != 9) {
+            PumpMessagesFor(round % 3);
             page.StopCheck();
             continue;
         }
         ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000)) << round;
+        ++ended;
+        EXPECT_EQ(kItemConnectivity, page.Item(1).kind);
         EXPECT_EQ(kStatePassed, page.Item(1).state) << "run " << round << " reached for the saved server";
+        page.RepairAll(RepairChoice{false, false});
     }
-    ASSERT_TRUE(PumpMessagesUntil([&] { return view.doneMessages == 12; }, 120000));
-    g_serverSettings = started;
-    EXPECT_FALSE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\saved.invalid"))
+    EXPECT_EQ(rounds / 10, ended);
+    ASSERT_TRUE(PumpMessagesUntil([&] { return view.doneMessages == rounds && !page.RepairsBusy(); }, 300000))
+        << view.doneMessages << " of " << rounds << " runs ended";
+    g_serverSettings = byAddress;
+    // Names are kept by domain, then host.
+    EXPECT_TRUE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\test\\norvik"));
+    EXPECT_FALSE(KeyExists(user.real(), std::string(kZoneMapDomains) + "\\invalid"))
         << "a run trusted the server saved after it began";
+    EXPECT_TRUE(view.shown[kCtlRepairAll]);
 }
 
-TEST_F(CheckPageTest, RepairsEndTheirRowsAndTheButtonsComeBack)
+TEST_F(CheckPageTest, RepairsEndTheRowsOfTheirOwnRunAndTheButtonsComeBack)
 {
     // Nothing failed: one-click repair gives its button back at once.
     page.RepairAll();
@@ -220,41 +242,67 @@ TEST_F(CheckPageTest, RepairsEndTheirRowsAndTheButtonsComeBack)
     CheckItem item;
     item.kind = kItemBrowserSettings;
     item.state = kStateFailed;
-    item.progress = 77;
     EXPECT_EQ(-1, page.OnCheckRow(nullptr, page.CurrentRun()));
     EXPECT_EQ(0, page.OnCheckRow(&item, page.CurrentRun() + 1));
     EXPECT_TRUE(view.rows.empty());
 
-    // A row's button acts only under the name its row gave it.
-    view.rows.assign(1, "row");
-    EXPECT_EQ(0, page.OnRowButton(RowControlId(kItemBrowserSettings, kSlotActionButton), "skin_item_watch", 0));
+    // A run whose components row fails: the report library is missing, and
+    // the server sends it slowly enough to be in flight for a while.
+    struct TableScope {
+        ComponentTable saved = g_componentTable;
+        ~TableScope()
+        {
+            g_componentTable = saved;
+            DeleteFileW(AnsiToWide(SystemFolder() + "\\PylonixReport.dll").c_str());
+            SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\PylonixTests\\Registered");
+            DemoReset();
+        }
+    } table;
+    g_componentTable.clear();
+    ComponentInfo& listed = g_componentTable["PylonixReport.dll"];
+    listed.major = 3, listed.minor = 1, listed.build = 0, listed.revision = 12;
+    ASSERT_TRUE(DemoFault("/norvik/DownLoad/ThirdParty/PylonixReport.dll", "rate:40000"));
+    page.StartClientCheck();
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
+    const LPARAM first = page.CurrentRun();
+    ASSERT_EQ(9u, view.rows.size());
+    const int components = page.RowOf({first, kItemComponents}), settings = page.RowOf({first, kItemBrowserSettings});
+    ASSERT_EQ(kItemComponents, page.Item(components).kind);
+    ASSERT_EQ(kStateFailed, page.Item(components).state);
+    ASSERT_EQ(kItemBrowserSettings, page.Item(settings).kind);
+
+    // A row's button acts only under the name its row gave it; the
+    // browser-settings repair writes the preferences and passes its row.
+    const int settingsButton = RowControlId(kItemBrowserSettings, kSlotActionButton);
+    EXPECT_EQ(0, page.OnRowButton(settingsButton, "skin_item_watch", settings));
     EXPECT_TRUE(view.skins.empty());
-    // The browser-settings repair writes the preferences and passes the row.
-    EXPECT_EQ(1, page.OnRowButton(RowControlId(kItemBrowserSettings, kSlotActionButton), "skin_item_repair", 0));
+    EXPECT_EQ(1, page.OnRowButton(settingsButton, "skin_item_repair", settings));
     EXPECT_EQ((std::vector<std::string>{"skin_check_right"}), view.skins);
-    EXPECT_EQ(kStatePassed, page.Item(0).state);
+    EXPECT_EQ(kStatePassed, page.Item(settings).state);
 
-    // A failed download turns the row's button into a watch button.
-    EXPECT_EQ(1, page.SetRowResult(kRowDownloadFailed, kItemComponents, 0));
-    EXPECT_EQ((std::vector<std::string>{"skin_check_right", "skin_check_wrong", "skin_item_watch"}), view.skins);
-    EXPECT_EQ("下载失败", view.texts.back());
-    EXPECT_EQ(0, page.SetRowResult(kRowSuccess, kItemComponents, 5)) << "no such row";
-
-    // One-click repair while an earlier repair's downloads are in flight:
-    // they still count, so the buttons stay away.
-    view.busyCount = 2;
+    // One-click repair: the component download is in flight, so the
+    // buttons stay away.
     page.RepairAll();
-    EXPECT_EQ(2, view.busyCount);
+    EXPECT_TRUE(page.RepairsBusy());
     EXPECT_FALSE(view.shown[kCtlRepairAll]);
     EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
-    // The last of them ends during a new run: the run's stop button and
-    // animation stay, and no repair-all button covers them.
-    view.busyCount = 0;
+
+    // A new run replaces the rows before the download ends. A repair ending
+    // now belongs to rows that are gone: nothing of the new run's rows
+    // changes, and no repair-all button covers the run's stop button.
     page.StartClientCheck();
-    view.rows.assign(1, "row");
-    EXPECT_EQ(1, page.SetRowResult(kRowSuccess, kItemBrowserSettings, 0));
+    ASSERT_TRUE(page.CheckRunning());
+    page.RepairEnded(kRowDownloadFailed, {first, kItemComponents});
     EXPECT_FALSE(view.shown[kCtlRepairAll]) << "the repair-all button over the stop button";
     EXPECT_TRUE(view.shown[kCtlCheckingAnimation]);
     EXPECT_TRUE(view.shown[kCtlStopCheck]);
+    // The real download ends as well, into no row of the new run.
+    ASSERT_TRUE(PumpMessagesUntil([&] { return !page.RepairsBusy(); }, 120000));
     ASSERT_TRUE(PumpMessagesUntil([&] { return !page.CheckRunning(); }, 120000));
+    EXPECT_EQ((std::vector<std::string>{"skin_check_right"}), view.skins) << "a late repair wrote into a new row";
+    for (const std::string& text : view.texts) EXPECT_NE("下载完成", text);
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("check row of kind 8 of run " + std::to_string(first) +
+                                                      " repaired after its rows went: passed"));
+    EXPECT_TRUE(view.shown[kCtlRepairAll]);
+    EXPECT_FALSE(view.shown[kCtlCheckingAnimation]);
 }

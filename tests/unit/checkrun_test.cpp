@@ -87,7 +87,17 @@ TEST_F(CheckRun, UnreachableServerEndsAfterTheConnectivityRecord)
 TEST_F(CheckRun, NineRecordsInTheirOrderWithTheTrustedSiteAndShortcut)
 {
     SetBrowserVersion(L"8.0.6001.18702");
-    RunClientCheck(CurrentCheckInputs(), items, reporter);
+    // The run works on the system facts it was given, and what its OS probe
+    // learns stays in its own copy: the process's record is left as it was.
+    scope.app().m_sysInfo = SystemInfo();
+    CheckInputs inputs = CurrentCheckInputs();
+    inputs.system.englishUI = 1;
+    RunClientCheck(inputs, items, reporter);
+    const SystemInfo untouched = SystemInfo();
+    EXPECT_EQ(0, memcmp(&scope.app().m_sysInfo, &untouched, sizeof untouched)) << "the run wrote the process's facts";
+    ASSERT_FALSE(reporter.rows.empty());
+    EXPECT_EQ(CheckItemTitle(kItemCpu, true), reporter.rows[0].title);
+    EXPECT_NE(CheckItemTitle(kItemCpu, true), std::string(CheckItemTitle(kItemCpu, false)));
     EXPECT_EQ((std::vector<int>{kItemCpu, kItemConnectivity, kItemMemory, kItemOperatingSystem, kItemServicePack,
                                 kItemBrowserVersion, kItemBrowserSettings, kItemPatch, kItemComponents}),
               Kinds());

@@ -42,7 +42,9 @@ std::string MarkVersion(const std::string& name)
     return WideToAnsi(text);
 }
 
-class RecordingView : public ComponentRepairView {
+// The rows and the page in one: the components row sits at `row` of run
+// `run`; a repair's end is recorded with the row it then has.
+class RecordingView : public RepairView, public RepairOwner {
 public:
     // Hands every done record to `repair` until nothing is pending; for
     // each, how many row results there were right after it.
@@ -65,19 +67,24 @@ public:
     void ShowRowControl(int kind, int row, int slot, bool on) override { shown.emplace_back(kind, row, slot, on); }
     void SetRowProgress(int, int, int) override {}
     void SetRowText(int, int, int, const std::string& text) override { texts.push_back(text); }
-    int SetRowResult(int result, int kind, int row) override
-    {
-        results.emplace_back(result, kind, row);
-        return 1;
-    }
     void Redraw() override {}
-    void ShowCheckingAnimation() override { ++animations; }
+    int RowOf(const RowRef& ref) override { return ref.run == run && ref.kind == kItemComponents ? row : -1; }
+    void RepairStarted() override { ++animations; }
+    void RepairEnded(int result, const RowRef& ref) override { results.emplace_back(result, ref.kind, RowOf(ref)); }
+    // The components row of the current run, at `position`.
+    RowRef At(int position)
+    {
+        row = position;
+        return {run, kItemComponents};
+    }
 
     RecordSink sink;
     std::vector<std::tuple<int, int, int, bool>> shown;
     std::vector<std::string> texts;
     std::vector<std::tuple<int, int, int>> results;
     int animations = 0;
+    LPARAM run = 1;
+    int row = 8;
 };
 
 // The real system folder, a table of the test's own, the demo server as
@@ -124,7 +131,7 @@ protected:
     ComponentTable savedTable;
     ServerSettings savedSettings;
     RecordingView view;
-    ::ComponentRepair repair{view};
+    ::ComponentRepair repair{view, view};
 };
 
 TEST_F(Components, VersionDecidesAndOnlyLibrariesNewEnoughAreRegistered)
@@ -257,18 +264,17 @@ TEST_F(ComponentRepair, MissingAndOutdatedFilesAreFetchedMovedAndRegistered)
     List("PylonixReport.dll", 3, 1, 0, 12);
     List("PylonixCharts.ocx", 1, 0, 0, 1);
 
-    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(8));
-    EXPECT_EQ(2, view.busyCount);
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(view.At(8)));
+    EXPECT_TRUE(repair.Busy());
     // A second start while the files are on their way adds nothing.
-    repair.OnDownAndRegThirdParty(8);
-    EXPECT_EQ(2, view.busyCount);
+    repair.OnDownAndRegThirdParty(view.At(8));
     EXPECT_EQ(2u, repair.pending().size());
     EXPECT_EQ(std::make_tuple(8, 8, 5, false), view.shown.at(0));
     EXPECT_EQ(2, view.animations);
 
     std::vector<size_t> resultsAfter = view.Pump(repair, 120000);
     ASSERT_EQ(std::vector<size_t>({0, 1}), resultsAfter) << "one result, after the last file";
-    EXPECT_EQ(0, view.busyCount);
+    EXPECT_FALSE(repair.Busy());
     EXPECT_EQ(std::make_tuple(int(kRowSuccess), 8, 8), view.results.at(0));
     EXPECT_EQ(std::vector<std::string>({"下载完成"}), view.texts);
 
@@ -296,7 +302,7 @@ TEST_F(ComponentRepair, FileHeldOpenFailsTheMoveWithOneMessage)
     HANDLE held = CreateFileW(AnsiToWide(system + "\\PylonixPrint.ocx").c_str(), GENERIC_READ, FILE_SHARE_READ,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    repair.OnDownAndRegThirdParty(3);
+    repair.OnDownAndRegThirdParty(view.At(3));
     view.Pump(repair, 120000);
     CloseHandle(held);
 
@@ -315,7 +321,7 @@ TEST_F(ComponentRepair, FailedOrRefusedFilesEndTheRowFailed)
 {
     List("PylonixReport.dll", 3, 1, 0, 12);
     ASSERT_TRUE(DemoFault("/norvik/DownLoad/ThirdParty/PylonixReport.dll", "404"));
-    repair.OnDownAndRegThirdParty(8);
+    repair.OnDownAndRegThirdParty(view.At(8));
     view.Pump(repair, 60000);
     EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
     EXPECT_FALSE(FileExists(system + "\\PylonixReport.dll"));
@@ -326,8 +332,8 @@ TEST_F(ComponentRepair, FailedOrRefusedFilesEndTheRowFailed)
     List("PylonixCharts.ocx", 1, 0, 0, 1);
     List("..\\PylonixCharts.ocx", 1, 0, 0, 1);
     view.texts.clear();
-    ::ComponentRepair other(view);
-    other.OnDownAndRegThirdParty(8);
+    ::ComponentRepair other(view, view);
+    other.OnDownAndRegThirdParty(view.At(8));
     EXPECT_EQ(1u, other.pending().size());
     view.Pump(other, 60000);
     EXPECT_EQ(1u, InstalledVersion("PylonixCharts.ocx").major);
@@ -351,7 +357,7 @@ TEST_F(ComponentRepair, ListedHashesDecideWhatIsInstalled)
     const std::string wrong(64, 'a');
     g_componentTable["PylonixPrint.ocx"].sha256 = wrong;
 
-    repair.OnDownAndRegThirdParty(8);
+    repair.OnDownAndRegThirdParty(view.At(8));
     view.Pump(repair, 60000);
     EXPECT_EQ(std::make_tuple(int(kRowHashMismatch), 8, 8), view.results.at(0));
     EXPECT_EQ(std::vector<std::string>({"文件校验失败"}), view.texts);
@@ -389,10 +395,11 @@ TEST(FileSha256, BCryptAndTheOlderCryptoApiGiveTheStandardDigests)
 TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
 {
     List("PylonixReport.dll", 3, 1, 0, 12);
-    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(9));
-    EXPECT_EQ(0, repair.OnDownAndRegThirdParty(-1));
+    // Rows of another run or kind are not the repair's.
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty({view.run + 1, kItemComponents}));
+    EXPECT_EQ(0, repair.OnDownAndRegThirdParty({view.run, kItemBrowserVersion}));
     EXPECT_TRUE(view.shown.empty());
-    EXPECT_EQ(0, view.busyCount);
+    EXPECT_FALSE(repair.Busy());
 
     DownloadProgress stray;
     stray.kind = kTransferComponent;
@@ -403,7 +410,7 @@ TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
 
     // Nothing to fetch: no download will end the row, so it ends at once.
     g_componentTable.clear();
-    repair.OnDownAndRegThirdParty(8);
+    repair.OnDownAndRegThirdParty(view.At(8));
     EXPECT_EQ(1, view.animations);
     EXPECT_TRUE(repair.pending().empty());
     ASSERT_EQ(1u, view.results.size());
@@ -412,7 +419,7 @@ TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
     // Only a refused name: nothing is fetched and the row ends failed at
     // once instead of spinning for a download that never comes.
     List("..\\PylonixCharts.ocx", 1, 0, 0, 1);
-    repair.OnDownAndRegThirdParty(8);
+    repair.OnDownAndRegThirdParty(view.At(8));
     EXPECT_TRUE(repair.pending().empty());
     EXPECT_EQ(std::vector<std::string>({"下载失败"}), view.texts);
     ASSERT_EQ(2u, view.results.size());

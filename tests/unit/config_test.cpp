@@ -154,23 +154,6 @@ TEST(CLocalIniSettingsLoad, MalformedFileCountsAsEmptyAndIsLogged)
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("CLocalIniSettings Load:" + path));
 }
 
-TEST(CLocalIniSettingsSave, KeepsUnknownKeysWhenRewritten)
-{
-    AppScope scope;
-    std::string path = scope.folder() + "local.ini";
-    ASSERT_TRUE(WriteFileBytes(path, "[para]\nserver_addr=a\nextra=keep\n[other]\nk=v\n"));
-    CLocalIniSettings ini;
-    ini.Load(path);
-    pt::ptree tree = ini.Tree();
-    tree.put("para.server_addr", "b");
-    ini.Save(path, tree);
-    CLocalIniSettings again;
-    again.Load(path);
-    EXPECT_EQ("b", again.Tree().get<std::string>("para.server_addr"));
-    EXPECT_EQ("keep", again.Tree().get<std::string>("para.extra"));
-    EXPECT_EQ("v", again.Tree().get<std::string>("other.k"));
-}
-
 TEST(LocalIni, MissingFileIsCreatedEmptyAndReadsAsDefaults)
 {
     AppScope scope;

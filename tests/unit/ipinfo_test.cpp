@@ -136,7 +136,7 @@ TEST_F(IpLookup, RepliesInUtf8AsciiAndTheLocalCodePage)
                             "\"isp\":\"联通\",\"isp_id\":\"100026\"}}";  // this file's narrow texts are GBK
     for (const std::string& body : {utf8, ascii, gbk}) {
         ASSERT_TRUE(DemoIpAnswer("203.0.113.9", body));
-        IpInfo info = QueryIpInfo("203.0.113.9");
+        IpInfo info = QueryIpInfo(g_serverSettings.ipInfoHost, "203.0.113.9");
         EXPECT_EQ("203.0.113.9", info.ip) << body;
         EXPECT_EQ("上海", info.region) << body;
         EXPECT_EQ("联通", info.isp) << body;
@@ -153,7 +153,7 @@ TEST_F(IpLookup, BadRepliesGiveTheAddressAloneAndKeepTheServiceUsable)
     for (const char* body : {"<html>busy</html>", "{\"code\":3}", "{\"data\":{}}",
                              "{\"code\":0,\"data\":{\"ip\":\"1.1.1.1\"}}"}) {
         ASSERT_TRUE(DemoIpAnswer("myip", body));
-        IpInfo info = QueryIpInfo("myip");
+        IpInfo info = QueryIpInfo(g_serverSettings.ipInfoHost, "myip");
         EXPECT_EQ("myip", info.ip) << body;
         EXPECT_EQ("", info.region + info.isp + info.isp_id) << body;
         EXPECT_TRUE(g_ipServiceAvailable) << body;
@@ -165,22 +165,22 @@ TEST_F(IpLookup, UnreachableOrSilentServiceIsRememberedForTheRun)
 {
     // An empty reply clears the flag, and a later good answer does not set it back.
     ASSERT_TRUE(DemoIpAnswer("myip", ""));
-    EXPECT_EQ("myip", QueryIpInfo("myip").ip);
+    EXPECT_EQ("myip", QueryIpInfo(g_serverSettings.ipInfoHost, "myip").ip);
     EXPECT_FALSE(g_ipServiceAvailable);
     ASSERT_TRUE(DemoReset());
-    EXPECT_EQ("198.51.100.23", QueryIpInfo("myip").ip);
+    EXPECT_EQ("198.51.100.23", QueryIpInfo(g_serverSettings.ipInfoHost, "myip").ip);
     EXPECT_FALSE(g_ipServiceAvailable);
 
     // 404 on the service, a connection cut in the reply, and no service at all.
     for (const char* mode : {"404", "cut"}) {
         g_ipServiceAvailable = true;
         ASSERT_TRUE(DemoFault(kService, mode));
-        EXPECT_EQ("8.8.8.8", QueryIpInfo("8.8.8.8").ip) << mode;
+        EXPECT_EQ("8.8.8.8", QueryIpInfo(g_serverSettings.ipInfoHost, "8.8.8.8").ip) << mode;
         EXPECT_FALSE(g_ipServiceAvailable) << mode;
     }
     g_ipServiceAvailable = true;
     g_serverSettings.ipInfoHost = "127.0.0.1:" + std::to_string(ClosedPort());
-    EXPECT_EQ("8.8.8.8", QueryIpInfo("8.8.8.8").ip);
+    EXPECT_EQ("8.8.8.8", QueryIpInfo(g_serverSettings.ipInfoHost, "8.8.8.8").ip);
     EXPECT_FALSE(g_ipServiceAvailable);
 }
 
@@ -226,8 +226,12 @@ TEST_F(IpLookup, WorkerReportsTheIpFirstAndAStaleResultChangesNothing)
     // changes until the window applies what came back.
     g_serverSettings.serverAddr = "203.0.113.9";
     g_serverSettings.serverIp.clear();
-    ASSERT_TRUE(StartAddressLookups(window, g_serverSettings.serverAddr));
+    ASSERT_TRUE(StartAddressLookups(window, g_serverSettings));
+    // A service saved meanwhile is not the one this lookup asks.
+    const std::string service = g_serverSettings.ipInfoHost;
+    g_serverSettings.ipInfoHost = "127.0.0.1:1";
     std::unique_ptr<AddressLookup> first = next(), second = next();
+    g_serverSettings.ipInfoHost = service;
     ASSERT_TRUE(first && second);
     EXPECT_EQ("203.0.113.9", first->serverIp);
     EXPECT_FALSE(first->carriers);

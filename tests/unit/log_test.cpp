@@ -65,10 +65,17 @@ TEST(MakeDirectories, CreatesEveryMissingLevelAndAcceptsExistingPaths)
     EXPECT_TRUE(MakeDirectories(base.c_str()));
 }
 
-TEST(MakeDirectories, FailsWithoutCreatingAnythingForOverlongPaths)
+TEST(MakeDirectories, FailsWithoutCreatingAnythingForOverlongPathsOrUnderAFile)
 {
     std::string base = MakeScratchFolder("long");
     std::string tooLong = base + "\\" + std::string(260 - base.size(), 'x') + "\\sub";
+    ConsoleCapture console;
     EXPECT_FALSE(MakeDirectories(tooLong.c_str()));
     EXPECT_NE(0, _access(tooLong.substr(0, base.size() + 20).c_str(), 0));
+
+    // A file where a folder should be: said on the console channel, since
+    // the log cannot hold it.
+    ASSERT_TRUE(WriteFileBytes(base + "\\file", "x"));
+    EXPECT_FALSE(MakeDirectories((base + "\\file\\sub").c_str()));
+    EXPECT_EQ("[error]mkdir error\r\n", console.Text());
 }

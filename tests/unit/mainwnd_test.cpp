@@ -190,7 +190,7 @@ TEST_F(MainWindow, StartWaitsForTheServerAddress)
 {
     // The lookups have begun; their answer is still in the queue.
     g_serverSettings.serverIp.clear();
-    ASSERT_TRUE(window.StartLookups(g_serverSettings.serverAddr));
+    ASSERT_TRUE(window.StartLookups(g_serverSettings));
     Click(kCtlStartCheck);
     EXPECT_EQ(0, window.Page().CurrentRun()) << "started before the server IP was known";
     EXPECT_TRUE(Shown(kCtlCheckingAnimation));
@@ -267,7 +267,7 @@ TEST_F(MainWindow, AnAddressAnswerDuringTheSettingsDialogOpensNoSecondOne)
     // user opens the settings dialog before the answer comes.
     g_serverSettings.serverAddr = "nosuch.invalid";
     g_serverSettings.serverIp.clear();
-    ASSERT_TRUE(window.StartLookups(g_serverSettings.serverAddr));
+    ASSERT_TRUE(window.StartLookups(g_serverSettings));
     Click(kCtlStartCheck);
     g_main = &window;
     g_mostDialogs = 0;

@@ -1,5 +1,6 @@
 #include "testutil.h"
 
+#include "base/console.h"
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/textconv.h"
@@ -76,6 +77,26 @@ std::string ReadFileBytes(const std::string& path)
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
+}
+
+ConsoleCapture::ConsoleCapture() : m_path(MakeScratchFolder("console") + "\\console.txt")
+{
+    m_file = fopen(m_path.c_str(), "wb");
+    SetConsoleStream(m_file);
+}
+
+ConsoleCapture::~ConsoleCapture()
+{
+    SetConsoleStream(nullptr);
+    if (m_file) fclose(m_file);
+    DeleteFileW(AnsiToWide(m_path).c_str());
+    RemoveDirectoryW(AnsiToWide(m_path.substr(0, m_path.rfind('\\'))).c_str());
+}
+
+std::string ConsoleCapture::Text() const
+{
+    // Each line is flushed as it is written.
+    return ReadFileBytes(m_path);
 }
 
 bool WriteFileBytes(const std::string& path, const std::string& bytes)

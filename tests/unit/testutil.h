@@ -6,6 +6,8 @@
 #include "base/msgbox.h"
 #include "net/download.h"
 
+#include <stdio.h>
+
 #include <functional>
 #include <map>
 #include <ostream>
@@ -91,6 +93,21 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // Today's log file, read back.
 std::string ReadTodaysLog();
+
+// Points the console lines (base/console.h) at a scratch file for its
+// lifetime, then back at standard output.
+class ConsoleCapture {
+public:
+    ConsoleCapture();
+    ~ConsoleCapture();
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+    std::string Text() const;  // every byte written since, as written
+
+private:
+    std::string m_path;
+    FILE* m_file;
+};
 
 // The demo server fixture's state folder as Wine sees it (through Z:, no
 // trailing backslash; "" outside the test run).

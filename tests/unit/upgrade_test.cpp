@@ -18,8 +18,9 @@ namespace {
 
 const char* const kXpChinese = "IE8-WindowsXP-x86-CHS.exe";
 
-// Records what the repair does to the rows.
-class RecordingView : public RepairView {
+// Records what the repair does to the rows, and is the page it reports to:
+// the browser-version row sits at `row` of run `run`.
+class RecordingView : public RepairView, public RepairOwner {
 public:
     explicit RecordingView(HWND window) : m_window(window) {}
     HWND Window() override { return m_window; }
@@ -35,14 +36,25 @@ public:
         EXPECT_EQ(kSlotStatusText, slot);
         texts.push_back(text);
     }
-    int SetRowResult(int result, int kind, int row) override
-    {
-        results.push_back({result, kind, row, busyCount});
-        return 1;
-    }
     void Redraw() override {}
+    int RowOf(const RowRef& ref) override { return ref.run == run && ref.kind == kItemBrowserVersion ? row : -1; }
+    void RepairStarted() override { ++animations; }
+    void RepairEnded(int result, const RowRef& ref) override
+    {
+        results.push_back({result, ref.kind, RowOf(ref), upgrade && upgrade->Busy()});
+    }
+    // The browser-version row of the current run, at `position`.
+    RowRef At(int position)
+    {
+        row = position;
+        return {run, kItemBrowserVersion};
+    }
 
-    struct Result { int result, kind, row, busy; };
+    struct Result { int result, kind, row; bool busy; };
+    const ::BrowserUpgrade* upgrade = nullptr;
+    LPARAM run = 1;
+    int row = 5;
+    int animations = 0;
     VisibilityLog shown;  // by slot
     std::vector<int> percents;
     std::vector<std::string> texts;
@@ -78,6 +90,7 @@ protected:
         ASSERT_TRUE(server.ok()) << "demo server not running";
         SetSystem(scope.app().m_sysInfo, &SystemInfo::windowsXP, "X86", false);
         installer = DownloadFolder() + "\\" + kXpChinese;
+        view.upgrade = &upgrade;
     }
     void TearDown() override
     {
@@ -104,8 +117,7 @@ protected:
     ServerAtDemo server;
     RecordSink sink;
     RecordingView view{sink.window()};
-    int animations = 0;
-    ::BrowserUpgrade upgrade{view, [this] { ++animations; }};
+    ::BrowserUpgrade upgrade{view, view};
     std::string installer;
 };
 
@@ -148,16 +160,18 @@ TEST_F(BrowserUpgrade, InstallerNameAndUrlFollowTheSystem)
     EXPECT_EQ("", BrowserInstallerUrl());
 }
 
-TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
+TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartErrorAndTellsTheConsole)
 {
     // A folder with blanks: the path must reach the installer as one word.
     std::string folder = MakeScratchFolder("installer") + "\\with blank";
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string exe = folder + "\\setup stub.exe";
     ASSERT_TRUE(CopyFileA(StubPath().c_str(), exe.c_str(), FALSE)) << StubPath();
+    ConsoleCapture console;
 
     EXPECT_EQ(0u, RunInstaller(exe));
-    EXPECT_EQ("\"" + exe + "\" /passive /update-no /norestart ", RecordedCommandLine(exe));
+    const std::string commandLine = "\"" + exe + "\" /passive /update-no /norestart ";
+    EXPECT_EQ(commandLine, RecordedCommandLine(exe));
 
     ASSERT_TRUE(WriteFileBytes(exe + ".exit", "3"));
     EXPECT_EQ(3u, RunInstaller(exe));
@@ -168,22 +182,28 @@ TEST_F(BrowserUpgrade, RunInstallerReturnsExitCodeOrStartError)
     // Too long for the command line: refused, not cut to some other file.
     std::string longPath = folder + "\\" + std::string(4090, 'a') + ".exe";
     EXPECT_EQ(static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE), RunInstaller(longPath));
+
+    // Every command line, and every start that failed, on the console
+    // channel the entry point chose, not on standard output of their own.
+    const std::string absentLine = "\"" + folder + "\\absent.exe\" /passive /update-no /norestart ";
+    EXPECT_EQ("cmd:" + commandLine + "\r\ncmd:" + commandLine + "\r\ncmd:" + absentLine + "\r\nhere\r\nhere\r\n",
+              console.Text());
 }
 
 TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
 {
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(5)));
     EXPECT_TRUE(upgrade.Downloading());
     EXPECT_EQ(1, upgrade.InstallerDownloadOk());
-    EXPECT_EQ(1, view.busyCount);
-    EXPECT_EQ(1, animations);
+    EXPECT_TRUE(upgrade.Busy());
+    EXPECT_EQ(1, view.animations);
     EXPECT_EQ(Visibility::Shown, view.shown[kSlotProgressBar]);
     EXPECT_EQ(Visibility::Hidden, view.shown[kSlotActionButton]);
     ASSERT_EQ(1u, view.texts.size());
     EXPECT_EQ("下载中...", view.texts[0]);
     // A second click while the download runs does nothing.
-    EXPECT_EQ(-1, upgrade.UpgradeBrowser(5));
-    EXPECT_EQ(1, view.busyCount);
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(view.At(5)));
+    EXPECT_EQ(1, view.animations);
 
     ASSERT_TRUE(Pump());
     EXPECT_FALSE(upgrade.Downloading());
@@ -192,7 +212,7 @@ TEST_F(BrowserUpgrade, DownloadsAndInstallsIntoTheRow)
     EXPECT_EQ(0, view.results[0].result);
     EXPECT_EQ(5, view.results[0].kind);
     EXPECT_EQ(5, view.results[0].row);
-    EXPECT_EQ(0, view.results[0].busy);
+    EXPECT_FALSE(view.results[0].busy);
     EXPECT_EQ((std::vector<std::string>{"下载中...", "下载完成", "安装成功"}), view.texts);
     // The downloaded installer itself ran, silently.
     EXPECT_EQ("\"" + installer + "\" /passive /update-no /norestart ", RecordedCommandLine(installer));
@@ -207,7 +227,7 @@ TEST_F(BrowserUpgrade, WindowKeepsAnsweringWhileTheInstallerRuns)
     // waits more than a second for the answer.
     ASSERT_TRUE(CreateDirectoryA(DownloadFolder().c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(WriteFileBytes(installer + ".wait", "3000"));
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(5)));
     std::atomic<bool> stop(false);
     std::atomic<int> answered(0), unanswered(0);
     std::thread asker([&] {
@@ -235,7 +255,7 @@ TEST_F(BrowserUpgrade, WindowKeepsAnsweringWhileTheInstallerRuns)
 TEST_F(BrowserUpgrade, FailedDownloadThenFailingInstallerThenSuccess)
 {
     ASSERT_TRUE(DemoFault(std::string("/norvik/Download/IE/") + kXpChinese, "404"));
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(3)));
     ASSERT_TRUE(Pump());
     EXPECT_EQ(0, upgrade.InstallerDownloadOk());
     ASSERT_EQ(1u, view.results.size());
@@ -246,20 +266,20 @@ TEST_F(BrowserUpgrade, FailedDownloadThenFailingInstallerThenSuccess)
     ASSERT_TRUE(DemoReset());
     ASSERT_TRUE(CreateDirectoryA(DownloadFolder().c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
     ASSERT_TRUE(WriteFileBytes(installer + ".exit", "3"));
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(3)));
     ASSERT_TRUE(Pump());
     ASSERT_EQ(2u, view.results.size());
     EXPECT_EQ(3, view.results[1].result);
     EXPECT_EQ("安装失败", view.texts.back());
 
     ASSERT_TRUE(WriteFileBytes(installer + ".exit", "0"));
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(3));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(3)));
     ASSERT_TRUE(Pump());
     ASSERT_EQ(3u, view.results.size());
     EXPECT_EQ(0, view.results[2].result);
     EXPECT_EQ(1, upgrade.InstallerDownloadOk());
     EXPECT_EQ("安装成功", view.texts.back());
-    EXPECT_EQ(0, view.busyCount);
+    EXPECT_FALSE(view.results[2].busy);
 }
 
 TEST_F(BrowserUpgrade, AnInstallerThatIsNotTheListedOneNeverRuns)
@@ -267,12 +287,12 @@ TEST_F(BrowserUpgrade, AnInstallerThatIsNotTheListedOneNeverRuns)
     const std::string listed(64, 'b');
     g_installerHashes[kXpChinese] = listed;
     DeleteFileW(AnsiToWide(installer + ".cmdline").c_str());
-    ASSERT_EQ(0, upgrade.UpgradeBrowser(5));
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(5)));
     ASSERT_TRUE(Pump());
     g_installerHashes.clear();
     ASSERT_EQ(1u, view.results.size());
     EXPECT_EQ(int(kRowHashMismatch), view.results[0].result);
-    EXPECT_EQ(0, view.results[0].busy);
+    EXPECT_FALSE(view.results[0].busy);
     EXPECT_FALSE(upgrade.Installing());
     EXPECT_EQ("", RecordedCommandLine(installer)) << "the installer ran";
     EXPECT_FALSE(FileExists(installer));
@@ -283,18 +303,18 @@ TEST_F(BrowserUpgrade, AnInstallerThatIsNotTheListedOneNeverRuns)
 TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
 {
     SetSystem(scope.app().m_sysInfo, &SystemInfo::windows7, "X64", false);
-    EXPECT_EQ(-1, upgrade.UpgradeBrowser(5));
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser(view.At(5)));
     EXPECT_FALSE(upgrade.Downloading());
-    EXPECT_EQ(0, view.busyCount);
-    EXPECT_EQ(0, animations);
+    EXPECT_FALSE(upgrade.Busy());
+    EXPECT_EQ(0, view.animations);
     EXPECT_EQ(Visibility::Hidden, view.shown[kSlotActionButton]);
     ASSERT_EQ(1u, view.results.size());
     EXPECT_EQ(1, view.results[0].result);
     EXPECT_EQ(5, view.results[0].row);
 
     // Rows that do not exist are left alone.
-    EXPECT_EQ(-1, upgrade.UpgradeBrowser(9));
-    EXPECT_EQ(-1, upgrade.UpgradeBrowser(-1));
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser({view.run + 1, kItemBrowserVersion}));
+    EXPECT_EQ(-1, upgrade.UpgradeBrowser({view.run, kItemComponents}));
     EXPECT_EQ(1u, view.results.size());
 
     // Progress records move the row's bar; records of other kinds are not ours.
@@ -304,6 +324,11 @@ TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
     record.kind = kTransferComponent;
     EXPECT_FALSE(upgrade.OnInstallerDownloadProgress(record));
     EXPECT_EQ(std::vector<int>{42}, view.percents);
+    // Once a new run has replaced the rows, the repair's row is gone.
+    ++view.run;
+    record.kind = kTransferBrowserInstaller;
+    EXPECT_TRUE(upgrade.OnInstallerDownloadProgress(record));
+    EXPECT_EQ(std::vector<int>{42}, view.percents) << "a bar of the new run moved";
 }
 
 class PatchNotice : public testing::Test {

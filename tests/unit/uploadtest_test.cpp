@@ -64,6 +64,18 @@ private:
     HWND m_window;
 };
 
+// The connection of the program's probe to `listener`; INVALID_SOCKET when
+// none came within 20 s.
+SOCKET AcceptProbe(SOCKET listener)
+{
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(listener, &readable);
+    timeval wait = {20, 0};
+    if (select(0, &readable, nullptr, nullptr, &wait) != 1) return INVALID_SOCKET;
+    return accept(listener, nullptr, nullptr);
+}
+
 DWORD g_now = 0;
 DWORD FakeTick() { return g_now; }
 
@@ -280,19 +292,64 @@ TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
     EXPECT_EQ(1u, scope.boxes.size());
 }
 
+TEST_F(UploadTest, ProbeRunsOnTheWorkerAndASilentServerDoesNotHoldTheWindow)
+{
+    // A server that takes the connection and never answers.
+    sockaddr_in address;
+    SOCKET listener = BoundLoopbackSocket(&address);
+    ASSERT_EQ(0, listen(listener, 4));
+    g_serverSettings.serverPort = ntohs(address.sin_port);
+    const std::string url = "http://127.0.0.1:" + std::to_string(g_serverSettings.serverPort) + kPage;
+    const std::wstring file = AnsiToWide(File("a.bin", 100));
+    UploadSpeedTest test(view, state);
+
+    DWORD begin = GetTickCount();
+    const bool started = test.Start(file);
+    DWORD took = GetTickCount() - begin;
+    // The probe may wait 10 s to connect and 30 s in all.
+    EXPECT_LT(took, 3000u) << "Start waited for the server";
+    ASSERT_TRUE(started);
+    EXPECT_EQ(1, state.uploadRunning);
+    ASSERT_NE(nullptr, test.Job());
+    EXPECT_EQ(url, test.Job()->url);
+    EXPECT_FALSE(test.Start(AnsiToWide(File("b.bin", 10)))) << "a second click while probing";
+
+    // The worker's probe arrives and waits for an answer; nothing is
+    // reported meanwhile. Then the server hangs up without one.
+    SOCKET probe = AcceptProbe(listener);
+    ASSERT_NE(INVALID_SOCKET, probe) << "no probe came";
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, view.Window(), WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_NOREMOVE));
+    closesocket(probe);
+    closesocket(listener);
+
+    ASSERT_TRUE(view.Pump(test));
+    ASSERT_EQ(1u, view.records.size()) << "nothing but the done record";
+    EXPECT_EQ(1, view.records[0].unavailable);
+    ASSERT_EQ(1u, scope.boxes.size());
+    EXPECT_EQ("上传测试接口:" + url + " 不可用", scope.boxes[0].text);
+    EXPECT_EQ("警告", scope.boxes[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
+    EXPECT_EQ(nullptr, scope.boxes[0].owner);
+    EXPECT_EQ(0, state.uploadRunning);
+    EXPECT_EQ(0, state.testRunning);
+    EXPECT_EQ(nullptr, test.Job());
+}
+
 TEST_F(UploadTest, UnavailablePageLeavesTheDownloadTestAlone)
 {
     ASSERT_TRUE(DemoFault(kPage, "404"));
     state.testRunning = state.downloadRunning = 1;
     UploadSpeedTest test(view, state);
-    EXPECT_FALSE(test.Start(AnsiToWide(File("a.bin", 100))));
+    ASSERT_TRUE(test.Start(AnsiToWide(File("a.bin", 100))));
+    ASSERT_TRUE(view.Pump(test));
     ASSERT_EQ(1u, scope.boxes.size());
     EXPECT_EQ("上传测试接口:" + DemoBaseUrl() + kPage + " 不可用", scope.boxes[0].text);
-    EXPECT_EQ("警告", scope.boxes[0].caption);
     EXPECT_EQ(1, state.testRunning);
     EXPECT_EQ(1, state.downloadRunning);
     EXPECT_EQ(0, state.uploadRunning);
     EXPECT_EQ(nullptr, test.Job());
+    EXPECT_EQ(std::string("HEAD ") + kPage + "\n", DemoGet("/_demo/requests")) << "only the probe";
 
     // Without "/login.htm" the page follows the port directly.
     g_serverSettings.serverWebsite = "/norvik/index.htm";
@@ -316,19 +373,29 @@ TEST_F(UploadTest, ServerDroppingTheConnectionStillEndsTheRun)
     EXPECT_TRUE(scope.boxes.empty());
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("UploadThread failed: 408 ::InternetWriteFile failed."));
 
-    // A page that cannot be reached once the probe passed ends the same way.
-    auto* job = new UploadJob;
-    std::string path = File("small.bin", 10);
-    job->path.write(path.data(), static_cast<uint32_t>(path.size()));
-    job->url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + kPage;
-    job->window = view.Window();
+    // A page that answers the probe and is gone by the post ends the same
+    // way: one done record, not marked unavailable, and no box.
+    sockaddr_in address;
+    SOCKET listener = BoundLoopbackSocket(&address);
+    ASSERT_EQ(0, listen(listener, 1));
+    g_serverSettings.serverPort = ntohs(address.sin_port);
     view.records.clear();
-    EXPECT_EQ(0u, UploadThread(job));
-    delete job;
-    MSG msg;
-    ASSERT_TRUE(PeekMessageW(&msg, view.Window(), WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_REMOVE));
-    std::unique_ptr<UploadProgress> only(reinterpret_cast<UploadProgress*>(msg.wParam));
-    EXPECT_EQ(1, only->done);
-    EXPECT_FALSE(PeekMessageW(&msg, view.Window(), WM_UPLOAD_PROGRESS, WM_UPLOAD_PROGRESS, PM_NOREMOVE));
+    ASSERT_TRUE(test.Start(AnsiToWide(File("small.bin", 10))));
+    SOCKET probe = AcceptProbe(listener);
+    ASSERT_NE(INVALID_SOCKET, probe);
+    std::string request;
+    char buffer[1024];
+    int n;
+    while (request.find("\r\n\r\n") == std::string::npos && (n = recv(probe, buffer, sizeof buffer, 0)) > 0)
+        request.append(buffer, n);
+    EXPECT_EQ(0u, request.find("HEAD ")) << request;
+    closesocket(listener);  // before the answer, so the post finds nobody
+    const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+    send(probe, answer, sizeof answer - 1, 0);
+    closesocket(probe);
+    ASSERT_TRUE(view.Pump(test));
+    ASSERT_EQ(1u, view.records.size());
+    EXPECT_EQ(0, view.records[0].unavailable);
+    EXPECT_TRUE(scope.boxes.empty());
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("UploadThread failed: 407"));
 }
