@@ -51,7 +51,11 @@ void Store(HKEY root, const std::string& path, const wchar_t* name, const Stored
     ASSERT_TRUE(MakeKey(root, path));
     HKEY key;
     ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(root, AnsiToWide(path).c_str(), 0, KEY_ALL_ACCESS, &key));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, stored.type, reinterpret_cast<const BYTE*>(stored.bytes.data()),
+    // Wine's registry adds a terminator to a text that a NUL follows in
+    // memory, and what follows a string's bytes is whatever the heap holds:
+    // two bytes that are no NUL keep the stored shape exactly as written.
+    const std::string padded = stored.bytes + "\xff\xff";
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, stored.type, reinterpret_cast<const BYTE*>(padded.data()),
                                             static_cast<DWORD>(stored.bytes.size())));
     RegCloseKey(key);
 }
