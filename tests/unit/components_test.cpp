@@ -6,7 +6,7 @@
 #include "base/filehash.h"
 #include "base/paths.h"
 #include "base/textconv.h"
-#include "check/components.h"
+#include "check/componentrepair.h"
 
 #include <gtest/gtest.h>
 
