@@ -5,7 +5,7 @@
 #include "base/textconv.h"
 #include "browser/iesettings.h"
 #include "browser/zonesettings.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 
 #include <objbase.h>
 #include <wbemidl.h>

@@ -1,5 +1,4 @@
 #include "check/checkitem.h"
-#include "check/checkrow.h"
 
 namespace {
 struct ItemTitle {

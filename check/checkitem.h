@@ -44,3 +44,9 @@ struct CheckItem {
 const char* CheckItemTitle(int kind, bool english);
 // The item's fixed description ("" for items that describe what was found).
 const char* CheckItemDescription(int kind, bool english);
+
+// The requirement profile every check run uses.
+const int kCheckProfile = 1;
+
+// Optimal text of a kind for a requirement profile (1..5), "" otherwise.
+const char* OptimalText(int kind, int profile, bool english);

@@ -1,15 +1,9 @@
 #pragma once
-// Optimal texts, state skins, row control identifiers and the markup of
-// one result row.
+// A result row on the check tab: its state skins, its controls'
+// identifiers and its markup.
 #include "check/checkitem.h"
 
 #include <string>
-
-// The requirement profile every check run uses.
-const int kCheckProfile = 1;
-
-// Optimal text of a kind for a requirement profile (1..5), "" otherwise.
-const char* OptimalText(int kind, int profile, bool english);
 
 // 10000 + 100 * kind + slot for kinds 1..8 and 10; -1 (no control) for
 // kind 9 and any other kind.

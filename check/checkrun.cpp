@@ -6,7 +6,7 @@
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
 #include "check/browserprobe.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 #include "check/components.h"
 #include "check/osprobe.h"
 #include "check/sysprobe.h"

@@ -4,7 +4,7 @@
 #include "base/paths.h"
 #include "base/sysinfo.h"
 #include "base/textconv.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 
 #include <objbase.h>
 #include <stdio.h>

@@ -2,7 +2,7 @@
 
 #include "base/log.h"
 #include "base/textconv.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 
 #include <string.h>
 

@@ -2,7 +2,7 @@
 
 #include "base/sysinfo.h"
 #include "base/textconv.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 #include "net/address.h"
 
 #include <cpuid.h>
