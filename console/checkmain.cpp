@@ -12,7 +12,7 @@
 #include "base/textconv.h"
 #include "check/checkrun.h"
 #include "check/osprobe.h"
-#include "check/repair.h"
+#include "pages/repair.h"
 
 #include "net/httpform.h"
 

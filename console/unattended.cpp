@@ -1,7 +1,7 @@
 #include "console/unattended.h"
 
 #include "base/log.h"
-#include "check/checkpage.h"
+#include "pages/checkpage.h"
 
 #include <windows.h>
 

@@ -3,7 +3,7 @@
 // structure as one with harmless texts once it has gone the list box's way
 // (the code page to wide text, then UTF-8, then the XML reader), and no
 // markup byte may be taken as the second half of a double-byte character.
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <tinyxml.h>

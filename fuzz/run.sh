@@ -45,7 +45,7 @@ sources() {
         ipreply|utf8) echo "net/ipreply.cpp base/utf8.cpp fuzz/textconv_stub.cpp" ;;
         skinformat) echo "ui/format.cpp base/utf8.cpp" ;;
         skindoc) echo "ui/resources.cpp ui/format.cpp base/utf8.cpp" ;;
-        checkrow) echo "check/checkrow.cpp" ;;
+        checkrow) echo "pages/checkrow.cpp" ;;
         httpurl|multipart) echo "net/httpmultipart.cpp base/utf8.cpp" ;;
     esac
 }

@@ -6,7 +6,7 @@
 #include "base/log.h"
 #include "base/textconv.h"
 #include "browser/cache.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 #include "ui/menu.h"
 #include "ui/system.h"
 #include "ui/tabctrl.h"

@@ -2,7 +2,7 @@
 // The main window: document 105 on the engine's host window, the caption's
 // buttons, the three pages, and the client-check page's view.
 #include "base/messages.h"
-#include "check/checkpage.h"
+#include "pages/checkpage.h"
 #include "net/ipinfo.h"
 #include "net/speedtest.h"
 #include "net/uploadtest.h"

@@ -45,8 +45,9 @@ BELOW = {
     "settings": ["browser"],
     "ui": ["base"],
     "webpane": ["ui"],
-    "gui": ["check", "settings", "webpane"],
-    "console": ["check", "settings"],
+    "pages": ["check"],
+    "gui": ["pages", "settings", "webpane"],
+    "console": ["pages", "settings"],
 }
 
 

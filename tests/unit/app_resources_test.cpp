@@ -2,7 +2,7 @@
 // PylonixClient.exe: they hang together, and the main window's controls
 // keep their places at the window's own size and maximised.
 #include "gui/controls.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 #include "ui/layer.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "base/textconv.h"
 #include "check/browserprobe.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 
 #include <gtest/gtest.h>
 

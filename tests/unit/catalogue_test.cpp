@@ -1,5 +1,5 @@
 #include "base/textconv.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 
 #include <windows.h>
 

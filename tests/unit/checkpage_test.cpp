@@ -6,8 +6,8 @@
 #include "base/textconv.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
-#include "check/checkpage.h"
-#include "check/checkrow.h"
+#include "pages/checkpage.h"
+#include "pages/checkrow.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "base/filehash.h"
 #include "base/paths.h"
 #include "base/textconv.h"
-#include "check/componentrepair.h"
+#include "pages/componentrepair.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "base/textconv.h"
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 #include "ui/skinmsgbox.h"
 #include "ui/system.h"
 #include "ui/tabctrl.h"

@@ -5,7 +5,7 @@
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
 #include "check/browserprobe.h"
-#include "check/checkrow.h"
+#include "check/checkitem.h"
 
 #include <gtest/gtest.h>
 

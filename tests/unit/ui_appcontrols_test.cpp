@@ -3,7 +3,7 @@
 #include "uitest.h"
 
 #include "gui/controls.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 #include "ui/layer.h"
 
 #include <gtest/gtest.h>

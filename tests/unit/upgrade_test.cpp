@@ -3,7 +3,7 @@
 #include "settings/config.h"
 #include "base/paths.h"
 #include "base/textconv.h"
-#include "check/browserupgrade.h"
+#include "pages/browserupgrade.h"
 #include "check/upgrade.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "check/browserupgrade.h"
+#include "pages/browserupgrade.h"
 
 #include "base/filehash.h"
 #include "base/log.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The browser-version row's repair (download, then the silent install) and
 // the patch row's notice.
-#include "check/repair.h"
+#include "pages/repair.h"
 #include "net/download.h"
 
 #include <windows.h>

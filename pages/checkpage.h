@@ -6,8 +6,8 @@
 // works on a thread of its own and talks back by WM_CHECK_ROW/WM_CHECK_DONE.
 #include "base/messages.h"
 #include "check/checkrun.h"
-#include "check/browserupgrade.h"
-#include "check/componentrepair.h"
+#include "pages/browserupgrade.h"
+#include "pages/componentrepair.h"
 
 #include <windows.h>
 

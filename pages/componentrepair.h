@@ -2,7 +2,7 @@
 // The components row's repair: downloads what is missing or outdated and
 // installs it into the system folder.
 #include "check/components.h"
-#include "check/repair.h"
+#include "pages/repair.h"
 #include "net/download.h"
 
 #include <map>

@@ -1,4 +1,4 @@
-#include "check/componentrepair.h"
+#include "pages/componentrepair.h"
 
 #include "base/filehash.h"
 #include "base/log.h"

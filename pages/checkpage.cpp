@@ -1,10 +1,10 @@
-#include "check/checkpage.h"
+#include "pages/checkpage.h"
 
 #include "base/log.h"
 #include "base/settings.h"
 #include "base/worker.h"
 #include "browser/iesettings.h"
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 #include "net/address.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "check/checkrow.h"
+#include "pages/checkrow.h"
 
 #include <windows.h>
 
