@@ -7,8 +7,7 @@
 #include "settings/config.h"
 #include "base/paths.h"
 #include "base/textconv.h"
-#include "net/speedtest.h"
-#include "net/uploadtest.h"
+#include "pages/networkpage.h"
 
 #include <stdio.h>
 #include <stdlib.h>

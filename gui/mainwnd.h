@@ -4,8 +4,7 @@
 #include "base/messages.h"
 #include "pages/checkpage.h"
 #include "net/ipinfo.h"
-#include "net/speedtest.h"
-#include "net/uploadtest.h"
+#include "pages/networkpage.h"
 #include "ui/hostwnd.h"
 
 class CMyListBox;

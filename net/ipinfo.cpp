@@ -7,7 +7,6 @@
 #include "net/address.h"
 #include "net/download.h"
 #include "net/httpform.h"
-#include "net/speedtest.h"
 
 #include <Poco/Exception.h>
 
@@ -166,13 +165,4 @@ ConnectionTexts DescribeConnection(const std::string& serverIp, bool serviceAvai
                                                         : "客户端与服务器为广域网,但不为同一运营商";
     }
     return texts;
-}
-
-void RefreshConnectionPanel(NetworkTabView& view)
-{
-    ConnectionTexts texts = DescribeConnection(g_serverSettings.serverIp, g_ipServiceAvailable,
-                                               g_clientInfo, g_serverInfo);
-    view.SetText(kNetClientText, texts.client);
-    view.SetText(kNetServerText, texts.server);
-    view.SetText(kNetRelationText, texts.relation);
 }

@@ -9,8 +9,6 @@
 #include <atomic>
 #include <string>
 
-class NetworkTabView;
-
 // What the last lookups found, for the network tab's connection panel.
 extern IpInfo g_clientInfo;
 extern IpInfo g_serverInfo;
@@ -62,5 +60,3 @@ struct ConnectionTexts {
 };
 ConnectionTexts DescribeConnection(const std::string& serverIp, bool serviceAvailable,
                                    const IpInfo& client, const IpInfo& server);
-// Fills the connection panel from the stored records.
-void RefreshConnectionPanel(NetworkTabView& view);

@@ -1,10 +1,8 @@
 #include "net/uploadtest.h"
 
 #include "base/log.h"
-#include "base/msgbox.h"
 #include "base/settings.h"
 #include "base/textconv.h"
-#include "base/worker.h"
 #include "net/download.h"
 #include "net/httpclient.h"
 
@@ -118,115 +116,5 @@ unsigned __stdcall UploadThread(void* param)
         WriteLog("UploadThread failed: %s\r\n", e.what());
     }
     PostDone(window, false);
-    return 0;
-}
-
-UploadSpeedTest::UploadSpeedTest(NetworkTabView& view, NetworkTestState& state) : m_view(view), m_state(state) {}
-
-UploadSpeedTest::~UploadSpeedTest()
-{
-    // A running worker still reads its job: never free it under the worker.
-    if (m_job && m_state.uploadRunning) m_job.release();
-}
-
-void UploadSpeedTest::EndRun()
-{
-    m_state.uploadRunning = 0;
-    if (!m_state.downloadRunning) m_state.testRunning = 0;
-}
-
-bool UploadSpeedTest::Start(const std::wstring& chosen)
-{
-    // One upload at a time: its job belongs to the worker until done.
-    if (m_state.uploadRunning && m_job) return false;
-    m_state.testRunning = 1;
-    m_state.uploadRunning = 1;
-
-    std::string path = WideToAnsi(chosen);
-    // A name the code page cannot spell ("?" in it) is reached by its short
-    // (8.3) name, which is plain ASCII.
-    if (!chosen.empty() && AnsiToWide(path) != chosen) {
-        wchar_t shortName[MAX_PATH];
-        const DWORD length = GetShortPathNameW(chosen.c_str(), shortName, MAX_PATH);
-        path = length > 0 && length < MAX_PATH ? WideToAnsi(std::wstring(shortName, length)) : std::string();
-        if (path.empty() || AnsiToWide(path) != std::wstring(shortName, length)) {
-            WriteLog("upload speed test: the chosen file has no name in the code page\r\n");
-            ShowMessageBox(nullptr, "上传测试文件不可用,请选择其他文件", "警告", MB_ICONINFORMATION);
-            EndRun();
-            return false;
-        }
-    }
-    // 64-bit size: a file of 4 GiB and a few bytes must not pass as small.
-    int64_t size = -1;
-    if (!chosen.empty() && _access(path.c_str(), 0) == 0) {
-        size = 0;
-        if (FILE* file = fopen(path.c_str(), "rb")) {
-            if (_fseeki64(file, 0, SEEK_END) == 0) size = _ftelli64(file);
-            if (size < 0) size = INT64_MAX;
-            fclose(file);
-        }
-    }
-    if (size < 0) {
-        EndRun();
-        return false;
-    }
-    if (static_cast<uint64_t>(size) > kMaxUploadSize) {
-        ShowMessageBox(nullptr, "上传测试文件不要超过20m", "警告", MB_ICONINFORMATION);
-        EndRun();
-        return false;
-    }
-
-    m_job.reset(new UploadJob);
-    m_job->path.write(path.data(), static_cast<uint32_t>(path.size()));
-    m_job->url = UploadTestUrl();
-    m_job->size = static_cast<uint32_t>(size);
-    m_job->window = m_view.Window();
-
-    m_state.uploadStart = m_tick();
-    m_lastFigure = "0KB/s";
-    if (!StartWorker(UploadThread, m_job.get())) {
-        WriteLog("UploadThread could not start\r\n");
-        m_job.reset();
-        EndRun();
-        return false;
-    }
-    return true;
-}
-
-LRESULT UploadSpeedTest::OnProgress(std::unique_ptr<UploadProgress> progress)
-{
-    if (!progress) return -1;
-    if (progress->done) {
-        // The page as the worker probed it (the job's copy), whatever the
-        // settings say by now.
-        const bool unavailable = progress->unavailable && m_job;
-        const std::string url = m_job ? m_job->url : std::string();
-        if (unavailable)
-            WriteLog("upload speed test: the page %s did not answer\r\n", url.c_str());
-        else
-            WriteLog("upload speed test ended: %s\r\n", m_lastFigure.c_str());
-        m_job.reset();
-        EndRun();
-        // The box waits for the user: the run has ended before it opens, so
-        // a click meanwhile is a new start, not one ignored.
-        if (unavailable) {
-            m_view.Redraw();
-            const std::string text = "上传测试接口:" + url + " 不可用";
-            ShowMessageBox(nullptr, text.c_str(), "警告", MB_ICONINFORMATION);
-            return 0;
-        }
-    } else {
-        // Bytes sent so far over the time so far: the rate of the link,
-        // ending at the average of the whole upload.
-        // An empty file is complete from the start.
-        int percent = progress->total
-                          ? static_cast<int>(static_cast<double>(progress->posted) / progress->total * 100.0)
-                          : 100;
-        m_view.SetProgress(kNetUploadBar, percent);
-        DWORD origin = progress->started ? progress->started : m_state.uploadStart;
-        m_lastFigure = UploadSpeedText(progress->posted, m_tick() - origin);
-        m_view.SetText(kNetUploadSpeed, m_lastFigure);
-    }
-    m_view.Redraw();
     return 0;
 }

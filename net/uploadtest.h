@@ -1,10 +1,8 @@
 #pragma once
-// The network tab's upload speed test: a file the user picked is posted to
-// the server's upload page, and the worker's progress records become the
-// bar and the "KB/s" figure.
+// The network tab's upload speed test's worker: a file the user picked is
+// posted to the server's upload page, its progress reported in records.
 #include "base/messages.h"
 #include "base/binbuffer.h"
-#include "net/speedtest.h"
 
 #include <windows.h>
 
@@ -49,31 +47,3 @@ std::string UploadSpeedText(uint32_t posted, DWORD elapsedMs);
 // worked or not (marked unavailable when the page failed the probe). It
 // reads the job only at its start.
 unsigned __stdcall UploadThread(void* job);
-
-class UploadSpeedTest {
-public:
-    UploadSpeedTest(NetworkTabView& view, NetworkTestState& state);
-    ~UploadSpeedTest();
-
-    // Button 21, once the window's file dialog has returned: `path` is the
-    // chosen file, empty when the dialog was cancelled. Checks the file and
-    // starts the worker, which probes the server page; false when nothing
-    // started. Never waits for the network.
-    bool Start(const std::wstring& path);
-    // WM_UPLOAD_PROGRESS; frees the record. -1 for a message without one. A
-    // done record marked unavailable shows the page's message box.
-    LRESULT OnProgress(std::unique_ptr<UploadProgress> progress);
-
-    const UploadJob* Job() const { return m_job.get(); }
-    // The clock, replaceable by tests.
-    DWORD (*m_tick)() = DefaultTick;
-
-private:
-    static DWORD DefaultTick() { return GetTickCount(); }
-    void EndRun();
-
-    NetworkTabView& m_view;
-    NetworkTestState& m_state;
-    std::unique_ptr<UploadJob> m_job;
-    std::string m_lastFigure = "0KB/s";  // for the log line at the end
-};

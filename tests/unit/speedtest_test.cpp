@@ -1,7 +1,7 @@
 #include "testutil.h"
 
 #include "settings/config.h"
-#include "net/speedtest.h"
+#include "pages/networkpage.h"
 
 #include <gtest/gtest.h>
 

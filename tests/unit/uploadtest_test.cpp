@@ -2,7 +2,7 @@
 
 #include "settings/config.h"
 #include "base/textconv.h"
-#include "net/uploadtest.h"
+#include "pages/networkpage.h"
 
 #include <gtest/gtest.h>
 
