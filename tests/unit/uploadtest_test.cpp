@@ -112,6 +112,22 @@ protected:
         files.push_back(path);
         return path;
     }
+    // The one box so far: a warning with `text`, owned by no window.
+    void ExpectOneWarning(const std::string& text)
+    {
+        ASSERT_EQ(1u, scope.boxes.size());
+        EXPECT_EQ(text, scope.boxes[0].text);
+        EXPECT_EQ("警告", scope.boxes[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
+        EXPECT_EQ(nullptr, scope.boxes[0].owner);
+    }
+    // No test runs and no job is held.
+    void ExpectIdle(const UploadSpeedTest& test)
+    {
+        EXPECT_EQ(0, state.uploadRunning);
+        EXPECT_EQ(0, state.testRunning);
+        EXPECT_EQ(nullptr, test.Job());
+    }
 
     AppScope scope;
     ServerAtDemo server;
@@ -253,14 +269,8 @@ TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
     UploadSpeedTest test(view, state);
     // One byte over 20 MiB is refused before anything is sent.
     EXPECT_FALSE(test.Start(AnsiToWide(File("over.bin", 20971521))));
-    ASSERT_EQ(1u, scope.boxes.size());
-    EXPECT_EQ("上传测试文件不要超过20m", scope.boxes[0].text);
-    EXPECT_EQ("警告", scope.boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
-    EXPECT_EQ(nullptr, scope.boxes[0].owner);
-    EXPECT_EQ(0, state.uploadRunning);
-    EXPECT_EQ(0, state.testRunning);
-    EXPECT_EQ(nullptr, test.Job());
+    ExpectOneWarning("上传测试文件不要超过20m");
+    ExpectIdle(test);
 
     // Cancelled dialog and vanished file: no message, flags back.
     EXPECT_FALSE(test.Start(L""));
@@ -326,14 +336,8 @@ TEST_F(UploadTest, ProbeRunsOnTheWorkerAndASilentServerDoesNotHoldTheWindow)
     ASSERT_TRUE(view.Pump(test));
     ASSERT_EQ(1u, view.records.size()) << "nothing but the done record";
     EXPECT_EQ(1, view.records[0].unavailable);
-    ASSERT_EQ(1u, scope.boxes.size());
-    EXPECT_EQ("上传测试接口:" + url + " 不可用", scope.boxes[0].text);
-    EXPECT_EQ("警告", scope.boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), scope.boxes[0].type);
-    EXPECT_EQ(nullptr, scope.boxes[0].owner);
-    EXPECT_EQ(0, state.uploadRunning);
-    EXPECT_EQ(0, state.testRunning);
-    EXPECT_EQ(nullptr, test.Job());
+    ExpectOneWarning("上传测试接口:" + url + " 不可用");
+    ExpectIdle(test);
 }
 
 TEST_F(UploadTest, UnavailablePageLeavesTheDownloadTestAlone)
@@ -367,9 +371,7 @@ TEST_F(UploadTest, ServerDroppingTheConnectionStillEndsTheRun)
     EXPECT_EQ(1, doneRecords);
     EXPECT_EQ(1, view.records.back().done);
     EXPECT_LT(view.records[view.records.size() - 2].posted, 16u << 20);
-    EXPECT_EQ(0, state.testRunning);
-    EXPECT_EQ(0, state.uploadRunning);
-    EXPECT_EQ(nullptr, test.Job());
+    ExpectIdle(test);
     EXPECT_TRUE(scope.boxes.empty());
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("UploadThread failed: 408 ::InternetWriteFile failed."));
 
