@@ -46,9 +46,12 @@ void CMainDlg::ShowPage(int page)
 
 void CMainDlg::ShowNetworkIntroduction()
 {
-    // A test under way keeps its panes; otherwise the page starts afresh.
+    // A test under way keeps its panes, and only the browser pane's own
+    // window needs painting again (the page itself is laid out and drawn by
+    // the switch); otherwise the page starts afresh.
     if (m_netState.testRunning) {
-        Redraw();
+        if (auto* pane = FindAs<CSkinRealWnd>(kNetBrowserPane))
+            if (pane->Handle()) RedrawWindow(pane->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
         return;
     }
     ShowControl(kNetTestButton, true);
@@ -69,16 +72,20 @@ void CMainDlg::SetText(int id, const std::string& text)
 void CMainDlg::ChooseAndUpload()
 {
     // One upload at a time: a click during one does not offer a file it
-    // would then not send.
-    if (m_netState.uploadRunning) return;
+    // would then not send. The test counts as running from here on.
+    if (!m_upload.BeginChoosing()) return;
     wchar_t file[MAX_PATH] = L"";
+    wchar_t title[MAX_PATH] = L"";
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = Window();
+    dialog.lpstrFilter = L"请选择上传测试文件\0*.*\0";
+    dialog.nFilterIndex = 1;
     dialog.lpstrFile = file;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrFilter = L"*.*\0*.*\0";
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    dialog.lpstrFileTitle = title;
+    dialog.nMaxFileTitle = MAX_PATH;
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
     // Cancelled: an empty path, which ends the run at once.
     if (!GetOpenFileNameW(&dialog)) file[0] = 0;
     m_upload.Start(file);

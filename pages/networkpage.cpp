@@ -113,6 +113,14 @@ void UploadSpeedTest::EndRun()
     if (!m_state.downloadRunning) m_state.testRunning = 0;
 }
 
+bool UploadSpeedTest::BeginChoosing()
+{
+    if (m_state.uploadRunning) return false;
+    m_state.testRunning = 1;
+    m_state.uploadRunning = 1;
+    return true;
+}
+
 bool UploadSpeedTest::Start(const std::wstring& chosen)
 {
     // One upload at a time: its job belongs to the worker until done.

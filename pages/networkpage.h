@@ -83,6 +83,10 @@ public:
     UploadSpeedTest(NetworkTabView& view, NetworkTestState& state);
     ~UploadSpeedTest();
 
+    // Button 21, before the window's file dialog opens: the test counts as
+    // running (so a download test's end leaves the flag set). False while an
+    // upload runs or a file is being chosen: no dialog then.
+    bool BeginChoosing();
     // Button 21, once the window's file dialog has returned: `path` is the
     // chosen file, empty when the dialog was cancelled. Checks the file and
     // starts the worker, which probes the server page; false when nothing

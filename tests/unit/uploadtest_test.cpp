@@ -272,8 +272,15 @@ TEST_F(UploadTest, SizeLimitMissingFilesAndCancel)
     ExpectOneWarning("上传测试文件不要超过20m");
     ExpectIdle(test);
 
-    // Cancelled dialog and vanished file: no message, flags back.
+    // The test runs from the moment the dialog opens, and a second click
+    // meanwhile opens no second dialog; cancelled, and a vanished file: no
+    // message, flags back.
+    ASSERT_TRUE(test.BeginChoosing());
+    EXPECT_EQ(1, state.uploadRunning);
+    EXPECT_EQ(1, state.testRunning);
+    EXPECT_FALSE(test.BeginChoosing());
     EXPECT_FALSE(test.Start(L""));
+    ExpectIdle(test);
     EXPECT_FALSE(test.Start(AnsiToWide(folder + "gone.bin")));
     EXPECT_EQ(1u, scope.boxes.size());
     EXPECT_EQ(0, state.testRunning);
