@@ -5,6 +5,7 @@
 #include "ui/hostwnd.h"
 #include "ui/native.h"
 #include "ui/split.h"
+#include "ui/timerhost.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,75 @@ TEST(SkinGif, DecodesEveryFrameWithItsDelayRaisedToTheFloor)
     EXPECT_FALSE(broken.LoadImageBytes("GIF89a not really"));
     EXPECT_EQ(broken.FrameCount(), 0);
     EXPECT_EQ(broken.GetSize().cx, 0);
+}
+
+namespace {
+
+RECT g_painted;
+
+LRESULT CALLBACK RecordPaint(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg != WM_PAINT) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    PAINTSTRUCT ps;
+    BeginPaint(hwnd, &ps);
+    UnionRect(&g_painted, &g_painted, &ps.rcPaint);
+    EndPaint(hwnd, &ps);
+    return 0;
+}
+
+}  // namespace
+
+TEST(TimerHost, EachImageStepsOnItsOwnTimerRepaintsItsRectAndAStillOneWaitsForever)
+{
+    CGdiplusSession gdiplus;
+    ASSERT_TRUE(gdiplus.ok());
+    CSkinGif spin, still;
+    ASSERT_TRUE(spin.LoadImageBytes(GifFile(8, 6, {{kRed, 5}, {kGreen, 25}, {kBlue, 0}})));
+    ASSERT_TRUE(still.LoadImageBytes(GifFile(4, 4, {{kGrey, 50}})));
+    // The rich edit the images sit in: what it is asked to paint is recorded.
+    RECT& painted = g_painted;
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = RecordPaint;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TimerHostTestEdit";
+    RegisterClassW(&wc);
+    HWND edit = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 0, 100, 40, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_TRUE(edit);
+    UpdateWindow(edit);
+    painted = RECT{};
+
+    CTimerHostWnd host;
+    ASSERT_TRUE(host.Create());
+    EmbeddedGif a{edit, RECT{10, 10, 18, 16}, &spin}, b{edit, RECT{40, 10, 44, 14}, &still};
+    ASSERT_TRUE(host.Add(a));
+    ASSERT_TRUE(host.Add(b));
+    EXPECT_EQ(100u, a.armedMs);  // 50 ms raised to the floor
+
+    // Frames 1, 2 and round to 0, each re-armed with its own delay.
+    std::vector<std::pair<int, UINT>> steps;
+    ASSERT_TRUE(PumpUntil([&] {
+        if (steps.empty() || steps.back().first != a.frame) steps.emplace_back(a.frame, a.armedMs);
+        return steps.size() == 4;
+    }, 5000));
+    EXPECT_EQ((std::vector<std::pair<int, UINT>>{{0, 100u}, {1, 250u}, {2, 100u}, {0, 100u}}), steps);
+    ASSERT_TRUE(PumpUntil([&] { return !IsRectEmpty(&painted); }, 2000)) << "no tick repainted the image";
+    EXPECT_EQ(10, painted.left);
+    EXPECT_EQ(10, painted.top);
+    EXPECT_GE(painted.right, 18);
+    EXPECT_GE(painted.bottom, 16);
+    EXPECT_LE(painted.right, 44) << "more than the two images' rectangles";
+
+    // One frame: after its first tick it is never due again.
+    ASSERT_TRUE(PumpUntil([&] { return b.armedMs == CTimerHostWnd::kStillPeriodMs; }, 2000));
+    EXPECT_EQ(0, b.frame);
+
+    // A removed image is left alone even with a tick already queued.
+    host.Remove(a);
+    const int frame = a.frame;
+    PostMessageW(host.Handle(), WM_TIMER, reinterpret_cast<WPARAM>(&a), 0);
+    EXPECT_FALSE(PumpUntil([&] { return a.frame != frame; }, 400));
+    DestroyWindow(edit);
 }
 
 class SkinAnimateImg : public SkinLayerTest {
