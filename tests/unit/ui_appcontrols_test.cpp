@@ -162,4 +162,61 @@ TEST_F(SkinAppControls, ApplicationTagsAndTheGifSkinAreRegisteredAndRowsScrollWi
     EXPECT_EQ(list->ScrollOffset(), 0);
 }
 
+class ChatTree : public SkinLayerTest {
+protected:
+    void SetUp() override
+    {
+        SkinLayerTest::SetUp();
+        RegisterApplicationControls(factory);
+        Build("<layer title=\"t\" width=\"200\" height=\"100\"><body>"
+              "<chattreectrl id=\"5\" pos=\"0,0,-0,-0\" itemheight=\"20\" indent=\"30\" crtext=\"000000\">"
+              "<group>Team<member>Ann</member><member>Bo</member></group><group>Others<member>Cy</member></group>"
+              "</chattreectrl></body></layer>",
+              "");
+        tree = dynamic_cast<CChatTreeCtrl*>(layer.FindById(5));
+        ASSERT_TRUE(tree);
+    }
+    // The texts of the rows shown, from the top.
+    std::vector<std::wstring> Shown() const
+    {
+        std::vector<std::wstring> texts;
+        for (const auto& row : tree->Rows()) texts.push_back(tree->RowText(row));
+        return texts;
+    }
+    void ClickRow(int row)
+    {
+        RecordingHost host(layer.Context());
+        tree->OnClick(POINT{50, row * 20 + 10}, host);
+        layer.Layout(200, 100);
+    }
+
+    CChatTreeCtrl* tree = nullptr;
+};
+
+TEST_F(ChatTree, GroupsUnfoldAndFoldByClickAndMembersAreSelectedAndIndented)
+{
+    EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Others"}), Shown()) << "groups start folded";
+    ClickRow(1);
+    EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Others", L"Cy"}), Shown());
+    ClickRow(0);
+    EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Ann", L"Bo", L"Others", L"Cy"}), Shown());
+
+    ClickRow(2);
+    EXPECT_EQ(0, tree->Selected().group);
+    EXPECT_EQ(1, tree->Selected().member);
+    // Members are drawn one indent in; the selected one on its highlight.
+    Render();
+    EXPECT_EQ(0, InkIn(SkinRect{0, 22, 30, 38})) << "a member's text left of its indent";
+    EXPECT_GT(InkIn(SkinRect{30, 22, 100, 38}), 0);
+    EXPECT_NE(kWhitePx, Px(150, 50)) << "the selected member's row is not highlighted";
+    EXPECT_EQ(kWhitePx, Px(150, 30));
+
+    // Folding the group drops its selection; a click below the rows does nothing.
+    ClickRow(0);
+    EXPECT_EQ(-1, tree->Selected().member);
+    EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Others", L"Cy"}), Shown());
+    ClickRow(4);
+    EXPECT_EQ(3u, Shown().size());
+}
+
 }  // namespace
