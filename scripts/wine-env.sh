@@ -8,6 +8,17 @@
 # Environment: PYLONIX_CACHE (default /var/cache/pylonix).
 
 PYLONIX_CACHE="${PYLONIX_CACHE:-/var/cache/pylonix}"
+
+# The face that stands in for "宋体". Wine obeys a font's own table of
+# smoothing by size: the outline face "WenQuanYi Zen Hei" asks for no grey
+# from 9 to 16 pixels, so Wine draws it in black and white from hinted
+# outlines, whatever the program or the registry ask for, and at 12 pixels
+# that drops strokes ("口" loses its inside, "目" reads as "月"). The
+# "Sharp" face of the same package carries hand-made bitmaps for 12 to 16
+# pixels, which Wine uses for those sizes as Windows uses SimSun's: every
+# stroke there, no grey; larger and bold text comes from the same outlines
+# as before. tools/make-font-comparison.sh shows both.
+PYLONIX_SONG_FACE="WenQuanYi Zen Hei Sharp"
 _wlog() { echo "pylonix wine: $*" >&2; }
 
 # Wine runs 32-bit Windows programs through its 32-bit loader. Some kernels
@@ -90,8 +101,9 @@ _workstation_profile() {
 _wine_template() {
     local arch="$1" ver
     ver="$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n' '_')"
-    # Bump the profile number when _workstation_profile changes.
-    local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile3"
+    # Bump the profile number when the template's set-up changes
+    # (_workstation_profile, the font replacement).
+    local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile4"
     if [ ! -f "$tpl/.ready" ]; then
         _wlog "creating the $arch template prefix (first time only)"
         rm -rf "$tpl"; mkdir -p "$tpl"
@@ -99,8 +111,9 @@ _wine_template() {
             wine_base_env "$arch" "$tpl"
             export WINEPREFIX="$tpl/prefix"
             wineboot -i >/dev/null 2>&1
-            # Chinese texts need a face for "宋体".
-            wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /t REG_SZ /d 'WenQuanYi Zen Hei' /f >/dev/null 2>&1
+            # Chinese texts need a face for "宋体": the program's face for its
+            # 12-pixel texts (see PYLONIX_SONG_FACE).
+            wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v '宋体' /t REG_SZ /d "$PYLONIX_SONG_FACE" /f >/dev/null 2>&1
             wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /t REG_SZ /d '' /f >/dev/null 2>&1
             _workstation_profile
             # A program that crashes under test ends instead of waiting behind a dialog.
@@ -129,14 +142,17 @@ wine_fresh_prefix() {
     for reg in system.reg user.reg userdef.reg; do
         rm -f "$dir/$reg"; cp "$tpl/$reg" "$dir/$reg"
     done
+    echo "$tpl" > "$dir/.template"
 }
 
-# Prepares the prefix DIR for ARCH (created on first use) and exports the
+# Prepares the prefix DIR for ARCH (created on first use, and again when the
+# template it was copied from is no longer the current one) and exports the
 # Wine environment for it.
 wine_setup() {
-    local arch="$1" dir="$2"
+    local arch="$1" dir="$2" tpl
     ensure_i386_exec || return 1
-    if [ ! -f "$dir/system.reg" ]; then
+    tpl="$(_wine_template "$arch")" || return 1
+    if [ ! -f "$dir/system.reg" ] || [ "$(cat "$dir/.template" 2>/dev/null)" != "$tpl" ]; then
         wine_fresh_prefix "$arch" "$dir" || return 1
     fi
     wine_base_env "$arch" "$dir"
