@@ -354,6 +354,15 @@ void CSkinControl::DrawLabel(HDC hdc, const SkinContext& ctx, const std::wstring
     if (singleLine || (m_lineSpacing == 0 && !(m_textMode & (kTextBottom | kTextVCentre)))) {
         UINT flags = DrawFlags(m_textMode);
         if (m_maxWidth > 0) flags |= DT_END_ELLIPSIS;
+        // A line measured to fit is neither broken nor cut: a face whose
+        // small sizes are drawn from bitmaps may draw a pixel or two wider
+        // than it measures, and a box sized from the measure would wrap or
+        // clip its last character.
+        if (m_maxWidth <= 0 && text.find(L'\n') == std::wstring::npos) {
+            SIZE measured = {};
+            GetTextExtentPoint32W(hdc, text.c_str(), static_cast<int>(text.size()), &measured);
+            if (measured.cx <= r.right - r.left) flags = (flags & ~DT_WORDBREAK) | DT_NOCLIP;
+        }
         DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &r, flags);
         if (m_dotted && singleLine) {
             SIZE size = {};
