@@ -9,6 +9,7 @@
 #include <tinyxml.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <climits>
@@ -59,7 +60,41 @@ void RegisterApplicationControls(ControlFactory& factory)
     RegisterGifSkin();
 }
 
+// --- CMyListRow ---
+
+namespace {
+
+const CSkinControl* FirstShownText(const CSkinControl& control)
+{
+    for (const auto& child : control.Children()) {
+        if (!child->Visible()) continue;
+        if (!child->Text().empty() && !dynamic_cast<const CSkinEdit*>(child.get())) return child.get();
+        if (const CSkinControl* found = FirstShownText(*child)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void CMyListRow::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_LISTITEM;
+    if (out.name.empty())
+        if (const CSkinControl* text = FirstShownText(*this)) out.name = text->Text();
+}
+
 // --- CMyListBox ---
+
+void CMyListBox::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_LIST;
+}
+
+void CMyListBox::AccessibleParts(std::vector<CSkinControl*>& out) const
+{
+    for (const auto& row : m_rows) out.push_back(row.get());
+    CSkinControl::AccessibleParts(out);
+}
 
 bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& value)
 {
@@ -89,7 +124,7 @@ std::unique_ptr<CSkinControl> CMyListBox::BuildRowControl(const TiXmlElement& el
     // The row element itself is a plain container whatever its tag.
     std::unique_ptr<CSkinControl> control;
     if (isRow) {
-        control = std::make_unique<CSkinContainer>();
+        control = std::make_unique<CMyListRow>();
         control->SetTag(element.Value());
     } else {
         control = factory.Create(element.Value());

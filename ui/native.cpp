@@ -5,6 +5,7 @@
 #include "ui/fonts.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <map>
@@ -252,6 +253,15 @@ void CSkinEdit::SetText(std::wstring text)
     // while the box still reads its copy.
     const std::wstring copy = m_text;
     if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, copy.c_str());
+}
+
+void CSkinEdit::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_TEXT;
+    out.name = !m_tip.empty() ? m_tip : Utf8ToWide(m_name);
+    const bool password = m_hwnd && (GetWindowLongW(m_hwnd, GWL_STYLE) & ES_PASSWORD);
+    if (password) out.state |= STATE_SYSTEM_PROTECTED;
+    else out.value = m_hwnd ? GetText() : m_text;
 }
 
 void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const
