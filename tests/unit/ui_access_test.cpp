@@ -16,65 +16,11 @@ using namespace SkinEngine;
 
 namespace {
 
-// What a client reads of one node, and of the nodes below it.
-struct Seen {
-    std::wstring name, value;
-    long role = 0;
-    long state = 0;
-    RECT where = {};
-    std::vector<Seen> parts;
-};
-
-std::wstring TakeBstr(BSTR text)
-{
-    std::wstring out = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
-    SysFreeString(text);
-    return out;
-}
-
-Seen Read(IAccessible* acc, long child, int depth = 0)
-{
-    Seen seen;
-    VARIANT self;
-    VariantInit(&self);
-    self.vt = VT_I4;
-    self.lVal = child;
-    BSTR text = nullptr;
-    if (SUCCEEDED(acc->get_accName(self, &text))) seen.name = TakeBstr(text);
-    text = nullptr;
-    if (SUCCEEDED(acc->get_accValue(self, &text))) seen.value = TakeBstr(text);
-    VARIANT v;
-    VariantInit(&v);
-    if (SUCCEEDED(acc->get_accRole(self, &v)) && v.vt == VT_I4) seen.role = v.lVal;
-    VariantInit(&v);
-    if (SUCCEEDED(acc->get_accState(self, &v)) && v.vt == VT_I4) seen.state = v.lVal;
-    long x = 0, y = 0, w = 0, h = 0;
-    if (SUCCEEDED(acc->accLocation(&x, &y, &w, &h, self))) seen.where = RECT{x, y, x + w, y + h};
-    long count = 0;
-    if (child != CHILDID_SELF || depth > 8 || FAILED(acc->get_accChildCount(&count)) || count <= 0) return seen;
-    std::vector<VARIANT> kids(static_cast<size_t>(count));
-    long got = 0;
-    if (FAILED(AccessibleChildren(acc, 0, count, kids.data(), &got))) return seen;
-    for (long i = 0; i < got; ++i) {
-        VARIANT& kid = kids[static_cast<size_t>(i)];
-        IAccessible* part = nullptr;
-        if (kid.vt == VT_DISPATCH && kid.pdispVal &&
-            SUCCEEDED(kid.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&part)))) {
-            seen.parts.push_back(Read(part, CHILDID_SELF, depth + 1));
-            part->Release();
-        } else if (kid.vt == VT_I4) {
-            seen.parts.push_back(Read(acc, kid.lVal, depth + 1));
-        }
-        VariantClear(&kid);
-    }
-    return seen;
-}
-
-const Seen* Find(const Seen& node, const std::wstring& name)
+const AccessibleSeen* Find(const AccessibleSeen& node, const std::wstring& name)
 {
     if (node.name == name) return &node;
-    for (const Seen& part : node.parts)
-        if (const Seen* found = Find(part, name)) return found;
+    for (const AccessibleSeen& part : node.parts)
+        if (const AccessibleSeen* found = Find(part, name)) return found;
     return nullptr;
 }
 
@@ -126,12 +72,12 @@ protected:
         if (hwnd) SetWindowPos(hwnd, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return hwnd;
     }
-    Seen Tree()
+    AccessibleSeen Tree()
     {
         IAccessible* acc = ClientObject(wnd.Window());
         EXPECT_TRUE(acc) << "WM_GETOBJECT gave no object";
-        if (!acc) return Seen{};
-        Seen root = Read(acc, CHILDID_SELF);
+        if (!acc) return AccessibleSeen{};
+        AccessibleSeen root = ReadAccessible(acc, CHILDID_SELF);
         acc->Release();
         return root;
     }
@@ -167,7 +113,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     wnd.SetProgress(5, 40);
     wnd.SetControlText(8, L"10.0.0.1");
 
-    const Seen root = Tree();
+    const AccessibleSeen root = Tree();
     EXPECT_EQ(root.role, ROLE_SYSTEM_CLIENT);
     EXPECT_EQ(root.name, L"Access");
     RECT window;
@@ -195,7 +141,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
         {L"Server", ROLE_SYSTEM_TEXT, 0, L"10.0.0.1", {10, 120, 150, 140}},
     };
     for (size_t i = 0; i < 8; ++i) {
-        const Seen& part = root.parts[i];
+        const AccessibleSeen& part = root.parts[i];
         SCOPED_TRACE(testing::Message() << "part " << i);
         EXPECT_EQ(part.name, want[i].name);
         EXPECT_EQ(part.role, want[i].role);
@@ -212,7 +158,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     // Text and values are read anew on every request.
     wnd.SetControlText(10, L"Done");
     wnd.SetProgress(5, 250);  // beyond the range: full
-    const Seen again = Tree();
+    const AccessibleSeen again = Tree();
     ASSERT_EQ(again.parts.size(), 8u);
     EXPECT_EQ(again.parts[0].name, L"Done");
     EXPECT_EQ(again.parts[4].value, L"100%");
@@ -234,12 +180,12 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
               1);
     list->LayoutRows(wnd.Context());
 
-    const Seen root = Tree();
-    const Seen* seen = Find(root, L"Results");
+    const AccessibleSeen root = Tree();
+    const AccessibleSeen* seen = Find(root, L"Results");
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->role, ROLE_SYSTEM_LIST);
     ASSERT_EQ(seen->parts.size(), 2u);
-    const Seen& first = seen->parts[0];
+    const AccessibleSeen& first = seen->parts[0];
     EXPECT_EQ(first.role, ROLE_SYSTEM_LISTITEM);
     EXPECT_EQ(first.name, L"Processor");
     EXPECT_TRUE(first.where == OnScreen(0, 0, 300, 40));
@@ -249,7 +195,7 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     EXPECT_EQ(first.parts[2].name, L"Repair");
     EXPECT_EQ(first.parts[2].role, ROLE_SYSTEM_PUSHBUTTON);
     EXPECT_TRUE(first.parts[2].where == OnScreen(250, 5, 270, 25));
-    const Seen& second = seen->parts[1];
+    const AccessibleSeen& second = seen->parts[1];
     EXPECT_EQ(second.name, L"Memory");
     EXPECT_TRUE(second.where == OnScreen(0, 40, 300, 80));
     ASSERT_EQ(second.parts.size(), 2u);
@@ -301,7 +247,7 @@ TEST_F(SkinAccess, EventsNameTheControlThatChanged)
     ASSERT_TRUE(hook);
     // What the event's child id names, read the way a screen reader does.
     auto awaitAndRead = [&](DWORD event) {
-        Seen seen;
+        AccessibleSeen seen;
         const bool arrived = PumpUntil([&] {
             for (const Event& e : g_events)
                 if (e.event == event && e.hwnd == hwnd) return true;
@@ -315,7 +261,7 @@ TEST_F(SkinAccess, EventsNameTheControlThatChanged)
                 VARIANT child;
                 VariantInit(&child);
                 if (SUCCEEDED(AccessibleObjectFromEvent(hwnd, e.object, e.child, &acc, &child)) && acc) {
-                    seen = Read(acc, child.vt == VT_I4 ? child.lVal : CHILDID_SELF);
+                    seen = ReadAccessible(acc, child.vt == VT_I4 ? child.lVal : CHILDID_SELF);
                     acc->Release();
                 }
                 break;
@@ -325,7 +271,7 @@ TEST_F(SkinAccess, EventsNameTheControlThatChanged)
     };
 
     wnd.SetProgress(5, 70);
-    Seen seen = awaitAndRead(EVENT_OBJECT_VALUECHANGE);
+    AccessibleSeen seen = awaitAndRead(EVENT_OBJECT_VALUECHANGE);
     EXPECT_EQ(seen.role, ROLE_SYSTEM_PROGRESSBAR);
     EXPECT_EQ(seen.value, L"70%");
 
