@@ -62,25 +62,12 @@ void RegisterApplicationControls(ControlFactory& factory)
 
 // --- CMyListRow ---
 
-namespace {
-
-const CSkinControl* FirstShownText(const CSkinControl& control)
-{
-    for (const auto& child : control.Children()) {
-        if (!child->Visible()) continue;
-        if (!child->Text().empty() && !dynamic_cast<const CSkinEdit*>(child.get())) return child.get();
-        if (const CSkinControl* found = FirstShownText(*child)) return found;
-    }
-    return nullptr;
-}
-
-}  // namespace
-
 void CMyListRow::DescribeForAccess(AccessibleDescription& out) const
 {
     out.role = ROLE_SYSTEM_LISTITEM;
-    if (out.name.empty())
-        if (const CSkinControl* text = FirstShownText(*this)) out.name = text->Text();
+    // A row scrolled wholly out of the box is not on the screen.
+    if (const CSkinControl* box = Parent())
+        if (m_rect.bottom <= box->Rect().top || m_rect.top >= box->Rect().bottom) out.state |= STATE_SYSTEM_OFFSCREEN;
 }
 
 // --- CMyListBox ---

@@ -32,8 +32,9 @@ public:
 // The search box (`search`): an edit box of the engine.
 class CMyRichEdit : public SkinEngine::CSkinEdit {};
 
-// One row of the list box: a list item named by its first shown text, its
-// texts and buttons its parts.
+// One row of the list box: a list item (named, as any control without a
+// text, by the first text inside it), its texts and buttons its parts;
+// off the screen when scrolled wholly out of the box.
 class CMyListRow : public SkinEngine::CSkinContainer {
 public:
     void DescribeForAccess(SkinEngine::AccessibleDescription& out) const override;

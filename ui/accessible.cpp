@@ -350,12 +350,30 @@ ControlAccessTree::ControlAccessTree(std::function<HWND()> window, std::function
 {
 }
 
+namespace {
+
+// The text a person reads on a control without one of its own (an image
+// button with a label inside).
+const std::wstring* FirstShownText(const CSkinControl& control)
+{
+    for (const auto& child : control.Children()) {
+        if (!child->Visible()) continue;
+        if (!child->Text().empty()) return &child->Text();
+        if (const std::wstring* found = FirstShownText(*child)) return found;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 AccessibleDescription ControlAccessTree::DescribeControl(const CSkinControl& control)
 {
     AccessibleDescription out;
-    out.name = !control.Text().empty() ? control.Text()
-               : !control.Tip().empty() ? control.Tip()
-                                        : Utf8ToWide(control.Name());
+    const std::wstring* inner = nullptr;
+    if (!control.Text().empty()) out.name = control.Text();
+    else if (!control.Tip().empty()) out.name = control.Tip();
+    else if ((inner = FirstShownText(control)) != nullptr) out.name = *inner;
+    else out.name = Utf8ToWide(control.Name());
     control.DescribeForAccess(out);
     if (!control.IsShown()) out.state |= STATE_SYSTEM_INVISIBLE;
     if (!control.Enabled()) out.state |= STATE_SYSTEM_UNAVAILABLE;

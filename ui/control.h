@@ -90,7 +90,7 @@ enum : unsigned { kChangedName = 1, kChangedValue = 2 };
 // focused) and where it is on the screen.
 struct AccessibleDescription {
     long role = 0;        // a ROLE_SYSTEM_* value; 0: no node of its own, its parts take its place
-    std::wstring name;    // preset with the text, else the tip, else the `name` attribute
+    std::wstring name;    // preset: the text, else the tip, else the first text inside, else `name`
     std::wstring value;   // empty: none
     unsigned state = 0;   // STATE_SYSTEM_* bits of its own (checked, selected, protected)
 };

@@ -108,7 +108,8 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
                      u8"<progress id=\"5\" pos=\"10,70,210,80\" tip=\"Overall\"/>"
                      u8"<div pos=\"0,90,-0,150\"><check id=\"6\" pos=\"10,0,110,20\" state=\"4\">Remember</check>"
                      u8"<radio id=\"7\" pos=\"120,0,220,20\">Other</radio></div>"
-                     u8"<edit id=\"8\" pos=\"10,120,150,140\" tip=\"Server\"/>"));
+                     u8"<edit id=\"8\" pos=\"10,120,150,140\" tip=\"Server\"/>"
+                     u8"<imgbtn id=\"9\" pos=\"200,150,260,174\" name=\"btn_net\"><text pos=\"0,0,60,24\">Network</text></imgbtn>"));
     wnd.FindControl(3)->SetEnabled(false);
     wnd.SetProgress(5, 40);
     wnd.SetControlText(8, L"10.0.0.1");
@@ -120,7 +121,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     GetWindowRect(wnd.Window(), &window);
     EXPECT_TRUE(root.where == window);
     // The plain container gives way: its check box and radio are the client's own parts.
-    ASSERT_EQ(root.parts.size(), 8u);
+    ASSERT_EQ(root.parts.size(), 9u);
 
     struct Want {
         const wchar_t* name;
@@ -139,8 +140,10 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
         {L"Remember", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, L"", {10, 90, 110, 110}},
         {L"Other", ROLE_SYSTEM_RADIOBUTTON, 0, L"", {120, 90, 220, 110}},
         {L"Server", ROLE_SYSTEM_TEXT, 0, L"10.0.0.1", {10, 120, 150, 140}},
+        // Named by the label it holds rather than by its `name`.
+        {L"Network", ROLE_SYSTEM_PUSHBUTTON, 0, L"", {200, 150, 260, 174}},
     };
-    for (size_t i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < 9; ++i) {
         const AccessibleSeen& part = root.parts[i];
         SCOPED_TRACE(testing::Message() << "part " << i);
         EXPECT_EQ(part.name, want[i].name);
@@ -159,14 +162,14 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     wnd.SetControlText(10, L"Done");
     wnd.SetProgress(5, 250);  // beyond the range: full
     const AccessibleSeen again = Tree();
-    ASSERT_EQ(again.parts.size(), 8u);
+    ASSERT_EQ(again.parts.size(), 9u);
     EXPECT_EQ(again.parts[0].name, L"Done");
     EXPECT_EQ(again.parts[4].value, L"100%");
 }
 
 TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
 {
-    ASSERT_TRUE(Open("<mylistbox id=\"20\" pos=\"0,0,-0,150\" itemheight=\"40\" tip=\"Results\"/>"));
+    ASSERT_TRUE(Open("<mylistbox id=\"20\" pos=\"0,0,-0,40\" itemheight=\"40\" tip=\"Results\"/>"));
     auto* list = wnd.FindAs<CMyListBox>(20);
     ASSERT_TRUE(list);
     ASSERT_EQ(list->AppendRow(std::wstring(L"<item><text pos=\"0,0,100,20\">Processor</text>"
@@ -189,6 +192,7 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     EXPECT_EQ(first.role, ROLE_SYSTEM_LISTITEM);
     EXPECT_EQ(first.name, L"Processor");
     EXPECT_TRUE(first.where == OnScreen(0, 0, 300, 40));
+    EXPECT_FALSE(first.state & STATE_SYSTEM_OFFSCREEN);
     ASSERT_EQ(first.parts.size(), 3u);
     EXPECT_EQ(first.parts[1].name, L"2 x CPU");
     EXPECT_EQ(first.parts[1].role, ROLE_SYSTEM_STATICTEXT);
@@ -198,6 +202,7 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     const AccessibleSeen& second = seen->parts[1];
     EXPECT_EQ(second.name, L"Memory");
     EXPECT_TRUE(second.where == OnScreen(0, 40, 300, 80));
+    EXPECT_TRUE(second.state & STATE_SYSTEM_OFFSCREEN) << "below the box's bottom";
     ASSERT_EQ(second.parts.size(), 2u);
     EXPECT_TRUE(second.parts[1].state & STATE_SYSTEM_INVISIBLE);
 
