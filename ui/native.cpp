@@ -209,8 +209,10 @@ LRESULT CALLBACK CSkinEdit::ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         return reinterpret_cast<LRESULT>(edit->m_brush);
     }
     if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && edit->m_hwnd &&
-        reinterpret_cast<HWND>(lParam) == edit->m_hwnd)
+        reinterpret_cast<HWND>(lParam) == edit->m_hwnd) {
         edit->m_text = edit->BoxText();
+        edit->AnnounceChange(kChangedValue);  // typed or set by code
+    }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
@@ -253,6 +255,7 @@ void CSkinEdit::SetText(std::wstring text)
     // while the box still reads its copy.
     const std::wstring copy = m_text;
     if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, copy.c_str());
+    else AnnounceChange(kChangedValue);
 }
 
 void CSkinEdit::DescribeForAccess(AccessibleDescription& out) const

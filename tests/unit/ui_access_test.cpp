@@ -244,7 +244,8 @@ TEST_F(SkinAccess, EventsNameTheControlThatChanged)
 {
     HWND hwnd = Open("<text id=\"10\" pos=\"10,10,110,30\">Status</text>"
                      "<button id=\"3\" pos=\"10,40,90,64\">Start</button>"
-                     "<progress id=\"5\" pos=\"10,70,210,80\" tip=\"Overall\"/>");
+                     "<progress id=\"5\" pos=\"10,70,210,80\" tip=\"Overall\"/>"
+                     "<edit id=\"8\" pos=\"10,120,150,140\" tip=\"Server\"/>");
     ASSERT_TRUE(hwnd);
     g_events.clear();
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_VALUECHANGE, nullptr, RecordEvent,
@@ -284,6 +285,12 @@ TEST_F(SkinAccess, EventsNameTheControlThatChanged)
     seen = awaitAndRead(EVENT_OBJECT_NAMECHANGE);
     EXPECT_EQ(seen.role, ROLE_SYSTEM_STATICTEXT);
     EXPECT_EQ(seen.name, L"Checking");
+
+    // An edit box's text is its value.
+    wnd.SetControlText(8, L"10.0.0.2");
+    seen = awaitAndRead(EVENT_OBJECT_VALUECHANGE);
+    EXPECT_EQ(seen.role, ROLE_SYSTEM_TEXT);
+    EXPECT_EQ(seen.value, L"10.0.0.2");
 
     wnd.SetFocusTo(wnd.FindControl(3));
     seen = awaitAndRead(EVENT_OBJECT_FOCUS);
