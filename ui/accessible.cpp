@@ -364,17 +364,24 @@ const std::wstring* FirstShownText(const CSkinControl& control)
     return nullptr;
 }
 
+// Roles a person names by the label on them; containers (a list, a page
+// tab list) are not named after whatever text they happen to hold first.
+bool NamedByLabel(long role)
+{
+    return role == ROLE_SYSTEM_PUSHBUTTON || role == ROLE_SYSTEM_CHECKBUTTON || role == ROLE_SYSTEM_RADIOBUTTON ||
+           role == ROLE_SYSTEM_LINK || role == ROLE_SYSTEM_LISTITEM || role == ROLE_SYSTEM_PAGETAB;
+}
+
 }  // namespace
 
 AccessibleDescription ControlAccessTree::DescribeControl(const CSkinControl& control)
 {
     AccessibleDescription out;
-    const std::wstring* inner = nullptr;
-    if (!control.Text().empty()) out.name = control.Text();
-    else if (!control.Tip().empty()) out.name = control.Tip();
-    else if ((inner = FirstShownText(control)) != nullptr) out.name = *inner;
-    else out.name = Utf8ToWide(control.Name());
+    out.name = !control.Text().empty() ? control.Text() : control.Tip();
     control.DescribeForAccess(out);
+    if (out.name.empty() && NamedByLabel(out.role))
+        if (const std::wstring* inner = FirstShownText(control)) out.name = *inner;
+    if (out.name.empty()) out.name = Utf8ToWide(control.Name());
     if (!control.IsShown()) out.state |= STATE_SYSTEM_INVISIBLE;
     if (!control.Enabled()) out.state |= STATE_SYSTEM_UNAVAILABLE;
     if (control.Focusable()) out.state |= STATE_SYSTEM_FOCUSABLE;

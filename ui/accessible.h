@@ -88,9 +88,10 @@ public:
     long EventId(Node node) override;
     bool FromEventId(long id, Node& node) override;
 
-    // The control's description with the engine's name preset (its text,
-    // else its tip, else the first shown text inside it, else its `name`)
-    // and the engine's states added (invisible, unavailable, focusable).
+    // The control's description named by its text, else its tip, else (a
+    // button, a list item, …) the first shown text inside it, else its
+    // `name`, with the engine's states added (invisible, unavailable,
+    // focusable).
     static AccessibleDescription DescribeControl(const CSkinControl& control);
     // True when `control` is a node of this tree now.
     bool Contains(const CSkinControl* control);

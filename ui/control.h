@@ -86,11 +86,11 @@ void WatchControls(IControlWatcher* watcher, bool watch);
 enum : unsigned { kChangedName = 1, kChangedValue = 2 };
 
 // What a control tells assistive technology (Active Accessibility) about
-// itself. The engine adds what it knows of every control (hidden, disabled,
-// focused) and where it is on the screen.
+// itself. The engine adds what it knows of every control (a name when it
+// has none, hidden, disabled, focused) and where it is on the screen.
 struct AccessibleDescription {
     long role = 0;        // a ROLE_SYSTEM_* value; 0: no node of its own, its parts take its place
-    std::wstring name;    // preset: the text, else the tip, else the first text inside, else `name`
+    std::wstring name;    // preset with the text, else the tip
     std::wstring value;   // empty: none
     unsigned state = 0;   // STATE_SYSTEM_* bits of its own (checked, selected, protected)
 };

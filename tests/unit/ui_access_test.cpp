@@ -109,7 +109,8 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
                      u8"<div pos=\"0,90,-0,150\"><check id=\"6\" pos=\"10,0,110,20\" state=\"4\">Remember</check>"
                      u8"<radio id=\"7\" pos=\"120,0,220,20\">Other</radio></div>"
                      u8"<edit id=\"8\" pos=\"10,120,150,140\" tip=\"Server\"/>"
-                     u8"<imgbtn id=\"9\" pos=\"200,150,260,174\" name=\"btn_net\"><text pos=\"0,0,60,24\">Network</text></imgbtn>"));
+                     u8"<imgbtn id=\"9\" pos=\"200,150,260,174\" name=\"btn_net\"><text pos=\"0,0,60,24\">Network</text></imgbtn>"
+                     u8"<tabctrl id=\"12\" pos=\"0,180,-0,200\"><tab title=\"First\"><text>Inside</text></tab></tabctrl>"));
     wnd.FindControl(3)->SetEnabled(false);
     wnd.SetProgress(5, 40);
     wnd.SetControlText(8, L"10.0.0.1");
@@ -121,7 +122,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     GetWindowRect(wnd.Window(), &window);
     EXPECT_TRUE(root.where == window);
     // The plain container gives way: its check box and radio are the client's own parts.
-    ASSERT_EQ(root.parts.size(), 9u);
+    ASSERT_EQ(root.parts.size(), 10u);
 
     struct Want {
         const wchar_t* name;
@@ -142,8 +143,10 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
         {L"Server", ROLE_SYSTEM_TEXT, 0, L"10.0.0.1", {10, 120, 150, 140}},
         // Named by the label it holds rather than by its `name`.
         {L"Network", ROLE_SYSTEM_PUSHBUTTON, 0, L"", {200, 150, 260, 174}},
+        // A container is not named after the first text it holds.
+        {L"", ROLE_SYSTEM_PAGETABLIST, 0, L"", {0, 180, 300, 200}},
     };
-    for (size_t i = 0; i < 9; ++i) {
+    for (size_t i = 0; i < 10; ++i) {
         const AccessibleSeen& part = root.parts[i];
         SCOPED_TRACE(testing::Message() << "part " << i);
         EXPECT_EQ(part.name, want[i].name);
@@ -158,11 +161,19 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
         EXPECT_TRUE(IntersectRect(&inside, &part.where, &window) && inside == part.where);
     }
 
+    // The tab list's header is a page tab named by its page, then the page's text.
+    const AccessibleSeen& tabs = root.parts[9];
+    ASSERT_EQ(tabs.parts.size(), 2u);
+    EXPECT_EQ(tabs.parts[0].role, ROLE_SYSTEM_PAGETAB);
+    EXPECT_EQ(tabs.parts[0].name, L"First");
+    EXPECT_TRUE(tabs.parts[0].state & STATE_SYSTEM_SELECTED);
+    EXPECT_EQ(tabs.parts[1].name, L"Inside");
+
     // Text and values are read anew on every request.
     wnd.SetControlText(10, L"Done");
     wnd.SetProgress(5, 250);  // beyond the range: full
     const AccessibleSeen again = Tree();
-    ASSERT_EQ(again.parts.size(), 9u);
+    ASSERT_EQ(again.parts.size(), 10u);
     EXPECT_EQ(again.parts[0].name, L"Done");
     EXPECT_EQ(again.parts[4].value, L"100%");
 }
