@@ -9,6 +9,7 @@
 #include <tinyxml.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <climits>
@@ -61,7 +62,28 @@ void RegisterApplicationControls(ControlFactory& factory)
     RegisterGifSkin();
 }
 
+// --- CMyListRow ---
+
+void CMyListRow::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_LISTITEM;
+    // A row scrolled wholly out of the box is not on the screen.
+    if (const CSkinControl* box = Parent())
+        if (m_rect.bottom <= box->Rect().top || m_rect.top >= box->Rect().bottom) out.state |= STATE_SYSTEM_OFFSCREEN;
+}
+
 // --- CMyListBox ---
+
+void CMyListBox::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_LIST;
+}
+
+void CMyListBox::AccessibleParts(std::vector<CSkinControl*>& out) const
+{
+    for (const auto& row : m_rows) out.push_back(row.get());
+    CSkinControl::AccessibleParts(out);
+}
 
 bool CMyListBox::ApplyAttribute(const std::string& name, const std::string& value)
 {
@@ -91,7 +113,7 @@ std::unique_ptr<CSkinControl> CMyListBox::BuildRowControl(const TiXmlElement& el
     // The row element itself is a plain container whatever its tag.
     std::unique_ptr<CSkinControl> control;
     if (isRow) {
-        control = std::make_unique<CSkinContainer>();
+        control = std::make_unique<CMyListRow>();
         control->SetTag(element.Value());
     } else {
         control = factory.Create(element.Value());

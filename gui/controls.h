@@ -32,6 +32,14 @@ public:
 // The search box (`search`): an edit box of the engine.
 class CMyRichEdit : public SkinEngine::CSkinEdit {};
 
+// One row of the list box: a list item (named, as any control without a
+// text, by the first text inside it), its texts and buttons its parts;
+// off the screen when scrolled wholly out of the box.
+class CMyListRow : public SkinEngine::CSkinContainer {
+public:
+    void DescribeForAccess(SkinEngine::AccessibleDescription& out) const override;
+};
+
 // A list of rows built from markup. Rows are stacked at the item height from
 // the top of the box; each row is drawn over its alternating background
 // colour (`critembg` for even rows, `critembg2` for odd ones, each only when
@@ -87,6 +95,10 @@ public:
     void OnMouseDown(POINT pt, SkinEngine::ISkinHost& host) override;
     void OnMouseMove(POINT pt, SkinEngine::ISkinHost& host) override;
     void OnMouseUp(POINT pt, SkinEngine::ISkinHost& host) override;
+
+    // A list whose items are its rows.
+    void DescribeForAccess(SkinEngine::AccessibleDescription& out) const override;
+    void AccessibleParts(std::vector<SkinEngine::CSkinControl*>& out) const override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;

@@ -2,6 +2,7 @@
 
 #include <objidl.h>
 #include <gdiplus.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <climits>
@@ -120,6 +121,11 @@ void CSkinGif::Draw(HDC hdc, const RECT& dest, unsigned state, BYTE opacity) con
     AlphaBlend(hdc, dest.left, dest.top, dw, dh, source, 0, 0, frame.Width(), frame.Height(), blend);
     SelectObject(source, old);
     DeleteDC(source);
+}
+
+void CSkinAnimateImg::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_GRAPHIC;
 }
 
 void RegisterGifSkin()

@@ -53,6 +53,7 @@ public:
     int CurrentFrame() const { return m_frame; }
     bool Ticking() const { return m_ticking; }
     unsigned PaintState() const override { return static_cast<unsigned>(m_frame); }
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
     void Attach(ISkinHost& host) override;
     void Detach() override;

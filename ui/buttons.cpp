@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <typeinfo>
 
+#include <oleacc.h>
+
 namespace SkinEngine {
 
 namespace {
@@ -218,6 +220,30 @@ LRESULT CSkinCaption::NcHitTest(POINT pt) const
     // Asked for a point a control inside takes, the caption leaves it to the client.
     CSkinControl* inner = const_cast<CSkinCaption*>(this)->HitTestChildren(pt);
     return inner ? HTCLIENT : HTCAPTION;
+}
+
+// --- Assistive technology ---
+
+void CSkinPushButton::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PUSHBUTTON;
+}
+
+void CSkinCheck::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_CHECKBUTTON;
+    if (m_checked) out.state |= STATE_SYSTEM_CHECKED;
+}
+
+void CSkinRadio::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_RADIOBUTTON;
+    if (m_checked) out.state |= STATE_SYSTEM_CHECKED;
+}
+
+void CSkinLink::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_LINK;
 }
 
 }  // namespace SkinEngine

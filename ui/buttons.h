@@ -34,6 +34,7 @@ public:
     unsigned PaintState() const override;
     void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
     bool Focusable() const override { return true; }
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
 protected:
     void PaintContent(HDC hdc, const SkinContext& ctx) const override;
@@ -57,6 +58,7 @@ public:
     // Where the box and the text go in the current rectangle.
     SkinRect BoxRect(const SkinContext& ctx) const;
     SkinRect LabelRect(const SkinContext& ctx) const;
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
@@ -75,6 +77,7 @@ public:
     // Selects this radio and clears its siblings; no notification.
     void Select();
     void OnClick(POINT pt, ISkinHost& host) override;
+    void DescribeForAccess(AccessibleDescription& out) const override;
 };
 
 // `link`: text with the hand cursor; a click sends kNotifyClick.
@@ -82,6 +85,7 @@ class CSkinLink : public CSkinClickable {
 public:
     CSkinLink();
     void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
 protected:
     void PaintContent(HDC hdc, const SkinContext& ctx) const override;
@@ -93,6 +97,8 @@ protected:
 class CSkinCaption : public CSkinContainer {
 public:
     LRESULT NcHitTest(POINT pt) const override;
+    // Gives way to what it holds, texts included.
+    void DescribeForAccess(AccessibleDescription& out) const override {}
 
 protected:
     CSkinControl* HitTestChildren(POINT pt) override;

@@ -10,6 +10,8 @@
 #include "ui/split.h"
 #include "ui/tabctrl.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 
 namespace SkinEngine {
@@ -104,6 +106,13 @@ void CSkinControl::SetText(const std::string& utf8)
     SetText(Utf8ToWide(utf8));
 }
 
+void CSkinControl::SetText(std::wstring text)
+{
+    if (text == m_text) return;
+    m_text = std::move(text);
+    AnnounceChange(kChangedName);
+}
+
 CSkinControl* CSkinControl::AddChild(std::unique_ptr<CSkinControl> child)
 {
     child->m_parent = this;
@@ -140,6 +149,40 @@ void WatchControls(IControlWatcher* watcher, bool watch)
 CSkinControl::~CSkinControl()
 {
     for (IControlWatcher* watcher : Watchers()) watcher->ControlGone(this);
+}
+
+void CSkinControl::AnnounceChange(unsigned what)
+{
+    // A watcher may stop watching while it is told.
+    const std::vector<IControlWatcher*> watchers = Watchers();
+    for (IControlWatcher* watcher : watchers) watcher->ControlChanged(this, what);
+}
+
+// --- Assistive technology ---
+
+void CSkinControl::DescribeForAccess(AccessibleDescription& out) const
+{
+    if (!m_text.empty()) out.role = ROLE_SYSTEM_STATICTEXT;
+}
+
+void CSkinControl::AccessibleParts(std::vector<CSkinControl*>& out) const
+{
+    for (const auto& child : m_children) out.push_back(child.get());
+}
+
+void CSkinText::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_STATICTEXT;
+}
+
+void CSkinImg::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_GRAPHIC;
+}
+
+void CSkinImgButton::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PUSHBUTTON;
 }
 
 bool CSkinControl::IsShown() const
@@ -454,6 +497,24 @@ bool CSkinProgress::ApplyAttribute(const std::string& name, const std::string& v
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
 
+void CSkinProgress::SetValue(int value)
+{
+    if (value == m_value) return;
+    m_value = value;
+    AnnounceChange(kChangedValue);
+}
+
+int CSkinProgress::Percent() const
+{
+    return FilledWidth(100);  // the same clamping as the bar's
+}
+
+void CSkinProgress::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PROGRESSBAR;
+    out.value = std::to_wstring(Percent()) + L"%";
+}
+
 int CSkinProgress::FilledWidth(int width) const
 {
     if (width <= 0 || m_max <= m_min) return 0;
@@ -482,8 +543,7 @@ void CSkinProgress::PaintContent(HDC hdc, const SkinContext& ctx) const
             part.right = part.left + filled;
             bar->Draw(hdc, part, 0);
         }
-    // FilledWidth over 100 "pixels" is the percentage, with the same clamping.
-    if (m_showPercent) DrawLabel(hdc, ctx, std::to_wstring(FilledWidth(100)) + L"%", TextRect());
+    if (m_showPercent) DrawLabel(hdc, ctx, std::to_wstring(Percent()) + L"%", TextRect());
     CSkinControl::PaintContent(hdc, ctx);
 }
 

@@ -78,8 +78,22 @@ class IControlWatcher {
 public:
     virtual ~IControlWatcher() = default;
     virtual void ControlGone(CSkinControl* control) = 0;
+    // What a screen reader reads of the control changed: its text (kChangedName)
+    // or its value (kChangedValue). Hosts tell the clients of their own windows.
+    virtual void ControlChanged(CSkinControl* control, unsigned what) {}
 };
 void WatchControls(IControlWatcher* watcher, bool watch);
+enum : unsigned { kChangedName = 1, kChangedValue = 2 };
+
+// What a control tells assistive technology (Active Accessibility) about
+// itself. The engine adds what it knows of every control (a name when it
+// has none, hidden, disabled, focused) and where it is on the screen.
+struct AccessibleDescription {
+    long role = 0;        // a ROLE_SYSTEM_* value; 0: no node of its own, its parts take its place
+    std::wstring name;    // preset with the text, else the tip
+    std::wstring value;   // empty: none
+    unsigned state = 0;   // STATE_SYSTEM_* bits of its own (checked, selected, protected)
+};
 
 // Bits of a control's `state` attribute: how the control starts out. Not to
 // be confused with its skin state index, the picture its skin draws.
@@ -190,7 +204,8 @@ public:
     const std::wstring& Tip() const { return m_tip; }
     void SetText(const std::string& utf8);
     // Controls that show their text elsewhere (a native box) take it here.
-    virtual void SetText(std::wstring text) { m_text = std::move(text); }
+    // A text that changes is announced to the watchers.
+    virtual void SetText(std::wstring text);
     const std::string& Font() const { return m_font; }
     SkinColor TextColor() const { return m_crtext; }
     unsigned TextMode() const { return m_textMode; }
@@ -198,7 +213,20 @@ public:
     CSkinControl* Parent() const { return m_parent; }
     const std::vector<std::unique_ptr<CSkinControl>>& Children() const { return m_children; }
 
+    // --- Assistive technology ---
+    // Fills in the role and what else the control says of itself; `out`
+    // arrives with the engine's name preset. Plain controls are static text
+    // when they hold text and otherwise give way to their parts.
+    virtual void DescribeForAccess(AccessibleDescription& out) const;
+    // The controls a screen reader finds inside this one, in reading order:
+    // the children by default. Containers that keep controls of their own
+    // (a tab control's headers, a list's rows) add those.
+    virtual void AccessibleParts(std::vector<CSkinControl*>& out) const;
+
 protected:
+    // Tells the watchers that what a screen reader reads here changed.
+    void AnnounceChange(unsigned what);
+
     // Children of the tree are hit in reverse painting order (the last drawn
     // is on top); containers with other children (list rows) override it.
     virtual CSkinControl* HitTestChildren(POINT pt);
@@ -275,10 +303,16 @@ private:
 class CSkinContainer : public CSkinControl {};
 
 // `text`: a label; its text comes from the element's content.
-class CSkinText : public CSkinControl {};
+class CSkinText : public CSkinControl {
+public:
+    void DescribeForAccess(AccessibleDescription& out) const override;
+};
 
 // `img`: a skin at its natural size.
-class CSkinImg : public CSkinControl {};
+class CSkinImg : public CSkinControl {
+public:
+    void DescribeForAccess(AccessibleDescription& out) const override;
+};
 
 // `imgbtn`: a button drawn from an image strip; the skin state is the button
 // state (0 normal, 1 hover, 2 pushed, 3 disabled).
@@ -290,6 +324,7 @@ public:
     unsigned PaintState() const override;
     void OnClick(POINT pt, ISkinHost& host) override { NotifyClick(host); }
     bool Focusable() const override { return true; }
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
@@ -304,7 +339,12 @@ public:
     int Min() const { return m_min; }
     int Max() const { return m_max; }
     int Value() const { return m_value; }
-    void SetValue(int value) { m_value = value; }
+    // A value that changes is announced to the watchers.
+    void SetValue(int value);
+    // The filled share of the range in whole percent, 0 to 100.
+    int Percent() const;
+    // A progress bar whose value is its percentage ("40%").
+    void DescribeForAccess(AccessibleDescription& out) const override;
     // Width in pixels of the filled part of `width`; the value is clamped to
     // the range, and an empty or reversed range fills nothing.
     int FilledWidth(int width) const;

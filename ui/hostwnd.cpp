@@ -31,7 +31,10 @@ DWORD StyleOf(const LayerHeader& header)
 
 }  // namespace
 
-SkinHostWnd::SkinHostWnd() : m_alive(std::make_shared<bool>(true))
+SkinHostWnd::SkinHostWnd()
+    : m_alive(std::make_shared<bool>(true)),
+      m_accessTree([this] { return m_hwnd; }, [this] { return m_layer.Body(); }, [this] { return FocusedControl(); }),
+      m_accessServer(m_accessTree)
 {
     WatchControls(this, true);
 }
@@ -187,12 +190,14 @@ void SkinHostWnd::SetFocusTo(CSkinControl* control)
         if (edit->Handle()) {
             SetFocus(edit->Handle());
             SendMessageW(edit->Handle(), EM_SETSEL, 0, -1);
+            m_accessServer.Raise(EVENT_OBJECT_FOCUS, control);
         }
         return;
     }
     m_focus = control;
     SetFocus(m_hwnd);
     Invalidate(control->Rect());
+    m_accessServer.Raise(EVENT_OBJECT_FOCUS, control);
 }
 
 void SkinHostWnd::ClickByKey(CSkinControl* control)
@@ -337,6 +342,20 @@ void SkinHostWnd::ControlGone(CSkinControl* control)
     if (m_pressed == control) m_pressed = nullptr;
     if (m_focus == control) m_focus = nullptr;
     StopTimer(control);
+    m_accessTree.Forget(control);
+}
+
+void SkinHostWnd::ControlChanged(CSkinControl* control, unsigned what)
+{
+    // Every window hears of every control; only its own are its business.
+    if (!m_hwnd || !control) return;
+    const CSkinControl* top = control;
+    while (top->Parent()) top = top->Parent();
+    if (top != m_layer.Body() || !m_accessTree.Contains(control)) return;
+    // An edit box's text is its value, not its name.
+    const bool textIsValue = ControlAccessTree::DescribeControl(*control).role == ROLE_SYSTEM_TEXT;
+    const DWORD event = what == kChangedValue || textIsValue ? EVENT_OBJECT_VALUECHANGE : EVENT_OBJECT_NAMECHANGE;
+    m_accessServer.Raise(event, control);
 }
 
 // --- Messages ---
@@ -377,6 +396,7 @@ LRESULT SkinHostWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
         {WM_MOUSEWHEEL, &W::ScrollWheel},
         {WM_TIMER, &W::TickControl},
         {WM_SKIN_MESSAGE_FILTER, &W::RegisterFilter},
+        {WM_GETOBJECT, &W::AnswerAccessible},
     };
     LRESULT result = 0;
     if (RouteMessage(table, *this, msg, wParam, lParam, result)) return result;
@@ -507,6 +527,12 @@ LRESULT SkinHostWnd::TickControl(WPARAM wParam, LPARAM)
     auto* control = reinterpret_cast<CSkinControl*>(wParam);
     if (m_timers.count(control)) control->OnTimer(*this);
     return 0;
+}
+
+LRESULT SkinHostWnd::AnswerAccessible(WPARAM wParam, LPARAM lParam)
+{
+    if (const LRESULT answer = m_accessServer.Answer(wParam, lParam)) return answer;
+    return DefWindowProcW(m_hwnd, WM_GETOBJECT, wParam, lParam);
 }
 
 LRESULT SkinHostWnd::RegisterFilter(WPARAM wParam, LPARAM lParam)

@@ -5,7 +5,12 @@
 // mouse into the control tree. Application windows derive from it and
 // override HandleMessage for what they answer themselves, the engine's
 // WM_NOTIFY (from control kEngineNotifyId) first of all.
+//
+// Screen readers see the controls: WM_GETOBJECT for the client area
+// answers with the control tree (ui/accessible.h), and the window raises
+// the focus, name and value events of its controls as they change.
 #include "base/messages.h"
+#include "ui/accessible.h"
 #include "ui/layer.h"
 
 #include <windows.h>
@@ -90,6 +95,9 @@ public:
     CSkinControl* FocusedControl() const;
     void SetFocusTo(CSkinControl* control);
 
+    // --- Assistive technology ---
+    ControlAccessTree& AccessTree() { return m_accessTree; }
+
     // --- ISkinHost ---
     HWND Window() const override { return m_hwnd; }
     const SkinContext& Context() const override { return m_layer.Context(); }
@@ -136,6 +144,7 @@ private:
     LRESULT ScrollWheel(WPARAM wParam, LPARAM lParam);
     LRESULT TickControl(WPARAM wParam, LPARAM);
     LRESULT RegisterFilter(WPARAM wParam, LPARAM lParam);
+    LRESULT AnswerAccessible(WPARAM wParam, LPARAM lParam);
 
     // The control under `pt` becomes the hovered one.
     void HoverAt(POINT pt);
@@ -146,6 +155,7 @@ private:
     void CreateTooltip();
     void UpdateTooltip();
     void ControlGone(CSkinControl* control) override;
+    void ControlChanged(CSkinControl* control, unsigned what) override;
 
     HWND m_hwnd = nullptr;
     HWND m_tooltip = nullptr;
@@ -164,6 +174,8 @@ private:
     // Set when the object is destroyed, so that a handler that destroyed its
     // own window (a close button) does not touch it afterwards.
     std::shared_ptr<bool> m_alive;
+    ControlAccessTree m_accessTree;
+    AccessibleServer m_accessServer;
 };
 
 }  // namespace SkinEngine

@@ -1,5 +1,6 @@
 #include "ui/menu.h"
 
+#include "ui/accessible.h"
 #include "ui/fonts.h"
 #include "ui/resources.h"
 #include "ui/wndthunk.h"
@@ -192,6 +193,34 @@ void PaintSkinMenu(HDC hdc, const SkinMenu& menu, const SkinMenuLayout& layout, 
 
 namespace {
 
+// The popup as screen readers see it: a menu whose items are its parts,
+// item i (from 0) the node i + 1 with the event id -(i + 1).
+struct Popup;
+class MenuAccessTree : public AccessTree {
+public:
+    explicit MenuAccessTree(const Popup& popup) : m_popup(popup) {}
+    HWND Window() const override;
+    long RootRole() const override { return ROLE_SYSTEM_MENUPOPUP; }
+    bool Describe(Node node, AccessibleNode& out) override;
+    bool Parts(Node node, std::vector<Node>& out) override;
+    Node ParentOf(Node) override { return nullptr; }
+    Node Focused() override;
+    long EventId(Node node) override { return -static_cast<long>(Index(node) + 1); }
+    bool FromEventId(long id, Node& node) override
+    {
+        if (id >= 0 || -id > static_cast<long>(Count())) return false;
+        node = NodeOf(static_cast<size_t>(-id - 1));
+        return true;
+    }
+
+    static Node NodeOf(size_t index) { return reinterpret_cast<Node>(index + 1); }
+
+private:
+    static size_t Index(Node node) { return reinterpret_cast<size_t>(node) - 1; }
+    size_t Count() const;
+    const Popup& m_popup;
+};
+
 struct Popup {
     const SkinMenu* menu;
     const SkinContext* ctx;
@@ -200,6 +229,8 @@ struct Popup {
     int hot = -1;
     bool done = false;
     int chosen = 0;
+    MenuAccessTree accessTree{*this};
+    AccessibleServer access{accessTree};
 
     void Finish(int id)
     {
@@ -213,6 +244,7 @@ struct Popup {
         if (index == hot) return;
         hot = index;
         InvalidateRect(wnd, nullptr, FALSE);
+        if (index >= 0) access.Raise(EVENT_OBJECT_FOCUS, MenuAccessTree::NodeOf(static_cast<size_t>(index)));
     }
 
     // The next choosable item from `hot` in direction `step`, wrapping.
@@ -293,10 +325,63 @@ struct Popup {
         case WM_CANCELMODE: Finish(0); return 0;
         case WM_TIMER: return 0;
         case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+        case WM_GETOBJECT:
+            if (const LRESULT answer = access.Answer(wParam, lParam)) return answer;
+            break;
         }
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
 };
+
+HWND MenuAccessTree::Window() const
+{
+    return m_popup.wnd;
+}
+
+size_t MenuAccessTree::Count() const
+{
+    return m_popup.menu->items.size();
+}
+
+bool MenuAccessTree::Describe(Node node, AccessibleNode& out)
+{
+    const HWND wnd = Window();
+    if (!wnd) return false;
+    RECT rect = {};
+    if (!node) {
+        out.role = RootRole();
+        out.state = IsWindowVisible(wnd) ? 0 : STATE_SYSTEM_INVISIBLE;
+        GetClientRect(wnd, &rect);
+    } else {
+        const size_t index = Index(node);
+        if (index >= Count() || index >= m_popup.layout.rows.size()) return false;
+        const SkinMenuItem& item = m_popup.menu->items[index];
+        out.role = item.separator ? ROLE_SYSTEM_SEPARATOR : ROLE_SYSTEM_MENUITEM;
+        out.name = item.separator ? std::wstring() : item.text;
+        out.state = 0;
+        if (item.disabled) out.state |= STATE_SYSTEM_UNAVAILABLE;
+        if (item.Choosable()) out.state |= STATE_SYSTEM_FOCUSABLE;
+        if (static_cast<int>(index) == m_popup.hot) out.state |= STATE_SYSTEM_FOCUSED | STATE_SYSTEM_HOTTRACKED;
+        rect = ToRect<RECT>(m_popup.layout.rows[index]);
+    }
+    MapWindowPoints(wnd, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    out.screen = rect;
+    return true;
+}
+
+bool MenuAccessTree::Parts(Node node, std::vector<Node>& out)
+{
+    out.clear();
+    if (!Window()) return false;
+    if (node) return Index(node) < Count();  // items hold nothing
+    for (size_t i = 0; i < Count(); ++i) out.push_back(NodeOf(i));
+    return true;
+}
+
+AccessTree::Node MenuAccessTree::Focused()
+{
+    return m_popup.hot >= 0 ? NodeOf(static_cast<size_t>(m_popup.hot)) : nullptr;
+}
 
 bool RegisterPopupClass()
 {
@@ -350,6 +435,7 @@ int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POIN
     ShowWindow(wnd, SW_SHOWNA);
     SetCapture(wnd);
     UpdateWindow(wnd);
+    popup.access.Raise(EVENT_SYSTEM_MENUPOPUPSTART, nullptr);
     SetTimer(wnd, kFocusPollTimer, kFocusPollMs, nullptr);  // wakes the loop to notice it
 
     bool quit = false;
@@ -374,6 +460,7 @@ int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POIN
     popup.done = true;  // what follows (capture, destruction) must not change the outcome
     const int chosen = popup.chosen;
     KillTimer(wnd, kFocusPollTimer);
+    popup.access.Raise(EVENT_SYSTEM_MENUPOPUPEND, nullptr);
     if (GetCapture() == wnd) ReleaseCapture();
     DestroyWindow(wnd);
     if (quit) PostQuitMessage(static_cast<int>(quitCode));

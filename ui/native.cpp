@@ -5,6 +5,7 @@
 #include "ui/fonts.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <map>
@@ -208,8 +209,10 @@ LRESULT CALLBACK CSkinEdit::ParentHook(HWND hwnd, UINT msg, WPARAM wParam, LPARA
         return reinterpret_cast<LRESULT>(edit->m_brush);
     }
     if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE && edit->m_hwnd &&
-        reinterpret_cast<HWND>(lParam) == edit->m_hwnd)
+        reinterpret_cast<HWND>(lParam) == edit->m_hwnd) {
         edit->m_text = edit->BoxText();
+        edit->AnnounceChange(kChangedValue);  // typed or set by code
+    }
     return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
@@ -252,6 +255,16 @@ void CSkinEdit::SetText(std::wstring text)
     // while the box still reads its copy.
     const std::wstring copy = m_text;
     if (m_hwnd && IsWindow(m_hwnd)) SetWindowTextW(m_hwnd, copy.c_str());
+    else AnnounceChange(kChangedValue);
+}
+
+void CSkinEdit::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_TEXT;
+    out.name = !m_tip.empty() ? m_tip : Utf8ToWide(m_name);
+    const bool password = m_hwnd && (GetWindowLongW(m_hwnd, GWL_STYLE) & ES_PASSWORD);
+    if (password) out.state |= STATE_SYSTEM_PROTECTED;
+    else out.value = m_hwnd ? GetText() : m_text;
 }
 
 void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const

@@ -84,6 +84,8 @@ public:
     bool Focusable() const override { return m_hwnd != nullptr; }
 
     std::wstring GetText() const;
+    // Editable text named by its tip (or `name`), its text the value.
+    void DescribeForAccess(AccessibleDescription& out) const override;
     // The box's text when it exists.
     using CSkinControl::SetText;
     void SetText(std::wstring text) override;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include <oleacc.h>
+
 namespace SkinEngine {
 
 namespace {
@@ -212,6 +214,28 @@ CSkinControl* CSkinTabCtrl::HitTestChildren(POINT pt)
         return nullptr;  // the band between headers is the control's own
     }
     return CSkinControl::HitTestChildren(pt);
+}
+
+// --- Assistive technology ---
+
+void CSkinTabHeader::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PAGETAB;
+    const auto* owner = static_cast<const CSkinTabCtrl*>(Parent());
+    if (!owner) return;
+    if (const CSkinTab* page = owner->Page(m_index)) out.name = page->Title();
+    if (owner->CurSel() == m_index) out.state |= STATE_SYSTEM_SELECTED;
+}
+
+void CSkinTabCtrl::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PAGETABLIST;
+}
+
+void CSkinTabCtrl::AccessibleParts(std::vector<CSkinControl*>& out) const
+{
+    for (const auto& header : m_headers) out.push_back(header.get());
+    CSkinControl::AccessibleParts(out);
 }
 
 }  // namespace SkinEngine

@@ -35,6 +35,8 @@ public:
     // Index into `tabskin`: 0 normal, 1 hovered, 2 selected.
     unsigned PaintState() const override;
     void OnClick(POINT pt, ISkinHost& host) override;
+    // A page tab named by its page's title, selected with its page.
+    void DescribeForAccess(AccessibleDescription& out) const override;
 
 private:
     int m_index;
@@ -81,6 +83,9 @@ public:
     const SkinRect& PageArea() const { return m_pageArea; }
     SkinRect HeaderRect(int index) const;
     CSkinTabHeader* Header(int index) const;
+    // A page tab list: the headers, then the pages' contents.
+    void DescribeForAccess(AccessibleDescription& out) const override;
+    void AccessibleParts(std::vector<CSkinControl*>& out) const override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;

@@ -57,6 +57,32 @@ check "page 0 opens with its introduction" 'blue 1-introduction 340 395'
 client_click $START
 check "nine rows, the bar at 100" 'wait_log "check run 1 ended" && ended 1 | grep -q ": 9 rows (.*F.*), progress 100"'
 echo "     $(ended 1)"
+# What a screen reader reads of the finished check, from another process:
+# the check list's nine rows as list items with their texts, the overall
+# bar (the shown one outside the list) at 100.
+accessible_rows() {
+    timeout 120 wine "$BUILD/bin/accprobe.exe" PylonixClient > "$WORK/tree.json" 2>"$WORK/accprobe.err" || return 1
+    python3 - "$WORK/tree.json" <<'PY'
+import json, sys
+tree = json.load(open(sys.argv[1], encoding="utf-8"))
+def nodes(n, inside_list=False):
+    yield n, inside_list
+    for c in n["children"]:
+        yield from nodes(c, inside_list or n["role"] == "list")
+lists = [n for n, _ in nodes(tree) if n["role"] == "list"]
+rows = [c for l in lists for c in l["children"] if c["role"] == "list item"]
+texts = [[t["name"] for t in r["children"] if t["role"] == "static text" and t["name"]] for r in rows]
+bars = [n for n, in_list in nodes(tree) if n["role"] == "progress bar" and not in_list and "invisible" not in n["state"]]
+print("     %d list items: %s" % (len(rows), "; ".join(" | ".join(t[:2]) for t in texts)))
+print("     overall bar: %s" % [b["value"] for b in bars])
+titles = ["CPU检测", "服务器端连通性", "内存检测", "操作系统", "系统补丁", "浏览器(IE)", "IE设置/优化",
+          "系统/IE补丁检测", "第三方组件检测"]
+ok = [r["name"] for r in rows] == titles and all(r["name"] in t for r, t in zip(rows, texts)) and \
+     sum(len(t) > 1 for t in texts) >= 7 and len(bars) == 1 and bars[0]["value"] == "100%"
+sys.exit(0 if ok else 1)
+PY
+}
+check "screen readers see nine rows with their texts and the bar at 100" accessible_rows
 client_click 400 300; xdotool click --repeat 6 --delay 50 5   # the wheel, down to the failed rows
 shot 2-checked
 failed="$(ended 1 | sed 's/.*(\(.*\)).*/\1/' | tr -cd F | wc -c)"

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -416,6 +417,7 @@ struct PopupScript {
     HWND activate = nullptr;  // a window to bring to the foreground
     RECT popupRect = {};
     DWORD started = 0;  // when the menu was asked for
+    std::function<void(HWND)> inspect;  // run on the popup before the steps
 };
 // Time enough for the slowest machine to show a popup.
 const DWORD kPopupDeadlineMs = 10000;
@@ -433,6 +435,7 @@ void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
     }
     KillTimer(nullptr, timer);
     GetWindowRect(popup, &g_script->popupRect);
+    if (g_script->inspect) g_script->inspect(popup);
     for (const MSG& m : g_script->steps) PostMessageW(m.hwnd ? m.hwnd : popup, m.message, m.wParam, m.lParam);
     if (g_script->activate) SetForegroundWindow(g_script->activate);
 }
@@ -540,6 +543,62 @@ TEST_F(SkinMenuPopup, ClickOutsideEscapeFocusLossAndQuitDismissIt)
     EXPECT_EQ(Track(corner), 0);
     EXPECT_LE(script.popupRect.right, corner.x);
     EXPECT_LE(script.popupRect.bottom, corner.y);
+}
+
+// The names of the items the focus events name, read while the popup runs.
+std::vector<std::wstring> g_focusNames;
+
+void CALLBACK ReadFocusedItem(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD)
+{
+    IAccessible* acc = nullptr;
+    VARIANT self;
+    VariantInit(&self);
+    if (FAILED(AccessibleObjectFromEvent(hwnd, object, child, &acc, &self)) || !acc) {
+        g_focusNames.push_back(L"(unresolved)");
+        return;
+    }
+    g_focusNames.push_back(ReadAccessible(acc, self.vt == VT_I4 ? self.lVal : CHILDID_SELF).name);
+    acc->Release();
+}
+
+TEST_F(SkinMenuPopup, ScreenReadersSeeItsItemsAndFollowTheKeys)
+{
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    AccessibleSeen seen;
+    script.inspect = [&](HWND popup) {
+        IAccessible* acc = nullptr;
+        if (SUCCEEDED(AccessibleObjectFromWindow(popup, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))) &&
+            acc) {
+            seen = ReadAccessible(acc, CHILDID_SELF);
+            acc->Release();
+        }
+    };
+    g_focusNames.clear();
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, GetModuleHandleW(nullptr),
+                                         ReadFocusedItem, GetCurrentProcessId(), 0, WINEVENT_INCONTEXT);
+    ASSERT_TRUE(hook);
+    script.steps = {Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_ESCAPE)};
+    EXPECT_EQ(Track(), 0);
+    UnhookWinEvent(hook);
+
+    EXPECT_EQ(seen.role, ROLE_SYSTEM_MENUPOPUP);
+    ASSERT_EQ(seen.parts.size(), 5u);
+    const wchar_t* names[] = {L"检查更新", L"更新日志", L"", L"退出", L""};
+    const long roles[] = {ROLE_SYSTEM_MENUITEM, ROLE_SYSTEM_MENUITEM, ROLE_SYSTEM_SEPARATOR, ROLE_SYSTEM_MENUITEM,
+                          ROLE_SYSTEM_SEPARATOR};
+    for (size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(testing::Message() << "item " << i);
+        EXPECT_EQ(seen.parts[i].name, names[i]);
+        EXPECT_EQ(seen.parts[i].role, roles[i]);
+        EXPECT_EQ((seen.parts[i].state & STATE_SYSTEM_UNAVAILABLE) != 0, i == 0);
+        const SkinRect& row = geometry.rows[i];
+        EXPECT_EQ(seen.parts[i].where.left, script.popupRect.left + row.left);
+        EXPECT_EQ(seen.parts[i].where.top, script.popupRect.top + row.top);
+        EXPECT_EQ(seen.parts[i].where.bottom, script.popupRect.top + row.bottom);
+    }
+    // The keys skip the disabled item and the separator; each step is announced.
+    EXPECT_EQ(g_focusNames, (std::vector<std::wstring>{L"更新日志", L"退出"}));
+    CoUninitialize();
 }
 
 }  // namespace

@@ -76,3 +76,49 @@ void RecordingHost::Click(CSkinControl& root, POINT pt)
     pressed->OnMouseDown(pt, *this);
     pressed->OnMouseUp(pt, *this);
 }
+
+static std::wstring TakeBstr(BSTR text)
+{
+    std::wstring out = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+    SysFreeString(text);
+    return out;
+}
+
+AccessibleSeen ReadAccessible(IAccessible* acc, long child, int depth)
+{
+    AccessibleSeen seen;
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = child;
+    BSTR text = nullptr;
+    if (SUCCEEDED(acc->get_accName(self, &text))) seen.name = TakeBstr(text);
+    text = nullptr;
+    if (SUCCEEDED(acc->get_accValue(self, &text))) seen.value = TakeBstr(text);
+    VARIANT v;
+    VariantInit(&v);
+    if (SUCCEEDED(acc->get_accRole(self, &v)) && v.vt == VT_I4) seen.role = v.lVal;
+    VariantInit(&v);
+    if (SUCCEEDED(acc->get_accState(self, &v)) && v.vt == VT_I4) seen.state = v.lVal;
+    long x = 0, y = 0, w = 0, h = 0;
+    if (SUCCEEDED(acc->accLocation(&x, &y, &w, &h, self))) seen.where = RECT{x, y, x + w, y + h};
+    long count = 0;
+    if (child != CHILDID_SELF || depth > 8 || FAILED(acc->get_accChildCount(&count)) || count <= 0) return seen;
+    std::vector<VARIANT> kids(static_cast<size_t>(count));
+    long got = 0;
+    if (FAILED(AccessibleChildren(acc, 0, count, kids.data(), &got))) return seen;
+    for (long i = 0; i < got; ++i) {
+        VARIANT& kid = kids[static_cast<size_t>(i)];
+        IAccessible* part = nullptr;
+        if (kid.vt == VT_DISPATCH && kid.pdispVal &&
+            SUCCEEDED(kid.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&part)))) {
+            seen.parts.push_back(ReadAccessible(part, CHILDID_SELF, depth + 1));
+            part->Release();
+        } else if (kid.vt == VT_I4) {
+            seen.parts.push_back(ReadAccessible(acc, kid.lVal, depth + 1));
+        }
+        VariantClear(&kid);
+    }
+    return seen;
+}
+

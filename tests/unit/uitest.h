@@ -6,6 +6,7 @@
 #include "ui/layer.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <functional>
 #include <map>
@@ -78,3 +79,14 @@ private:
     const SkinEngine::SkinContext& m_ctx;
     HWND m_window;
 };
+
+// What an Active Accessibility client reads of one node (child id `child`
+// of `acc`), and of the nodes below it.
+struct AccessibleSeen {
+    std::wstring name, value;
+    long role = 0;
+    long state = 0;
+    RECT where = {};
+    std::vector<AccessibleSeen> parts;
+};
+AccessibleSeen ReadAccessible(IAccessible* acc, long child, int depth = 0);
