@@ -3,6 +3,8 @@
 // must draw every stroke of a character in solid ink. A face drawn in black
 // and white from hinted outlines loses strokes at that size ("口" without
 // its inside, "目" as "月"), one drawn in grey blurs them; both fail here.
+#include "testutil.h"
+
 #include "ui/fonts.h"
 #include "ui/resources.h"
 
@@ -14,18 +16,6 @@
 using namespace SkinEngine;
 
 namespace {
-
-HMODULE Program()
-{
-    static HMODULE module = [] {
-        wchar_t path[MAX_PATH] = L"";
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring exe(path);
-        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
-        return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }();
-    return module;
-}
 
 // One character drawn black on white, as grey levels (0 ink, 255 paper).
 struct Cell {
@@ -112,8 +102,8 @@ class ProgramText : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_NE(Program(), nullptr) << "PylonixClient.exe is built beside the tests";
-        ResourceSource source(Program());
+        ASSERT_NE(ProgramModule(), nullptr) << "PylonixClient.exe is built beside the tests";
+        ResourceSource source(ProgramModule());
         ASSERT_TRUE(pools.Load(source));
         const std::string* face = pools.strings.Find(0);
         ASSERT_NE(face, nullptr);

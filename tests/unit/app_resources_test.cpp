@@ -1,6 +1,8 @@
 // The program's own window documents and images, read from the built
 // PylonixClient.exe: they hang together, and the main window's controls
 // keep their places at the window's own size and maximised.
+#include "testutil.h"
+
 #include "gui/controls.h"
 #include "pages/checkrow.h"
 #include "ui/layer.h"
@@ -20,19 +22,6 @@
 using namespace SkinEngine;
 
 namespace {
-
-// The program beside the test, loaded for its resources only.
-HMODULE Program()
-{
-    static HMODULE module = [] {
-        wchar_t path[MAX_PATH] = L"";
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring exe(path);
-        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
-        return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }();
-    return module;
-}
 
 const unsigned kWindowDocs[] = {105, 107, 108, 115};
 
@@ -69,8 +58,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(gdiplus.ok());
-        ASSERT_NE(Program(), nullptr) << "PylonixClient.exe is built beside the tests";
-        source = std::make_unique<ResourceSource>(Program());
+        ASSERT_NE(ProgramModule(), nullptr) << "PylonixClient.exe is built beside the tests";
+        source = std::make_unique<ResourceSource>(ProgramModule());
         ASSERT_TRUE(pools.Load(*source));
         RegisterApplicationControls(SkinControls());
     }
@@ -89,10 +78,10 @@ protected:
 
 TEST_F(ProgramResources, TheManifestAsksForAdministratorAndNamesTodaysSystems)
 {
-    HRSRC found = FindResourceW(Program(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    HRSRC found = FindResourceW(ProgramModule(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
     ASSERT_NE(nullptr, found);
-    const char* data = static_cast<const char*>(LockResource(LoadResource(Program(), found)));
-    const std::string manifest(data, SizeofResource(Program(), found));
+    const char* data = static_cast<const char*>(LockResource(LoadResource(ProgramModule(), found)));
+    const std::string manifest(data, SizeofResource(ProgramModule(), found));
     EXPECT_NE(std::string::npos, manifest.find("level=\"requireAdministrator\""));
     // Windows 8.1 and Windows 10/11: without them the version call answers 6.2.
     EXPECT_NE(std::string::npos, manifest.find("{1f676c76-80e1-4239-95bb-83d0f6d0da78}"));
@@ -172,7 +161,7 @@ TEST_F(ProgramResources, EverySkinALayoutARowOrTheMenuNamesExistsForItsWindow)
 TEST_F(ProgramResources, EveryImageIsStoredOnceDecodesAndIsDrawnBySomeSkin)
 {
     std::multiset<unsigned> stored;
-    EnumResourceNamesW(Program(), kImageResourceType, CountName, reinterpret_cast<LONG_PTR>(&stored));
+    EnumResourceNamesW(ProgramModule(), kImageResourceType, CountName, reinterpret_cast<LONG_PTR>(&stored));
     const std::set<unsigned> expected = ImageIds();
     ASSERT_EQ(expected.size(), 50u);
     EXPECT_EQ(stored, std::multiset<unsigned>(expected.begin(), expected.end()));

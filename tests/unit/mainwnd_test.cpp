@@ -26,18 +26,6 @@ using namespace SkinEngine;
 
 namespace {
 
-HMODULE Program()
-{
-    static HMODULE module = [] {
-        wchar_t path[MAX_PATH] = L"";
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        std::wstring exe(path);
-        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
-        return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-    }();
-    return module;
-}
-
 bool PumpWhile(const std::function<bool()>& busy, DWORD ms)
 {
     const DWORD start = GetTickCount();
@@ -64,8 +52,8 @@ protected:
         g_serverSettings.startPage = "about:blank";
         g_serverSettings.testPage = DemoBaseUrl() + "/speedtest.htm";
         ASSERT_TRUE(gdiplus.ok());
-        ASSERT_NE(Program(), nullptr);
-        source = std::make_unique<ResourceSource>(Program());
+        ASSERT_NE(ProgramModule(), nullptr);
+        source = std::make_unique<ResourceSource>(ProgramModule());
         ASSERT_TRUE(pools.Load(*source));
         RegisterApplicationControls(SkinControls());
         std::string xml;
@@ -262,9 +250,9 @@ void CALLBACK CloseDialogsOnceAnswered(HWND, UINT, UINT_PTR, DWORD)
 TEST_F(MainWindow, AnAddressAnswerDuringTheSettingsDialogOpensNoSecondOne)
 {
     // The dialogs load from the engine's own resources.
-    CSkinSystem system(Program());
+    CSkinSystem system(ProgramModule());
     RegisterApplicationControls(system.Controls());
-    system.SetResourceProvider(std::make_unique<ResourceSource>(Program()));
+    system.SetResourceProvider(std::make_unique<ResourceSource>(ProgramModule()));
     ASSERT_TRUE(system.LoadResources());
     // The server does not resolve; a check waits for its lookup, and the
     // user opens the settings dialog before the answer comes.
@@ -289,10 +277,10 @@ TEST(SmallWindows, MessageBoxAnswersKeysAndTheClosePromptForgetsItsChoice)
 {
     AppScope scope;
     CGdiplusSession gdiplus;
-    ASSERT_NE(Program(), nullptr);
-    CSkinSystem system(Program());
+    ASSERT_NE(ProgramModule(), nullptr);
+    CSkinSystem system(ProgramModule());
     RegisterApplicationControls(system.Controls());
-    system.SetResourceProvider(std::make_unique<ResourceSource>(Program()));
+    system.SetResourceProvider(std::make_unique<ResourceSource>(ProgramModule()));
     ASSERT_TRUE(system.LoadResources());
     HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
 

@@ -336,3 +336,15 @@ std::string BmpFile(int w, int h, const std::function<uint32_t(int, int)>& rgb)
     }
     return out;
 }
+
+HMODULE ProgramModule()
+{
+    static HMODULE module = [] {
+        wchar_t path[MAX_PATH] = L"";
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring exe(path);
+        exe = exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"PylonixClient.exe";
+        return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    }();
+    return module;
+}

@@ -183,3 +183,7 @@ template <class F> bool RecordSink::PumpUntilDone(DWORD ms, F onRecord)
     }
     return false;
 }
+
+// PylonixClient.exe beside the test, loaded for its resources only (null
+// when it is not there).
+HMODULE ProgramModule();
