@@ -62,6 +62,16 @@ void RegisterApplicationControls(ControlFactory& factory)
     RegisterGifSkin();
 }
 
+// --- CMyImgBtn ---
+
+void CMyImgBtn::DescribeForAccess(AccessibleDescription& out) const
+{
+    CSkinImgButton::DescribeForAccess(out);
+    if (!out.name.empty()) return;
+    if (m_name == "skin_item_repair") out.name = L"立即修复";
+    else if (m_name == "skin_item_watch") out.name = L"查看详情";
+}
+
 // --- CMyListRow ---
 
 void CMyListRow::DescribeForAccess(AccessibleDescription& out) const

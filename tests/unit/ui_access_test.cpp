@@ -189,7 +189,8 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
                               pools, factory),
               0);
     ASSERT_EQ(list->AppendRow(std::wstring(L"<item><text pos=\"0,0,100,20\">Memory</text>"
-                                           L"<text pos=\"100,0,200,20\" show=\"0\">hidden note</text></item>"),
+                                           L"<text pos=\"100,0,200,20\" show=\"0\">hidden note</text>"
+                                           L"<myimgbtn id=\"4\" pos=\"250,5,270,25\" name=\"skin_item_watch\"/></item>"),
                               pools, factory),
               1);
     list->LayoutRows(wnd.Context());
@@ -214,8 +215,10 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     EXPECT_EQ(second.name, L"Memory");
     EXPECT_TRUE(second.where == OnScreen(0, 40, 300, 80));
     EXPECT_TRUE(second.state & STATE_SYSTEM_OFFSCREEN) << "below the box's bottom";
-    ASSERT_EQ(second.parts.size(), 2u);
+    ASSERT_EQ(second.parts.size(), 3u);
     EXPECT_TRUE(second.parts[1].state & STATE_SYSTEM_INVISIBLE);
+    // A row button without a tip reads as the words on its image, not its skin.
+    EXPECT_EQ(second.parts[2].name, L"查看详情");
 
     // A client may hold a row's object while the rows are replaced: it then
     // answers that the row is gone, and the list has no items.
