@@ -213,7 +213,7 @@ TEST_F(Download, ThreadEndsWithExactlyOneDoneRecord)
         ASSERT_TRUE(sink.Collect(30000)) << "no done record";
         WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
         CloseHandle(reinterpret_cast<HANDLE>(thread));
-        Sleep(100);
+        // The thread has ended: anything it posted is in the queue by now.
         MSG extra;
         EXPECT_FALSE(PeekMessageW(&extra, sink.window(), 0, 0, PM_NOREMOVE)) << "record after done";
 
@@ -353,7 +353,12 @@ TEST(Probe, DroppedConnectionGivesUpAfterTheConnectTimeout)
         connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
         fillers.push_back(s);
     }
-    Sleep(200);
+    // The queue is full once the listener has taken a first connection in.
+    fd_set connected;
+    FD_ZERO(&connected);
+    for (SOCKET s : fillers) FD_SET(s, &connected);
+    timeval wait = {10, 0};
+    ASSERT_GT(select(0, nullptr, &connected, nullptr, &wait), 0) << "no connection reached the listener";
     std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/x";
     DWORD start = GetTickCount();
     EXPECT_FALSE(IsUrlAvaliableFast(url.c_str()));
