@@ -188,6 +188,9 @@ TEST_F(MainWindow, StartWaitsForTheServerAddress)
     ASSERT_TRUE(PumpWhile([&] { return window.LookupPending(); }, 30000));
     EXPECT_EQ(g_serverSettings.serverAddr, g_serverSettings.serverIp);
     EXPECT_EQ(1, window.Page().CurrentRun()) << "the waiting run did not start";
+    // The run ends before the test does: under Wine a process leaving with a
+    // worker still blocked in a probe is killed rather than ended.
+    EXPECT_TRUE(PumpWhile([&] { return window.Page().CheckRunning(); }, 120000));
 }
 
 namespace {
