@@ -60,16 +60,13 @@ void RegisterApplicationControls(ControlFactory& factory)
     factory.Register<CChatTreeCtrl>("chattreectrl");
     // The "checking" spinner is an animated GIF.
     RegisterGifSkin();
-}
-
-// --- CMyImgBtn ---
-
-void CMyImgBtn::DescribeForAccess(AccessibleDescription& out) const
-{
-    CSkinImgButton::DescribeForAccess(out);
-    if (!out.name.empty()) return;
-    if (m_name == "skin_item_repair") out.name = L"立即修复";
-    else if (m_name == "skin_item_watch") out.name = L"查看详情";
+    // A check row's button reads as the words on its image, its state icon
+    // as the state it shows.
+    NameSkinForAccess("skin_item_repair", L"立即修复");
+    NameSkinForAccess("skin_item_watch", L"查看详情");
+    NameSkinForAccess("skin_check_right", L"通过");
+    NameSkinForAccess("skin_check_warning", L"警告");
+    NameSkinForAccess("skin_check_wrong", L"未通过");
 }
 
 // --- CMyListRow ---

@@ -21,9 +21,6 @@ class CMyImgBtn : public SkinEngine::CSkinImgButton {
 public:
     void SetName(const std::string& name) { m_name = name; }
     void SetSkin(const std::string& skin) { m_skin = skin; }
-    // A check row's button is read by the words its image shows, not by the
-    // skin name its row gives it.
-    void DescribeForAccess(SkinEngine::AccessibleDescription& out) const override;
 };
 
 // An image whose skin code changes (`myimg`).

@@ -128,10 +128,13 @@ LRESULT CheckPage::OnCheckRow(const CheckItem* item, LPARAM run)
 
 LRESULT CheckPage::OnCheckDone(LPARAM run)
 {
-    if (run != m_run) return 0;  // a stopped run ending later
-    if (m_checkRunning)
-        WriteLog("check run %ld ended after %lu ms: %d rows (%s), progress %d\r\n", static_cast<long>(m_run),
-                 GetTickCount() - m_runStarted, m_view.RowCount(), RowStates().c_str(), m_view.CheckProgress());
+    if (run != m_run || !m_checkRunning) {
+        // A stopped run's thread ending later: its rows were dropped.
+        WriteLog("check run %ld: its thread ended after the stop\r\n", static_cast<long>(run));
+        return 0;
+    }
+    WriteLog("check run %ld ended after %lu ms: %d rows (%s), progress %d\r\n", static_cast<long>(m_run),
+             GetTickCount() - m_runStarted, m_view.RowCount(), RowStates().c_str(), m_view.CheckProgress());
     m_checkRunning = false;
     StopCheck();
     return 0;

@@ -372,6 +372,21 @@ bool NamedByLabel(long role)
            role == ROLE_SYSTEM_LINK || role == ROLE_SYSTEM_LISTITEM || role == ROLE_SYSTEM_PAGETAB;
 }
 
+// The text of the label standing just before `control` among its siblings:
+// an edit box without a name of its own is read by it, as the system reads
+// its own edit controls.
+const std::wstring* LabelBefore(const CSkinControl& control)
+{
+    const CSkinControl* parent = control.Parent();
+    if (!parent) return nullptr;
+    const std::wstring* label = nullptr;
+    for (const auto& sibling : parent->Children()) {
+        if (sibling.get() == &control) return label;
+        label = sibling->Text().empty() ? nullptr : &sibling->Text();
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 AccessibleDescription ControlAccessTree::DescribeControl(const CSkinControl& control)
@@ -381,6 +396,8 @@ AccessibleDescription ControlAccessTree::DescribeControl(const CSkinControl& con
     control.DescribeForAccess(out);
     if (out.name.empty() && NamedByLabel(out.role))
         if (const std::wstring* inner = FirstShownText(control)) out.name = *inner;
+    if (out.name.empty() && out.role == ROLE_SYSTEM_TEXT)
+        if (const std::wstring* label = LabelBefore(control)) out.name = *label;
     if (out.name.empty()) out.name = Utf8ToWide(control.Name());
     if (!control.IsShown()) out.state |= STATE_SYSTEM_INVISIBLE;
     if (!control.Enabled()) out.state |= STATE_SYSTEM_UNAVAILABLE;

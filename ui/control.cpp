@@ -175,14 +175,38 @@ void CSkinText::DescribeForAccess(AccessibleDescription& out) const
     out.role = ROLE_SYSTEM_STATICTEXT;
 }
 
+namespace {
+
+std::map<std::string, std::wstring>& SkinAccessNames()
+{
+    static std::map<std::string, std::wstring> names;
+    return names;
+}
+
+void NameBySkin(const std::string& skin, AccessibleDescription& out)
+{
+    if (!out.name.empty()) return;
+    const auto found = SkinAccessNames().find(skin);
+    if (found != SkinAccessNames().end()) out.name = found->second;
+}
+
+} // namespace
+
+void NameSkinForAccess(const std::string& skin, const std::wstring& name)
+{
+    SkinAccessNames()[skin] = name;
+}
+
 void CSkinImg::DescribeForAccess(AccessibleDescription& out) const
 {
     out.role = ROLE_SYSTEM_GRAPHIC;
+    NameBySkin(m_skin, out);
 }
 
 void CSkinImgButton::DescribeForAccess(AccessibleDescription& out) const
 {
     out.role = ROLE_SYSTEM_PUSHBUTTON;
+    NameBySkin(m_skin, out);
 }
 
 bool CSkinControl::IsShown() const

@@ -95,6 +95,11 @@ struct AccessibleDescription {
     unsigned state = 0;   // STATE_SYSTEM_* bits of its own (checked, selected, protected)
 };
 
+// What a screen reader calls a picture without text or tip: the application
+// names the skins whose images show words or a state. Set at start-up, on
+// the windows' thread.
+void NameSkinForAccess(const std::string& skin, const std::wstring& name);
+
 // Bits of a control's `state` attribute: how the control starts out. Not to
 // be confused with its skin state index, the picture its skin draws.
 enum ControlStateBits : unsigned {

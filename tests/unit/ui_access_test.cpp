@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -107,7 +108,8 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
                      u8"<imgbtn id=\"4\" pos=\"100,40,120,60\" tip=\"Hidden\" show=\"0\"/>"
                      u8"<progress id=\"5\" pos=\"10,70,210,80\" tip=\"Overall\"/>"
                      u8"<div pos=\"0,90,-0,150\"><check id=\"6\" pos=\"10,0,110,20\" state=\"4\">Remember</check>"
-                     u8"<radio id=\"7\" pos=\"120,0,220,20\">Other</radio></div>"
+                     u8"<radio id=\"7\" pos=\"120,0,220,20\">Other</radio>"
+                     u8"<text pos=\"230,0,260,20\">Port:</text><edit id=\"13\" pos=\"260,0,290,20\"/></div>"
                      u8"<edit id=\"8\" pos=\"10,120,150,140\" tip=\"Server\"/>"
                      u8"<imgbtn id=\"9\" pos=\"200,150,260,174\" name=\"btn_net\"><text pos=\"0,0,60,24\">Network</text></imgbtn>"
                      u8"<tabctrl id=\"12\" pos=\"0,180,-0,200\"><tab title=\"First\"><text>Inside</text></tab></tabctrl>"));
@@ -122,7 +124,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     GetWindowRect(wnd.Window(), &window);
     EXPECT_TRUE(root.where == window);
     // The plain container gives way: its check box and radio are the client's own parts.
-    ASSERT_EQ(root.parts.size(), 10u);
+    ASSERT_EQ(root.parts.size(), 12u);
 
     struct Want {
         const wchar_t* name;
@@ -140,13 +142,16 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
         {L"Overall", ROLE_SYSTEM_PROGRESSBAR, 0, L"40%", {10, 70, 210, 80}},
         {L"Remember", ROLE_SYSTEM_CHECKBUTTON, STATE_SYSTEM_CHECKED, L"", {10, 90, 110, 110}},
         {L"Other", ROLE_SYSTEM_RADIOBUTTON, 0, L"", {120, 90, 220, 110}},
+        // An edit box without a tip is read by the label before it.
+        {L"Port:", ROLE_SYSTEM_STATICTEXT, 0, L"", {230, 90, 260, 110}},
+        {L"Port:", ROLE_SYSTEM_TEXT, 0, L"", {260, 90, 290, 110}},
         {L"Server", ROLE_SYSTEM_TEXT, 0, L"10.0.0.1", {10, 120, 150, 140}},
         // Named by the label it holds rather than by its `name`.
         {L"Network", ROLE_SYSTEM_PUSHBUTTON, 0, L"", {200, 150, 260, 174}},
         // A container is not named after the first text it holds.
         {L"", ROLE_SYSTEM_PAGETABLIST, 0, L"", {0, 180, 300, 200}},
     };
-    for (size_t i = 0; i < 10; ++i) {
+    for (size_t i = 0; i < std::size(want); ++i) {
         const AccessibleSeen& part = root.parts[i];
         SCOPED_TRACE(testing::Message() << "part " << i);
         EXPECT_EQ(part.name, want[i].name);
@@ -162,7 +167,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     }
 
     // The tab list's header is a page tab named by its page, then the page's text.
-    const AccessibleSeen& tabs = root.parts[9];
+    const AccessibleSeen& tabs = root.parts[11];
     ASSERT_EQ(tabs.parts.size(), 2u);
     EXPECT_EQ(tabs.parts[0].role, ROLE_SYSTEM_PAGETAB);
     EXPECT_EQ(tabs.parts[0].name, L"First");
@@ -173,7 +178,7 @@ TEST_F(SkinAccess, EveryControlHasItsNameRoleStateValueAndPlace)
     wnd.SetControlText(10, L"Done");
     wnd.SetProgress(5, 250);  // beyond the range: full
     const AccessibleSeen again = Tree();
-    ASSERT_EQ(again.parts.size(), 10u);
+    ASSERT_EQ(again.parts.size(), 12u);
     EXPECT_EQ(again.parts[0].name, L"Done");
     EXPECT_EQ(again.parts[4].value, L"100%");
 }
@@ -188,9 +193,11 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
                                            L"<myimgbtn id=\"3\" pos=\"250,5,270,25\" tip=\"Repair\"/></item>"),
                               pools, factory),
               0);
-    ASSERT_EQ(list->AppendRow(std::wstring(L"<item><text pos=\"0,0,100,20\">Memory</text>"
+    ASSERT_EQ(list->AppendRow(std::wstring(L"<item><img pos=\"0,0,20,20\" skin=\"skin_check_warning\"/>"
+                                           L"<text pos=\"20,0,100,20\">Memory</text>"
                                            L"<text pos=\"100,0,200,20\" show=\"0\">hidden note</text>"
-                                           L"<myimgbtn id=\"4\" pos=\"250,5,270,25\" name=\"skin_item_watch\"/></item>"),
+                                           L"<myimgbtn id=\"4\" pos=\"250,5,270,25\" name=\"skin_item_watch\""
+                                           L" skin=\"skin_item_watch\"/></item>"),
                               pools, factory),
               1);
     list->LayoutRows(wnd.Context());
@@ -215,10 +222,13 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     EXPECT_EQ(second.name, L"Memory");
     EXPECT_TRUE(second.where == OnScreen(0, 40, 300, 80));
     EXPECT_TRUE(second.state & STATE_SYSTEM_OFFSCREEN) << "below the box's bottom";
-    ASSERT_EQ(second.parts.size(), 3u);
-    EXPECT_TRUE(second.parts[1].state & STATE_SYSTEM_INVISIBLE);
-    // A row button without a tip reads as the words on its image, not its skin.
-    EXPECT_EQ(second.parts[2].name, L"查看详情");
+    ASSERT_EQ(second.parts.size(), 4u);
+    EXPECT_TRUE(second.parts[2].state & STATE_SYSTEM_INVISIBLE);
+    // Pictures without text or tip read as what they show: the row's state
+    // icon as the state, its button as the words on its image.
+    EXPECT_EQ(second.parts[0].role, ROLE_SYSTEM_GRAPHIC);
+    EXPECT_EQ(second.parts[0].name, L"警告");
+    EXPECT_EQ(second.parts[3].name, L"查看详情");
 
     // A client may hold a row's object while the rows are replaced: it then
     // answers that the row is gone, and the list has no items.

@@ -2,14 +2,15 @@
 // way a screen reader reads it (Active Accessibility, from another process).
 //
 //   accprobe.exe TITLE
+//   accprobe.exe --class CLASS
 //
-// TITLE is the window's exact title; a visible window wins over a hidden
-// one of the same title. Every node is an object with the fields, in this
+// TITLE is the window's exact title, CLASS its window class (for untitled
+// windows such as popup menus); a visible window wins over a hidden one. Every node is an object with the fields, in this
 // order: name, role, state (a list of words), value, location {x, y, w, h}
 // in screen pixels, children. Names and values are null where the node has
 // none. The output is UTF-8, one line.
 //
-// Exit codes: 0 printed; 1 no window has that title; 2 usage; 3 the window
+// Exit codes: 0 printed; 1 no window has that title or class; 2 usage; 3 the window
 // gave no accessible object.
 #include <windows.h>
 #include <oleacc.h>
@@ -191,7 +192,8 @@ private:
 };
 
 struct Search {
-    const wchar_t* title;
+    const wchar_t* text;
+    bool byClass = false;
     HWND visible = nullptr;
     HWND hidden = nullptr;
 };
@@ -199,9 +201,10 @@ struct Search {
 BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM lParam)
 {
     auto* search = reinterpret_cast<Search*>(lParam);
-    wchar_t title[512] = {};
-    GetWindowTextW(hwnd, title, 512);
-    if (wcscmp(title, search->title) != 0) return TRUE;
+    wchar_t text[512] = {};
+    if (search->byClass) GetClassNameW(hwnd, text, 512);
+    else GetWindowTextW(hwnd, text, 512);
+    if (wcscmp(text, search->text) != 0) return TRUE;
     HWND& slot = IsWindowVisible(hwnd) ? search->visible : search->hidden;
     if (!slot) slot = hwnd;
     return TRUE;
@@ -211,15 +214,16 @@ BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM lParam)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2) {
-        fputs("usage: accprobe.exe TITLE\n", stderr);
+    const bool byClass = argc == 3 && wcscmp(argv[1], L"--class") == 0;
+    if (argc != 2 && !byClass) {
+        fputs("usage: accprobe.exe TITLE | --class CLASS\n", stderr);
         return 2;
     }
-    Search search{argv[1]};
+    Search search{argv[argc - 1], byClass};
     EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
     const HWND hwnd = search.visible ? search.visible : search.hidden;
     if (!hwnd) {
-        fprintf(stderr, "accprobe: no window titled \"%s\"\n", Utf8(argv[1]).c_str());
+        fprintf(stderr, "accprobe: no window %s \"%s\"\n", byClass ? "of class" : "titled", Utf8(argv[argc - 1]).c_str());
         return 1;
     }
     CoInitialize(nullptr);
