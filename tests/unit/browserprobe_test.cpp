@@ -188,6 +188,9 @@ TEST(BrowserPatch, LiveQueryAnswersAndLeavesComAsItFoundIt)
     ASSERT_TRUE(RunOnThread(&run)) << "the query hung";
     g_browserMajorVersion.clear();
     EXPECT_EQ(S_OK, run.afterwards) << "COM still initialised after the query";
+    // Every system lists at least one update (Wine one of its own), so the
+    // identifiers below are really read.
+    ASSERT_FALSE(run.hotfixes.empty()) << "the query read no updates";
     for (const std::string& id : run.hotfixes) {
         EXPECT_FALSE(id.empty());
         for (unsigned char c : id) EXPECT_GE(c, 0x20) << "control character in " << id;
