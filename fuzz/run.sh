@@ -4,6 +4,10 @@
 #   fuzz/run.sh all [SECONDS]        every target in turn, SECONDS each (default 60)
 #   fuzz/run.sh TARGET [SECONDS]     one target
 #   fuzz/run.sh list                 the targets
+#   fuzz/run.sh build                builds the targets whose sources changed
+#   fuzz/run.sh replay               every committed input of fuzz/corpus run
+#                                    once through its target: the inputs that
+#                                    once found faults stay regression tests
 # Build output, the growing corpora (seeded from fuzz/corpus/TARGET) and any
 # crashing input go to build/fuzz (PYLONIX_FUZZ_DIR to change); each run's
 # final figures are appended to build/fuzz/stats.txt. The exit status is
@@ -17,8 +21,10 @@ TARGETS="compatlist localini localinf ipreply utf8 skinformat skindoc checkrow h
 
 target="${1:-all}"
 seconds="${2:-60}"
+mode=fuzz
 case "$target" in
     list) echo "$TARGETS"; exit 0 ;;
+    build|replay) mode="$target"; target=all ;;
     [0-9]*) seconds="$target"; target=all ;;  # the old form: fuzz/run.sh SECONDS
 esac
 
@@ -64,14 +70,44 @@ maxlen() {
     esac
 }
 
+# Builds a target unless its program is newer than every source and header
+# of the folders its sources come from.
 build() {
     name="$1"
-    files="$HERE/${name}_fuzz.cpp"
-    for source in $(sources "$name"); do files="$files $ROOT/$source"; done
+    files="$HERE/${name}_fuzz.cpp" folders="$HERE"
+    for source in $(sources "$name"); do
+        files="$files $ROOT/$source"
+        folders="$folders $ROOT/$(dirname "$source")"
+    done
+    program="$out/${name}_fuzz"
+    # shellcheck disable=SC2086
+    if [ -x "$program" ] && [ -z "$(find $folders -newer "$program" \( -name '*.cpp' -o -name '*.h' \) | head -1)" ]; then
+        return 0
+    fi
     # shellcheck disable=SC2046,SC2086
     clang++ -std=c++17 -g -O1 -Wall -Wextra -I"$ROOT" -idirafter "$HERE/win" \
         -Wno-ignored-attributes -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-        $files $(libraries "$name") -o "$out/${name}_fuzz"
+        $files $(libraries "$name") -o "$program.new" && mv "$program.new" "$program"
+}
+
+# The committed inputs of a target, once each; a fault ends the target's
+# program with the input's name in its output.
+replay() {
+    name="$1"
+    seeds="$out/replay/$name"
+    rm -rf "$seeds"; mkdir -p "$seeds"
+    if [ -d "$HERE/corpus/$name" ]; then cp "$HERE/corpus/$name"/* "$seeds"/; fi
+    [ "$name" = compatlist ] && compat_seeds "$seeds"
+    count=$(ls "$seeds" | wc -l)
+    [ "$count" -gt 0 ] || { echo "$name: no committed inputs"; return 0; }
+    log="$out/replay/$name.log"
+    if (cd "$out" && "./${name}_fuzz" -runs=0 -max_len="$(maxlen "$name")" -timeout=10 -rss_limit_mb=2048 \
+            -artifact_prefix="$out/crashes/replay-$name-" "$seeds") >"$log" 2>&1 &&
+       grep -q "seed corpus: files: $count " "$log"; then
+        echo "$name: $count inputs replayed"
+    else
+        echo "$name: FAILED on its committed inputs"; tail -40 "$log"; return 1
+    fi
 }
 
 # The compatibility list's long seed: a length of 0x8000 with that many
@@ -117,10 +153,29 @@ case "$target" in
 esac
 
 failed=""
+if [ "$mode" != fuzz ]; then
+    # As many builds at a time as there are processors: each is one compiler
+    # run over a handful of files.
+    jobs=0
+    for name in $chosen; do
+        rm -f "$out/failed-build-$name"
+        (cd "$ROOT" && build "$name") || : > "$out/failed-build-$name" &
+        jobs=$((jobs + 1))
+        [ "$jobs" -lt "$(nproc)" ] || { wait; jobs=0; }
+    done
+    wait
+fi
 for name in $chosen; do
     cd "$ROOT"
-    if ! build "$name"; then failed="$failed $name(build)"; continue; fi
-    run "$name" || failed="$failed $name"
+    case "$mode" in
+        build) [ ! -e "$out/failed-build-$name" ] || { rm -f "$out/failed-build-$name"; failed="$failed $name(build)"; } ;;
+        replay)
+            if [ -e "$out/failed-build-$name" ]; then rm -f "$out/failed-build-$name"; failed="$failed $name(build)"; continue; fi
+            replay "$name" || failed="$failed $name" ;;
+        fuzz)
+            if ! build "$name"; then failed="$failed $name(build)"; continue; fi
+            run "$name" || failed="$failed $name" ;;
+    esac
 done
 if [ -n "$failed" ]; then
     echo "failed:$failed" >&2

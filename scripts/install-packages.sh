@@ -10,7 +10,7 @@ PACKAGES="
   cmake ninja-build make pkg-config dpkg-dev python3 file curl iproute2
   wine wine64 wine32:i386
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei locales
-  libpoco-dev libboost-dev googletest nsis
+  libpoco-dev libboost-dev libtinyxml-dev clang googletest nsis
 "
 
 # Wine takes the Windows code page and interface language from the locale:
