@@ -387,13 +387,29 @@ const std::wstring* LabelBefore(const CSkinControl& control)
     return nullptr;
 }
 
+// What `control` says of itself, and what a control keeping it as an item
+// (a list, a tree) says of it.
+void DescribeWithItems(const CSkinControl& control, AccessibleDescription& out)
+{
+    control.DescribeForAccess(out);
+    for (const CSkinControl* above = control.Parent(); above; above = above->Parent())
+        if (above->DescribeItem(control, out)) return;
+}
+
+long RoleOf(const CSkinControl& control)
+{
+    AccessibleDescription d;
+    DescribeWithItems(control, d);
+    return d.role;
+}
+
 }  // namespace
 
 AccessibleDescription ControlAccessTree::DescribeControl(const CSkinControl& control)
 {
     AccessibleDescription out;
     out.name = !control.Text().empty() ? control.Text() : control.Tip();
-    control.DescribeForAccess(out);
+    DescribeWithItems(control, out);
     if (out.name.empty() && NamedByLabel(out.role))
         if (const std::wstring* inner = FirstShownText(control)) out.name = *inner;
     if (out.name.empty() && out.role == ROLE_SYSTEM_TEXT)
@@ -411,9 +427,7 @@ void ControlAccessTree::Collect(const CSkinControl& control, std::vector<Node>& 
     control.AccessibleParts(parts);
     for (CSkinControl* part : parts) {
         if (!part) continue;
-        AccessibleDescription d;
-        part->DescribeForAccess(d);
-        if (d.role) out.push_back(part);
+        if (RoleOf(*part)) out.push_back(part);
         else Collect(*part, out);
     }
 }
@@ -430,10 +444,7 @@ bool ControlAccessTree::Reaches(const CSkinControl& from, const CSkinControl* co
 bool ControlAccessTree::Contains(const CSkinControl* control)
 {
     CSkinControl* root = m_root();
-    if (!control || !root || !Reaches(*root, control)) return false;
-    AccessibleDescription d;
-    control->DescribeForAccess(d);
-    return d.role != 0;
+    return control && root && Reaches(*root, control) && RoleOf(*control) != 0;
 }
 
 bool ControlAccessTree::Describe(Node node, AccessibleNode& out)
@@ -483,11 +494,8 @@ Node ControlAccessTree::ParentOf(Node node)
 {
     const CSkinControl* root = m_root();
     if (!node) return nullptr;
-    for (const CSkinControl* c = static_cast<const CSkinControl*>(node)->Parent(); c && c != root; c = c->Parent()) {
-        AccessibleDescription d;
-        c->DescribeForAccess(d);
-        if (d.role) return c;
-    }
+    for (const CSkinControl* c = static_cast<const CSkinControl*>(node)->Parent(); c && c != root; c = c->Parent())
+        if (RoleOf(*c)) return c;
     return nullptr;
 }
 

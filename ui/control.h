@@ -38,6 +38,10 @@ enum : UINT {
     kNotifyClick = 1,       // a button was clicked
     kNotifyTabChange = 9,   // a tab control selected another page
     kNotifyRowClick = 15,   // a button inside a list row was clicked
+    // A list, tree or combo box selected another item, a slider or scroll
+    // bar moved, a hot key took another key: value is the new selection,
+    // position or key (virtual key in the low byte, HOTKEYF_* bits above).
+    kNotifyValueChange = 16,
 };
 const UINT_PTR kEngineNotifyId = 2000;
 
@@ -67,6 +71,9 @@ public:
     // Calls the control's OnTimer every `ms` milliseconds until stopped.
     virtual void StartTimer(CSkinControl* control, UINT ms) = 0;
     virtual void StopTimer(CSkinControl* control) = 0;
+    // Gives `control` the keyboard focus (a list clicked takes the keys);
+    // hosts without keys ignore it.
+    virtual void SetFocusTo(CSkinControl* control) {}
 
     LRESULT Notify(UINT code, CSkinControl* control, CSkinControl* row = nullptr, int rowIndex = -1,
                    int value = 0);
@@ -162,7 +169,7 @@ public:
     // HTCAPTION for a caption).
     virtual LRESULT NcHitTest(POINT pt) const { return HTCLIENT; }
     // The `cursor` attribute's cursor, else null (the window's own).
-    HCURSOR Cursor() const;
+    virtual HCURSOR Cursor() const;
     virtual void OnTimer(ISkinHost& host) {}
     // The wheel turned over this control (`delta` in WHEEL_DELTA units, up
     // positive); false passes it to the container above.
@@ -175,6 +182,9 @@ public:
     // Takes the keyboard focus (Tab and Shift+Tab stop at it): buttons and
     // edit boxes.
     virtual bool Focusable() const { return false; }
+    // A key (WM_KEYDOWN or WM_SYSKEYDOWN) while this control, or one inside
+    // it, has the focus; true when it was used. Tab never arrives here.
+    virtual bool OnKeyDown(UINT vk, ISkinHost& host) { return false; }
     // `default="1"`: Enter clicks it; `cancel="1"`: Esc clicks it.
     bool IsDefault() const { return m_isDefault; }
     bool IsCancel() const { return m_isCancel; }
@@ -227,6 +237,10 @@ public:
     // the children by default. Containers that keep controls of their own
     // (a tab control's headers, a list's rows) add those.
     virtual void AccessibleParts(std::vector<CSkinControl*>& out) const;
+    // A control that keeps others as its items (a list's rows, a tree's
+    // nodes) says what they are; asked for every control below it, nearest
+    // first, after the control described itself. True when it answered.
+    virtual bool DescribeItem(const CSkinControl& item, AccessibleDescription& out) const { return false; }
 
 protected:
     // Tells the watchers that what a screen reader reads here changed.

@@ -209,8 +209,14 @@ void SkinHostWnd::ClickByKey(CSkinControl* control)
 
 bool SkinHostWnd::TranslateKey(const MSG& msg)
 {
-    if (!m_hwnd || msg.message != WM_KEYDOWN || (msg.hwnd != m_hwnd && !IsChild(m_hwnd, msg.hwnd))) return false;
+    const bool key = msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN;
+    if (!m_hwnd || !key || (msg.hwnd != m_hwnd && !IsChild(m_hwnd, msg.hwnd))) return false;
     CSkinControl* focused = FocusedControl();
+    // An edit box's own keys stay native; a combo box round one still sees them.
+    if (msg.wParam != VK_TAB)
+        for (CSkinControl* c = focused; c; c = c->Parent())
+            if (c->OnKeyDown(static_cast<UINT>(msg.wParam), *this)) return true;
+    if (msg.message != WM_KEYDOWN) return false;
     switch (msg.wParam) {
     case VK_TAB: {
         const std::vector<CSkinControl*> order = FocusOrder();

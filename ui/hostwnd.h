@@ -87,13 +87,16 @@ public:
     // buttons in document order, round at both ends; Enter clicks the
     // `default` button, else the focused one (an edit box that takes
     // returns keeps its Enter); Esc clicks the `cancel` button, else the
-    // caption's close button 1; Space clicks the focused button. True when
-    // the key was used, and the message must not be dispatched.
+    // caption's close button 1; Space clicks the focused button. Before
+    // that, every key but Tab is offered to the focused control and then to
+    // the controls round it (CSkinControl::OnKeyDown), Alt combinations
+    // included. True when the key was used, and the message must not be
+    // dispatched.
     bool TranslateKey(const MSG& msg);
     // The control with the focus: an edit box holding the system's focus,
     // else the button the keys last moved to (null if none).
     CSkinControl* FocusedControl() const;
-    void SetFocusTo(CSkinControl* control);
+    void SetFocusTo(CSkinControl* control) override;
 
     // --- Assistive technology ---
     ControlAccessTree& AccessTree() { return m_accessTree; }

@@ -129,7 +129,8 @@ SkinMenuLayout LayoutSkinMenu(const SkinMenu& menu, const SkinContext& ctx)
     if (const auto* border = dynamic_cast<const CSkinBorder*>(ctx.FindSkin(menu.bgSkin)))
         for (int i = 0; i < 4; ++i) edge[i] = std::min(border->widths[i], kMaxMetric);
 
-    const int width = std::max(kMenuMinWidth, edge[0] + edge[2] + layout.textLeft + widest + menu.textMargin);
+    const int width = std::max({kMenuMinWidth, std::min(menu.minWidth, 4 * kMaxMetric),
+                                edge[0] + edge[2] + layout.textLeft + widest + menu.textMargin});
     int y = edge[1];
     for (const SkinMenuItem& item : menu.items) {
         const int height = item.separator ? sepHeight : menu.itemHeight;
@@ -415,7 +416,7 @@ POINT PlacePopup(POINT at, SkinSize size)
 
 }  // namespace
 
-int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POINT at)
+int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POINT at, bool postCommand)
 {
     if (menu.items.empty() || !RegisterPopupClass()) return 0;
     Popup popup;
@@ -464,7 +465,7 @@ int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POIN
     if (GetCapture() == wnd) ReleaseCapture();
     DestroyWindow(wnd);
     if (quit) PostQuitMessage(static_cast<int>(quitCode));
-    if (chosen != 0 && owner) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
+    if (chosen != 0 && owner && postCommand) PostMessageW(owner, WM_COMMAND, MAKEWPARAM(chosen, 0), 0);
     return chosen;
 }
 

@@ -25,6 +25,7 @@ struct SkinMenu {
     int itemHeight = 26;
     int iconMargin = 4;
     int textMargin = 8;
+    int minWidth = 0;  // a drop-down list as wide as its box
     std::vector<SkinMenuItem> items;
 
     // False (and an empty menu) when the text is not XML or its root is not
@@ -47,7 +48,7 @@ bool LoadSkinMenu(DocumentSource& source, unsigned id, SkinMenu& menu);
 // iconMargin + icon column + textMargin from the row's left, the icon column
 // being the icon skin's natural width (kMenuIconWidth without one), and
 // leaves textMargin on the right. The width fits the widest text, at least
-// kMenuMinWidth.
+// kMenuMinWidth and the menu's minWidth.
 const int kMenuBorder = 2;
 const int kMenuSepHeight = 7;
 const int kMenuIconWidth = 16;
@@ -82,9 +83,10 @@ const COLORREF kMenuDisabledColor = RGB(0x80, 0x80, 0x80);
 // popup itself never takes the activation, so the caller brings `owner` to
 // the foreground first and its keys drive the menu). Returns the
 // chosen item's id, 0 when dismissed; a chosen id is also posted to `owner`
-// as WM_COMMAND. A WM_QUIT arriving meanwhile dismisses the menu and is
+// as WM_COMMAND unless `postCommand` is false (a drop-down list, whose ids
+// are its rows). A WM_QUIT arriving meanwhile dismisses the menu and is
 // posted again for the caller's loop.
-int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POINT at);
+int TrackSkinMenu(const SkinMenu& menu, const SkinContext& ctx, HWND owner, POINT at, bool postCommand = true);
 
 // The popup's window class, for finding it.
 extern const wchar_t kSkinMenuClass[];
