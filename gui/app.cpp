@@ -14,6 +14,7 @@
 #include "browser/trustsites.h"
 #include "check/osprobe.h"
 #include "ui/system.h"
+#include "webpane/axhost.h"
 
 #include <Poco/Net/HTTPStreamFactory.h>
 
@@ -74,6 +75,7 @@ bool CVelmoraChatApp::StartSkinEngine()
 {
     m_skinSystem = std::make_unique<SkinEngine::CSkinSystem>(m_instance);
     RegisterApplicationControls(m_skinSystem->Controls());
+    RegisterActiveXHost();
     m_skinSystem->SetResourceProvider(std::make_unique<SkinEngine::ResourceSource>(m_instance));
     return m_skinSystem->LoadResources();
 }

@@ -321,80 +321,8 @@ void CMyListBox::PaintContent(HDC hdc, const SkinContext& ctx) const
 
 // --- CChatTreeCtrl ---
 
-bool CChatTreeCtrl::ApplyAttribute(const std::string& name, const std::string& value)
+CChatTreeCtrl::CChatTreeCtrl() : CSkinListBox(true)
 {
-    using C = CChatTreeCtrl;
-    static const AttrSetter<C> table[] = {
-        {"itemheight", [](C& c, const std::string& v) { c.m_itemHeight = std::max(1, SkinIntOr(v, c.m_itemHeight)); }},
-        {"indent", [](C& c, const std::string& v) { c.m_indent = std::max(0, SkinIntOr(v, c.m_indent)); }},
-    };
-    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
-}
-
-bool CChatTreeCtrl::Expanded(int group) const
-{
-    return group >= 0 && static_cast<size_t>(group) < m_expanded.size() && m_expanded[static_cast<size_t>(group)];
-}
-
-std::vector<CChatTreeCtrl::Row> CChatTreeCtrl::Rows() const
-{
-    std::vector<Row> rows;
-    const auto& groups = Children();
-    for (size_t g = 0; g < groups.size(); ++g) {
-        rows.push_back({static_cast<int>(g), -1});
-        if (!Expanded(static_cast<int>(g))) continue;
-        for (size_t m = 0; m < groups[g]->Children().size(); ++m) rows.push_back({static_cast<int>(g), static_cast<int>(m)});
-    }
-    return rows;
-}
-
-std::wstring CChatTreeCtrl::RowText(const Row& row) const
-{
-    const auto& groups = Children();
-    if (row.group < 0 || static_cast<size_t>(row.group) >= groups.size()) return std::wstring();
-    const CSkinControl& group = *groups[static_cast<size_t>(row.group)];
-    if (row.member < 0) return group.Text();
-    if (static_cast<size_t>(row.member) >= group.Children().size()) return std::wstring();
-    return group.Children()[static_cast<size_t>(row.member)]->Text();
-}
-
-void CChatTreeCtrl::OnClick(POINT pt, ISkinHost& host)
-{
-    const std::vector<Row> rows = Rows();
-    const int index = (pt.y - m_rect.top) / m_itemHeight;
-    if (pt.y < m_rect.top || index >= static_cast<int>(rows.size())) return;
-    const Row row = rows[static_cast<size_t>(index)];
-    if (row.member < 0) {
-        if (m_expanded.size() < Children().size()) m_expanded.resize(Children().size(), false);
-        m_expanded[static_cast<size_t>(row.group)] = !m_expanded[static_cast<size_t>(row.group)];
-        // A folded group's member is no longer on show to be selected.
-        if (m_selected.group == row.group && !Expanded(row.group)) m_selected = {-1, -1};
-    } else {
-        m_selected = row;
-    }
-    host.Invalidate(m_rect);
-}
-
-void CChatTreeCtrl::PaintContent(HDC hdc, const SkinContext& ctx) const
-{
-    const int saved = SaveDC(hdc);
-    IntersectClipRect(hdc, m_rect.left, m_rect.top, m_rect.right, m_rect.bottom);
-    int top = m_rect.top;
-    for (const Row& row : Rows()) {
-        if (top >= m_rect.bottom) break;
-        const SkinRect slot{m_rect.left, top, m_rect.right, top + m_itemHeight};
-        if (row.member >= 0 && row.group == m_selected.group && row.member == m_selected.member) {
-            const RECT r = ToRect<RECT>(slot);
-            HBRUSH brush = CreateSolidBrush(RGB(0xDD, 0xEB, 0xF8));
-            FillRect(hdc, &r, brush);
-            DeleteObject(brush);
-        }
-        // Groups carry a fold mark; members sit one indent further in.
-        const std::wstring text = row.member < 0 ? (Expanded(row.group) ? L"\u25BE " : L"\u25B8 ") + RowText(row)
-                                                 : RowText(row);
-        const int left = slot.left + (row.member < 0 ? 0 : m_indent);
-        DrawLabel(hdc, ctx, text, SkinRect{left, slot.top, slot.right, slot.bottom});
-        top += m_itemHeight;
-    }
-    RestoreDC(hdc, saved);
+    m_selectBranches = false;
+    m_itemHeight = 24;
 }

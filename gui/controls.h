@@ -3,6 +3,7 @@
 // the check rows (`myimgbtn`) and the list box holding those rows
 // (`mylistbox`).
 #include "ui/control.h"
+#include "ui/listbox.h"
 #include "ui/native.h"
 #include "ui/resources.h"
 #include "ui/scrollbar.h"
@@ -131,34 +132,11 @@ private:
     std::vector<std::unique_ptr<SkinEngine::CSkinControl>> m_rows;
 };
 
-// A chat-style tree (`chattreectrl`): its child elements are groups, their
-// child elements the members, each named by its text. Groups start folded;
-// a click on a group unfolds or folds it, a click on a member selects it.
-// Rows are `itemheight` high from the top, members indented by `indent`.
-class CChatTreeCtrl : public SkinEngine::CSkinControl {
+// A chat-style tree (`chattreectrl`): the engine's tree whose child
+// elements are groups, their child elements the members, rows `itemheight`
+// (24) high. A press on a group only folds or unfolds it: members are what
+// is selected.
+class CChatTreeCtrl : public SkinEngine::CSkinListBox {
 public:
-    struct Row {
-        int group;
-        int member;  // -1 for the group's own row
-    };
-    // The rows shown, from the top.
-    std::vector<Row> Rows() const;
-    std::wstring RowText(const Row& row) const;
-    bool Expanded(int group) const;
-    // The selected member's row, {-1, -1} when none is.
-    Row Selected() const { return m_selected; }
-    void OnClick(POINT pt, SkinEngine::ISkinHost& host) override;
-
-protected:
-    bool ApplyAttribute(const std::string& name, const std::string& value) override;
-    // The children are the tree's data, drawn as rows and never hit themselves.
-    SkinEngine::CSkinControl* HitTestChildren(POINT) override { return nullptr; }
-    void PaintContent(HDC hdc, const SkinEngine::SkinContext& ctx) const override;
-    void PaintChildren(HDC, const SkinEngine::SkinContext&) const override {}
-
-private:
-    int m_itemHeight = 24;
-    int m_indent = 16;
-    std::vector<bool> m_expanded;
-    Row m_selected{-1, -1};
+    CChatTreeCtrl();
 };

@@ -26,6 +26,7 @@ void RegisterButtonControls(ControlFactory& factory)
     factory.Register<CSkinPushButton>("button");
     factory.Register<CSkinCheck>("check");
     factory.Register<CSkinRadio>("radio");
+    factory.Register<CSkinToggle>("togglectrl");
     factory.Register<CSkinLink>("link");
     factory.Register<CSkinCaption>("caption");
     // Tags of the documents that need no behaviour of their own: containers,
@@ -195,6 +196,25 @@ void CSkinRadio::OnClick(POINT pt, ISkinHost& host)
     NotifyClick(host);
 }
 
+// --- CSkinToggle ---
+
+CSkinToggle::CSkinToggle()
+{
+    m_textMode = kTextCentre | kTextVCentre | kTextSingleLine;
+}
+
+SkinSize CSkinToggle::ContentSize(const SkinContext& ctx) const
+{
+    const SkinSize box = BoxSize(ctx);
+    return box.cx > 0 ? box : TextSize(ctx, m_text);
+}
+
+void CSkinToggle::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    if (const CSkinBase* skin = ctx.FindSkin(m_boxSkin)) skin->Draw(hdc, ToRect<RECT>(m_rect), PaintState());
+    DrawStateLabel(hdc, ctx, m_text, TextRect());
+}
+
 // --- CSkinLink ---
 
 CSkinLink::CSkinLink()
@@ -239,6 +259,12 @@ void CSkinRadio::DescribeForAccess(AccessibleDescription& out) const
 {
     out.role = ROLE_SYSTEM_RADIOBUTTON;
     if (m_checked) out.state |= STATE_SYSTEM_CHECKED;
+}
+
+void CSkinToggle::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_PUSHBUTTON;
+    if (m_checked) out.state |= STATE_SYSTEM_PRESSED;
 }
 
 void CSkinLink::DescribeForAccess(AccessibleDescription& out) const

@@ -80,6 +80,23 @@ public:
     void DescribeForAccess(AccessibleDescription& out) const override;
 };
 
+// `togglectrl`: a button that stays pushed in or out, its `skin` over the
+// whole control with the check box's state indexes (0 out, 1 out hovered,
+// 2 in, 3 in hovered) and its text centred. A click, or Space with the
+// focus on it, toggles it and sends kNotifyClick.
+class CSkinToggle : public CSkinCheck {
+public:
+    CSkinToggle();
+    bool Focusable() const override { return true; }
+    // The skin's natural size, else the text's.
+    SkinSize ContentSize(const SkinContext& ctx) const override;
+    // A push button, pressed while pushed in.
+    void DescribeForAccess(AccessibleDescription& out) const override;
+
+protected:
+    void PaintContent(HDC hdc, const SkinContext& ctx) const override;
+};
+
 // `link`: text with the hand cursor; a click sends kNotifyClick.
 class CSkinLink : public CSkinClickable {
 public:

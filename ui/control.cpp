@@ -5,6 +5,8 @@
 #include "ui/attrtable.h"
 #include "ui/buttons.h"
 #include "ui/fonts.h"
+#include "ui/inputs.h"
+#include "ui/listbox.h"
 #include "ui/native.h"
 #include "ui/scrollbar.h"
 #include "ui/split.h"
@@ -588,6 +590,8 @@ ControlFactory::ControlFactory()
     RegisterAnimationControls(*this);
     RegisterSplitControls(*this);
     RegisterScrollControls(*this);
+    RegisterListControls(*this);
+    RegisterInputControls(*this);
 }
 
 void ControlFactory::Register(const std::string& tag, ControlCreator creator)

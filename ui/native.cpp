@@ -92,12 +92,12 @@ void CSkinRealWnd::Attach(ISkinHost& host)
     HWND parent = host.Window();
     if (m_hwnd || !parent) return;
     if (m_class.empty()) {
-        WriteLog("SkinEngine: realwnd %d has no window class", m_id);
+        WriteLog("SkinEngine: %s %d has no window class", m_tag.c_str(), m_id);
         return;
     }
     m_hwnd = CreateNative(parent, ToRect<RECT>(WindowRect()), host.Context());
     if (!m_hwnd) {
-        WriteLog("SkinEngine: realwnd %d: no window of class %s (error %lu)", m_id, m_className.c_str(),
+        WriteLog("SkinEngine: %s %d: no window of class %s (error %lu)", m_tag.c_str(), m_id, m_className.c_str(),
                  GetLastError());
         return;
     }
@@ -273,9 +273,56 @@ void CSkinEdit::PaintContent(HDC hdc, const SkinContext& ctx) const
     DrawLabel(hdc, ctx, m_text, WindowRect());
 }
 
+// --- CSkinActiveX ---
+
+const char kActiveXHostClass[] = "ActiveXHost";
+
+CSkinActiveX::CSkinActiveX(const char* defaultObject)
+{
+    m_className = defaultObject;
+    m_class = Utf8ToWide(m_className);
+}
+
+bool CSkinActiveX::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    // The object's name stands where a window's class would.
+    if (name == "clsid" || (name == "progid" && (m_className.empty() || m_className[0] != '{')))
+        return CSkinRealWnd::ApplyAttribute("wndclass", value);
+    return CSkinRealWnd::ApplyAttribute(name, value);
+}
+
+HWND CSkinActiveX::CreateNative(HWND parent, const RECT& rect, const SkinContext&)
+{
+    auto host = Creators().find(Lower(kActiveXHostClass));
+    if (host == Creators().end()) {
+        WriteLog("SkinEngine: %s %d: no host for ActiveX objects", m_tag.c_str(), m_id);
+        return nullptr;
+    }
+    return host->second(*this, parent, rect);
+}
+
+void CSkinActiveX::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    if (m_hwnd) return;  // the object draws itself
+    const RECT r = ToRect<RECT>(m_rect);
+    HBRUSH frame = CreateSolidBrush(RGB(0xA0, 0xA0, 0xA0));
+    FrameRect(hdc, &r, frame);
+    DeleteObject(frame);
+    CSkinRealWnd::PaintContent(hdc, ctx);
+}
+
+void CSkinActiveX::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_CLIENT;
+    if (!m_hwnd) out.state |= STATE_SYSTEM_UNAVAILABLE;
+}
+
 void RegisterNativeControls(ControlFactory& factory)
 {
     factory.Register<CSkinRealWnd>("realwnd");
+    factory.Register("activex", [] { return std::unique_ptr<CSkinControl>(new CSkinActiveX()); });
+    factory.Register("flash", [] { return std::unique_ptr<CSkinControl>(new CSkinActiveX("ShockwaveFlash.ShockwaveFlash")); });
+    factory.Register("mediaplayer", [] { return std::unique_ptr<CSkinControl>(new CSkinActiveX("WMPlayer.OCX")); });
     factory.Register<CSkinEdit>("edit");
     factory.Register<CSkinEdit>("richedit");
 }

@@ -118,6 +118,28 @@ private:
     HBRUSH m_brush = nullptr;
 };
 
+// The window class name under which the application registers the creator
+// of ActiveX hosts (RegisterRealWndCreator): the engine itself knows no OLE.
+extern const char kActiveXHostClass[];
+
+// `activex`: an ActiveX object, named by `clsid` ("{…}") or `progid`, in a
+// window the registered host creator makes for it; `flash` and
+// `mediaplayer` name their player when neither is given. Without a host, or
+// when the object is not installed, the control stays an empty framed box
+// (logged) and screen readers find it unavailable.
+class CSkinActiveX : public CSkinRealWnd {
+public:
+    explicit CSkinActiveX(const char* defaultObject = "");
+    // The CLSID or ProgID to create.
+    const std::string& Object() const { return m_className; }
+    void DescribeForAccess(AccessibleDescription& out) const override;
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    HWND CreateNative(HWND parent, const RECT& rect, const SkinContext& ctx) override;
+    void PaintContent(HDC hdc, const SkinContext& ctx) const override;
+};
+
 void RegisterNativeControls(ControlFactory& factory);
 
 }  // namespace SkinEngine

@@ -2,6 +2,8 @@
 
 #include "ui/attrtable.h"
 
+#include <oleacc.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -269,8 +271,81 @@ bool CSkinScrollView::OnMouseWheel(int delta, ISkinHost& host)
     return true;
 }
 
+// --- CSkinScrollBarCtrl ---
+
+bool CSkinScrollBarCtrl::ApplyAttribute(const std::string& name, const std::string& value)
+{
+    using C = CSkinScrollBarCtrl;
+    static const AttrSetter<C> table[] = {
+        {"min", [](C& c, const std::string& v) { c.m_min = SkinIntOr(v, c.m_min); }},
+        {"max", [](C& c, const std::string& v) { c.m_max = SkinIntOr(v, c.m_max); }},
+        {"page", [](C& c, const std::string& v) { c.m_page = std::max(1, SkinIntOr(v, c.m_page)); }},
+        {"line", [](C& c, const std::string& v) { c.m_line = std::max(1, SkinIntOr(v, c.m_line)); }},
+        {"value", [](C& c, const std::string& v) { c.m_value = SkinIntOr(v, c.m_value); }},
+    };
+    return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
+}
+
+void CSkinScrollBarCtrl::OnLayout(const SkinContext&)
+{
+    // Positions are the bar's pixels of content, the page its view.
+    const long long span = std::max(0LL, static_cast<long long>(m_max) - m_min);
+    m_bar.Place(m_rect);
+    m_bar.SetLineStep(m_line);
+    m_bar.SetRange(static_cast<int>(std::min<long long>(span + m_page, INT_MAX / 2)), m_page);
+    m_bar.SetOffset(static_cast<int>(std::max<long long>(0, std::min<long long>(
+        static_cast<long long>(m_value) - m_min, INT_MAX / 2))));
+    m_value = m_min + m_bar.Offset();
+}
+
+void CSkinScrollBarCtrl::Moved(bool changed, ISkinHost& host)
+{
+    if (!changed) return;
+    m_value = m_min + m_bar.Offset();
+    AnnounceChange(kChangedValue);
+    host.Invalidate(m_rect);
+    host.Notify(kNotifyValueChange, this, nullptr, -1, m_value);
+}
+
+void CSkinScrollBarCtrl::OnMouseDown(POINT pt, ISkinHost& host)
+{
+    CSkinControl::OnMouseDown(pt, host);
+    if (m_enabled) Moved(m_bar.MouseDown(pt), host);
+}
+
+void CSkinScrollBarCtrl::OnMouseMove(POINT pt, ISkinHost& host)
+{
+    Moved(m_bar.MouseMove(pt), host);
+    m_bar.SetHover(m_bar.HitTest(pt));
+}
+
+void CSkinScrollBarCtrl::OnMouseUp(POINT pt, ISkinHost& host)
+{
+    m_bar.MouseUp();
+    CSkinControl::OnMouseUp(pt, host);
+}
+
+bool CSkinScrollBarCtrl::OnMouseWheel(int delta, ISkinHost& host)
+{
+    if (!m_bar.Needed()) return false;
+    Moved(m_bar.Wheel(delta), host);
+    return true;
+}
+
+void CSkinScrollBarCtrl::PaintContent(HDC hdc, const SkinContext& ctx) const
+{
+    m_bar.Paint(hdc, dynamic_cast<const CSkinScrollBar*>(ctx.FindSkin(m_skin)));
+}
+
+void CSkinScrollBarCtrl::DescribeForAccess(AccessibleDescription& out) const
+{
+    out.role = ROLE_SYSTEM_SCROLLBAR;
+    out.value = std::to_wstring(m_value);
+}
+
 void RegisterScrollControls(ControlFactory& factory)
 {
+    factory.Register<CSkinScrollBarCtrl>("scrollbar");
     factory.Register<CSkinScrollView>("divex");
     factory.Register<CSkinScrollView>("scrollview");
 }

@@ -107,6 +107,34 @@ private:
     ScrollBar m_bar;
 };
 
+// `scrollbar`: a bar of its own over the positions `min` to `max` (0 to
+// 100), `page` (10) of them seen at once, at `value`, drawn with its `skin`
+// (a `scrollbar` skin). Its arrows move a `line` (1), the track a page, the
+// thumb follows a drag, the wheel moves three lines a notch. A move is
+// announced and sent as kNotifyValueChange with the new position.
+class CSkinScrollBarCtrl : public CSkinControl {
+public:
+    int Value() const { return m_value; }
+    const ScrollBar& Bar() const { return m_bar; }
+    void OnMouseDown(POINT pt, ISkinHost& host) override;
+    void OnMouseMove(POINT pt, ISkinHost& host) override;
+    void OnMouseUp(POINT pt, ISkinHost& host) override;
+    bool OnMouseWheel(int delta, ISkinHost& host) override;
+    // A scroll bar whose value is its position.
+    void DescribeForAccess(AccessibleDescription& out) const override;
+
+protected:
+    bool ApplyAttribute(const std::string& name, const std::string& value) override;
+    void OnLayout(const SkinContext& ctx) override;
+    void PaintContent(HDC hdc, const SkinContext& ctx) const override;
+
+private:
+    void Moved(bool changed, ISkinHost& host);
+
+    int m_min = 0, m_max = 100, m_page = 10, m_line = 1, m_value = 0;
+    ScrollBar m_bar;
+};
+
 void RegisterScrollControls(ControlFactory& factory);
 
 }  // namespace SkinEngine

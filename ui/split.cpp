@@ -87,6 +87,9 @@ bool CSkinSplit::ApplyAttribute(const std::string& name, const std::string& valu
     static const AttrSetter<C> table[] = {
         {"sepsize", [](C& c, const std::string& v) { c.m_sepSize = Bounded(SkinIntOr(v, 0)); }},
         {"skinsep", [](C& c, const std::string& v) { c.m_sepSkin = v; }},
+        {"vertical", [](C& c, const std::string& v) {
+             if (c.m_draggable) c.m_vertical = SkinIntOr(v, 0) != 0;
+         }},
     };
     return ApplyFromTable(table, *this, name, value) || CSkinControl::ApplyAttribute(name, value);
 }
@@ -143,8 +146,57 @@ void CSkinSplit::PaintContent(HDC hdc, const SkinContext& ctx) const
     for (const SkinRect& r : m_separators) skin->Draw(hdc, ToRect<RECT>(r), 0);
 }
 
+void CSkinSplit::OnMouseDown(POINT pt, ISkinHost& host)
+{
+    CSkinControl::OnMouseDown(pt, host);
+    m_dragBefore = m_dragAfter = nullptr;
+    if (!m_draggable) return;
+    // The panes beside each separator, in order, are the shown ones.
+    std::vector<CSkinPane*> panes;
+    for (const auto& child : Children())
+        if (!child->Pos().Fixed() && child->Visible()) panes.push_back(dynamic_cast<CSkinPane*>(child.get()));
+    for (size_t i = 0; i < m_separators.size() && i + 1 < panes.size(); ++i)
+        if (m_separators[i].Contains(pt.x, pt.y) && panes[i] && panes[i + 1]) {
+            // Every pane keeps the size it has: only the two beside the separator change.
+            for (CSkinPane* pane : panes)
+                if (pane) pane->SetIdealSize(m_vertical ? pane->Rect().Height() : pane->Rect().Width());
+            m_dragBefore = panes[i];
+            m_dragAfter = panes[i + 1];
+            m_sizeBefore = m_dragBefore->IdealSize();
+            m_sizeAfter = m_dragAfter->IdealSize();
+            m_grab = m_vertical ? pt.y : pt.x;
+        }
+}
+
+void CSkinSplit::OnMouseMove(POINT pt, ISkinHost& host)
+{
+    if (!m_pressed || !m_dragBefore) return;
+    const int total = m_sizeBefore + m_sizeAfter;
+    const int least = std::min(m_dragBefore->MinSize(), total);
+    const int most = std::max(least, total - m_dragAfter->MinSize());
+    const int before = std::clamp(m_sizeBefore + static_cast<int>(m_vertical ? pt.y : pt.x) - m_grab, least, most);
+    if (before == m_dragBefore->IdealSize()) return;
+    m_dragBefore->SetIdealSize(before);
+    m_dragAfter->SetIdealSize(total - before);
+    host.RequestLayout();
+}
+
+void CSkinSplit::OnMouseUp(POINT pt, ISkinHost& host)
+{
+    m_dragBefore = m_dragAfter = nullptr;
+    CSkinControl::OnMouseUp(pt, host);
+}
+
+HCURSOR CSkinSplit::Cursor() const
+{
+    // Hovered itself (not a pane), the mouse is over a separator.
+    if (m_draggable && (m_hover || m_dragBefore) && !m_separators.empty()) return LoadCursor(nullptr, m_vertical ? IDC_SIZENS : IDC_SIZEWE);
+    return CSkinControl::Cursor();
+}
+
 void RegisterSplitControls(ControlFactory& factory)
 {
+    factory.Register("splitwnd", [] { return std::unique_ptr<CSkinControl>(new CSkinSplit(false, true)); });
     factory.Register("splitcol", [] { return std::unique_ptr<CSkinControl>(new CSkinSplit(false)); });
     factory.Register("splitrow", [] { return std::unique_ptr<CSkinControl>(new CSkinSplit(true)); });
     factory.Register<CSkinPane>("pane");

@@ -11,6 +11,11 @@
 // still not enough room, the last panes run past the far edge (they are
 // clipped there) rather than shrink below their minimum. Hidden panes take
 // no room and have no separator.
+//
+// `splitwnd` is a split window whose separators the mouse drags: left to
+// right, or top to bottom with `vertical="1"`. A drag moves the separator
+// between the two panes beside it, neither below its minimum; the other
+// panes keep their sizes.
 #include "ui/control.h"
 
 #include <vector>
@@ -23,6 +28,7 @@ public:
     int IdealSize() const { return m_ideal; }
     int MinSize() const { return m_min; }
     int Priority() const { return m_priority; }
+    void SetIdealSize(int size) { m_ideal = size; }
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
@@ -46,11 +52,17 @@ std::vector<int> SplitSizes(const std::vector<PaneSize>& panes, int total);
 
 class CSkinSplit : public CSkinControl {
 public:
-    explicit CSkinSplit(bool vertical) : m_vertical(vertical) {}
+    explicit CSkinSplit(bool vertical, bool draggable = false) : m_vertical(vertical), m_draggable(draggable) {}
     bool Vertical() const { return m_vertical; }
     int SepSize() const { return m_sepSize; }
     // The separators between shown panes, as laid out last.
     const std::vector<SkinRect>& Separators() const { return m_separators; }
+
+    void OnMouseDown(POINT pt, ISkinHost& host) override;
+    void OnMouseMove(POINT pt, ISkinHost& host) override;
+    void OnMouseUp(POINT pt, ISkinHost& host) override;
+    // Over a separator that drags, and while dragging: the sizing arrows.
+    HCURSOR Cursor() const override;
 
 protected:
     bool ApplyAttribute(const std::string& name, const std::string& value) override;
@@ -60,7 +72,13 @@ protected:
 
 private:
     bool m_vertical;
+    bool m_draggable;
     int m_sepSize = 0;
+    // The drag: the panes either side of the separator held, where the
+    // mouse took it and their sizes then.
+    CSkinPane* m_dragBefore = nullptr;
+    CSkinPane* m_dragAfter = nullptr;
+    int m_grab = 0, m_sizeBefore = 0, m_sizeAfter = 0;
     std::string m_sepSkin;
     std::vector<SkinRect> m_separators;
 };

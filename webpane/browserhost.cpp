@@ -145,6 +145,60 @@ void CBrowserSite::SetActiveObject(IOleInPlaceActiveObject* object)
     m_active = object;
 }
 
+// --- COleEmbedding ---
+
+HRESULT COleEmbedding::Create(REFCLSID clsid)
+{
+    if (m_object) return E_UNEXPECTED;
+    // The object needs OLE on this thread; a second initialisation only counts.
+    if (!m_oleStarted) m_oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&m_object));
+}
+
+HRESULT COleEmbedding::Activate(HWND window)
+{
+    if (!m_object || m_site) return E_UNEXPECTED;
+    m_site = new CBrowserSite(window);
+    m_object->SetClientSite(m_site->ClientSite());
+    RECT rect;
+    GetClientRect(window, &rect);
+    return m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_site->ClientSite(), 0, window, &rect);
+}
+
+void COleEmbedding::FitWindow()
+{
+    IOleInPlaceObject* inPlace = nullptr;
+    if (!m_object || !m_site ||
+        FAILED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace))))
+        return;
+    RECT rect;
+    GetClientRect(m_site->Window(), &rect);
+    inPlace->SetObjectRects(&rect, &rect);
+    inPlace->Release();
+}
+
+void COleEmbedding::Close()
+{
+    if (m_object) {
+        IOleInPlaceObject* inPlace = nullptr;
+        if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
+            inPlace->InPlaceDeactivate();
+            inPlace->Release();
+        }
+        m_object->Close(OLECLOSE_NOSAVE);
+        m_object->SetClientSite(nullptr);
+        m_object->Release();
+        m_object = nullptr;
+    }
+    if (m_site) {
+        m_site->Release();
+        m_site = nullptr;
+    }
+    // Only after the object has let go of everything.
+    if (m_oleStarted) OleUninitialize();
+    m_oleStarted = false;
+}
+
 // --- CBrowserHostUIHandlerImpl ---
 
 CBrowserHostUIHandlerImpl::CBrowserHostUIHandlerImpl(HWND window) : m_window(window)

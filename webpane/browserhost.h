@@ -108,6 +108,34 @@ private:
     IOleInPlaceActiveObject* m_active = nullptr;
 };
 
+// One OLE object in a window of ours: made, given a site in the window and
+// activated in place there, sized to the window's client area, and closed
+// with its site. OLE is started on the thread from Create until Close.
+class COleEmbedding {
+public:
+    COleEmbedding() = default;
+    ~COleEmbedding() { Close(); }
+    COleEmbedding(const COleEmbedding&) = delete;
+    COleEmbedding& operator=(const COleEmbedding&) = delete;
+
+    // The object of `clsid`, not yet placed anywhere.
+    HRESULT Create(REFCLSID clsid);
+    // Placed in `window` through a site of its own, active in place.
+    HRESULT Activate(HWND window);
+    // The object follows the window's client area.
+    void FitWindow();
+    // Deactivated, closed and released with its site; OLE ended. Once.
+    void Close();
+
+    IOleObject* Object() const { return m_object; }
+    CBrowserSite* Site() const { return m_site; }
+
+private:
+    IOleObject* m_object = nullptr;
+    CBrowserSite* m_site = nullptr;
+    bool m_oleStarted = false;
+};
+
 // The host UI handler: GetHostInfo answers with the flags the window holding
 // the control gives (WM_BROWSER_HOST_FLAGS); every other question is left to
 // the control (E_NOTIMPL). Created with one reference.

@@ -76,16 +76,10 @@ HWND CIECtrl::Create(HWND parent, const RECT& rect, const std::wstring& url, DWO
 {
     if (m_hwnd || !RegisterWindowClass()) return nullptr;
     m_startUrl = url;
-    // The control needs OLE on this thread; a second initialisation only
-    // counts. The window's thread is this one, so WM_DESTROY ends it here.
-    m_oleStarted = SUCCEEDED(OleInitialize(nullptr));
     HWND hwnd = CreateWindowExW(exStyle, kWindowClass, url.c_str(), (style ? style : kDefaultStyle) | WS_CLIPCHILDREN,
                                 rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (!hwnd) {
-        EndOle();
-        return nullptr;
-    }
+    if (!hwnd) return nullptr;
     // The window is ours from here on: the rest of its life goes through HandleMessage.
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CIECtrl::WindowProc));
@@ -114,19 +108,15 @@ DWORD CIECtrl::DocHostFlags() const
 
 bool CIECtrl::OnCreate()
 {
-    HRESULT hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
-                                  reinterpret_cast<void**>(&m_object));
+    // The window's thread is this one, so WM_DESTROY ends OLE here.
+    HRESULT hr = m_embed.Create(CLSID_WebBrowser);
     if (FAILED(hr)) {
         WriteLog("browser pane: the web browser control could not be created (0x%08lx)\r\n",
                  static_cast<unsigned long>(hr));
         return false;
     }
-    m_site = new CBrowserSite(m_hwnd);
-    m_object->SetClientSite(m_site->ClientSite());
-    RECT rect;
-    GetClientRect(m_hwnd, &rect);
-    hr = m_object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, m_site->ClientSite(), 0, m_hwnd, &rect);
-    if (SUCCEEDED(hr)) hr = m_object->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser));
+    hr = m_embed.Activate(m_hwnd);
+    if (SUCCEEDED(hr)) hr = m_embed.Object()->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&m_browser));
     if (FAILED(hr)) {
         WriteLog("browser pane: the web browser control could not be placed in its window (0x%08lx)\r\n",
                  static_cast<unsigned long>(hr));
@@ -137,7 +127,7 @@ bool CIECtrl::OnCreate()
     if (FAILED(hr)) WriteLog("browser pane: its events are not connected (0x%08lx)\r\n", static_cast<unsigned long>(hr));
 
     auto* handler = new CBrowserHostUIHandlerImpl(m_hwnd);
-    m_site->SetExternalUIHandler(handler);
+    m_embed.Site()->SetExternalUIHandler(handler);
     handler->Release();
     SendMessageW(GetParent(m_hwnd), WM_SKIN_MESSAGE_FILTER, 1, reinterpret_cast<LPARAM>(static_cast<ISkinMessageFilter*>(this)));
     // Script errors on a page must not raise dialogs over the program.
@@ -149,7 +139,7 @@ bool CIECtrl::OnCreate()
 
 void CIECtrl::OnDestroy()
 {
-    if (m_site) m_site->SetExternalUIHandler(nullptr);
+    if (m_embed.Site()) m_embed.Site()->SetExternalUIHandler(nullptr);
     SendMessageW(GetParent(m_hwnd), WM_SKIN_MESSAGE_FILTER, 0, reinterpret_cast<LPARAM>(static_cast<ISkinMessageFilter*>(this)));
     if (m_browser) Notify(kIENotifyDestroy, nullptr, m_browser);
     if (m_sink) {
@@ -161,30 +151,8 @@ void CIECtrl::OnDestroy()
         m_browser->Release();
         m_browser = nullptr;
     }
-    if (m_object) {
-        IOleInPlaceObject* inPlace = nullptr;
-        if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
-            inPlace->InPlaceDeactivate();
-            inPlace->Release();
-        }
-        m_object->Close(OLECLOSE_NOSAVE);
-        m_object->SetClientSite(nullptr);
-        m_object->Release();
-        m_object = nullptr;
-    }
-    if (m_site) {
-        m_site->Release();
-        m_site = nullptr;
-    }
+    m_embed.Close();
     WriteLog("browser pane: destroyed, %ld of its objects still alive\r\n", BrowserObjectsAlive());
-    // Only after the control has let go of everything.
-    EndOle();
-}
-
-void CIECtrl::EndOle()
-{
-    if (m_oleStarted) OleUninitialize();
-    m_oleStarted = false;
 }
 
 bool CIECtrl::Navigate(const std::wstring& url)
@@ -217,15 +185,7 @@ LRESULT CIECtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     switch (msg) {
     case WM_DESTROY: OnDestroy(); break;
     case WM_SIZE:
-        if (m_object) {
-            IOleInPlaceObject* inPlace = nullptr;
-            if (SUCCEEDED(m_object->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)))) {
-                RECT rect;
-                GetClientRect(m_hwnd, &rect);
-                inPlace->SetObjectRects(&rect, &rect);
-                inPlace->Release();
-            }
-        }
+        m_embed.FitWindow();
         break;
     case WM_SETFOCUS: {
         const LRESULT result = DefWindowProcW(m_hwnd, msg, wParam, lParam);
@@ -235,7 +195,7 @@ LRESULT CIECtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_BROWSER_HOST_FLAGS: return static_cast<LRESULT>(DocHostFlags());
     case kForwardMessage: {
         auto* forwarded = reinterpret_cast<MSG*>(lParam);
-        IOleInPlaceActiveObject* active = m_site ? m_site->ActiveObject() : nullptr;
+        IOleInPlaceActiveObject* active = m_embed.Site() ? m_embed.Site()->ActiveObject() : nullptr;
         return forwarded && active && active->TranslateAccelerator(forwarded) == S_OK;
     }
     case WM_ERASEBKGND:

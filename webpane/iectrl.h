@@ -76,8 +76,6 @@ private:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     bool OnCreate();
     void OnDestroy();
-    // Balances the OleInitialize of Create, once.
-    void EndOle();
     void FocusDocument();
     void OnBrowserEvent(DISPID id, DISPPARAMS& params) override;
     LRESULT Notify(UINT code, const wchar_t* text = nullptr, IDispatch* browser = nullptr);
@@ -86,13 +84,11 @@ private:
     HWND m_hwnd = nullptr;
     std::wstring m_startUrl;
     CIECtrlPropertySet m_properties;
-    IOleObject* m_object = nullptr;
+    COleEmbedding m_embed;  // the control, in this window
     IWebBrowser2* m_browser = nullptr;
-    CBrowserSite* m_site = nullptr;
     CBrowserEvents* m_sink = nullptr;
     bool m_backEnabled = false;
     bool m_forwardEnabled = false;
-    bool m_oleStarted = false;  // Create's OleInitialize succeeded and is not yet ended
 };
 
 // Has the engine make a CIECtrl for every `realwnd` of class "IECTRL", opening

@@ -180,13 +180,13 @@ protected:
     std::vector<std::wstring> Shown() const
     {
         std::vector<std::wstring> texts;
-        for (const auto& row : tree->Rows()) texts.push_back(tree->RowText(row));
+        for (int row = 0; row < tree->RowCount(); ++row) texts.push_back(tree->RowItem(row)->Text());
         return texts;
     }
     void ClickRow(int row)
     {
         RecordingHost host(layer.Context());
-        tree->OnClick(POINT{50, row * 20 + 10}, host);
+        host.Click(*layer.Body(), POINT{50, row * 20 + 10});
         layer.Layout(200, 100);
     }
 
@@ -201,9 +201,12 @@ TEST_F(ChatTree, GroupsUnfoldAndFoldByClickAndMembersAreSelectedAndIndented)
     ClickRow(0);
     EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Ann", L"Bo", L"Others", L"Cy"}), Shown());
 
+    ClickRow(0);
+    EXPECT_EQ(nullptr, tree->SelectedItem()) << "a group is folded, not selected";
+    ClickRow(0);
     ClickRow(2);
-    EXPECT_EQ(0, tree->Selected().group);
-    EXPECT_EQ(1, tree->Selected().member);
+    ASSERT_NE(nullptr, tree->SelectedItem());
+    EXPECT_EQ(L"Bo", tree->SelectedItem()->Text());
     // Members are drawn one indent in; the selected one on its highlight.
     Render();
     EXPECT_EQ(0, InkIn(SkinRect{0, 22, 30, 38})) << "a member's text left of its indent";
@@ -213,7 +216,7 @@ TEST_F(ChatTree, GroupsUnfoldAndFoldByClickAndMembersAreSelectedAndIndented)
 
     // Folding the group drops its selection; a click below the rows does nothing.
     ClickRow(0);
-    EXPECT_EQ(-1, tree->Selected().member);
+    EXPECT_EQ(nullptr, tree->SelectedItem());
     EXPECT_EQ((std::vector<std::wstring>{L"Team", L"Others", L"Cy"}), Shown());
     ClickRow(4);
     EXPECT_EQ(3u, Shown().size());
