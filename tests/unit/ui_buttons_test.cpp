@@ -410,45 +410,6 @@ TEST_F(SkinMenuModel, PaintsBackgroundHotItemSeparatorsAndGreyDisabledText)
     EXPECT_EQ(disabledHot->Pixel(disabled.left + 1, disabled.top + 1), kMenuBg);
 }
 
-// The popup runs its own loop, so the script of what the user does is
-// posted to it from a thread timer that its loop dispatches.
-struct PopupScript {
-    std::vector<MSG> steps;  // hwnd filled in when the popup is found
-    HWND activate = nullptr;  // a window to bring to the foreground
-    RECT popupRect = {};
-    DWORD started = 0;  // when the menu was asked for
-    std::function<void(HWND)> inspect;  // run on the popup before the steps
-};
-// Time enough for the slowest machine to show a popup.
-const DWORD kPopupDeadlineMs = 10000;
-PopupScript* g_script = nullptr;
-
-void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND popup = FindWindowW(kSkinMenuClass, nullptr);
-    if (!popup || !IsWindowVisible(popup)) {
-        if (GetTickCount() - g_script->started > kPopupDeadlineMs) {  // never shown: end the test, do not hang
-            ADD_FAILURE() << "menu popup not found";
-            KillTimer(nullptr, timer);
-        }
-        return;
-    }
-    KillTimer(nullptr, timer);
-    GetWindowRect(popup, &g_script->popupRect);
-    if (g_script->inspect) g_script->inspect(popup);
-    for (const MSG& m : g_script->steps) PostMessageW(m.hwnd ? m.hwnd : popup, m.message, m.wParam, m.lParam);
-    if (g_script->activate) SetForegroundWindow(g_script->activate);
-}
-
-MSG Step(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-{
-    MSG m = {};
-    m.message = message;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    return m;
-}
-
 class SkinMenuPopup : public SkinMenuTest {
 protected:
     void SetUp() override
@@ -458,18 +419,12 @@ protected:
                                 nullptr, nullptr, nullptr, nullptr);
         ASSERT_TRUE(owner);
         SetForegroundWindow(owner);
-        g_script = &script;
     }
-    void TearDown() override
-    {
-        g_script = nullptr;
-        DestroyWindow(owner);
-    }
+    void TearDown() override { DestroyWindow(owner); }
 
     int Track(POINT at = {100, 100})
     {
-        script.started = GetTickCount();
-        SetTimer(nullptr, 0, 20, RunPopupScript);
+        StartPopupScript(script);
         const int chosen = TrackSkinMenu(menu, layer.Context(), owner, at);
         EXPECT_FALSE(FindWindowW(kSkinMenuClass, nullptr));  // gone again
         return chosen;

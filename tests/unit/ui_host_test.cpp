@@ -433,17 +433,8 @@ protected:
     }
     void Key(UINT vk, bool shift = false)
     {
-        BYTE keys[256] = {};
-        GetKeyboardState(keys);
-        keys[VK_SHIFT] = shift ? 0x80 : 0;
-        SetKeyboardState(keys);
-        MSG msg = {};
-        msg.hwnd = GetFocus() ? GetFocus() : wnd.Window();
-        msg.message = WM_KEYDOWN;
-        msg.wParam = vk;
-        EXPECT_TRUE(wnd.TranslateKey(msg)) << "key " << vk;
-        keys[VK_SHIFT] = 0;
-        SetKeyboardState(keys);
+        EXPECT_TRUE(PressKey(wnd, vk, shift ? std::initializer_list<int>{VK_SHIFT} : std::initializer_list<int>{}))
+            << "key " << vk;
     }
     int Focused() { return wnd.FocusedControl() ? wnd.FocusedControl()->Id() : 0; }
     void SetFocusToId(int id) { wnd.SetFocusTo(wnd.FindControl(id)); }

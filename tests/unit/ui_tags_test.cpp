@@ -101,19 +101,9 @@ protected:
         ClientToScreen(wnd.Window(), &screen);
         Send(WM_MOUSEWHEEL, screen.x, screen.y, MAKEWPARAM(0, static_cast<WORD>(notches * WHEEL_DELTA)));
     }
-    // A key as the window's loop hands it over, with `held` keys down.
     void Key(UINT vk, std::initializer_list<int> held = {}, UINT message = WM_KEYDOWN)
     {
-        BYTE keys[256] = {};
-        for (int k : held) keys[k] = 0x80;
-        SetKeyboardState(keys);
-        MSG msg = {};
-        msg.hwnd = GetFocus() ? GetFocus() : wnd.Window();
-        msg.message = message;
-        msg.wParam = vk;
-        EXPECT_TRUE(wnd.TranslateKey(msg)) << "key " << vk;
-        BYTE none[256] = {};
-        SetKeyboardState(none);
+        EXPECT_TRUE(PressKey(wnd, vk, held, message)) << "key " << vk;
     }
     // What the window paints, off the screen.
     uint32_t Painted(int x, int y)
@@ -295,39 +285,6 @@ TEST_F(SkinTags, SliderToggleAndHotKeyTakeTheirValuesFromClicksDragsAndKeys)
 
 // --- The combo box ---
 
-// The drop-down list runs its own loop; what the user does in it is posted
-// from a thread timer that loop dispatches.
-struct DropScript {
-    std::vector<MSG> steps;
-    RECT popup = {};
-    DWORD started = 0;
-};
-DropScript* g_drop = nullptr;
-
-void CALLBACK RunDropScript(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    HWND popup = FindWindowW(kSkinMenuClass, nullptr);
-    if (!popup || !IsWindowVisible(popup)) {
-        if (GetTickCount() - g_drop->started > 10000) {  // never shown: fail, do not hang
-            ADD_FAILURE() << "the list never dropped down";
-            KillTimer(nullptr, timer);
-        }
-        return;
-    }
-    KillTimer(nullptr, timer);
-    GetWindowRect(popup, &g_drop->popup);
-    for (const MSG& m : g_drop->steps) PostMessageW(popup, m.message, m.wParam, m.lParam);
-}
-
-MSG Step(UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
-{
-    MSG m = {};
-    m.message = message;
-    m.wParam = wParam;
-    m.lParam = lParam;
-    return m;
-}
-
 TEST_F(SkinTags, ComboBoxChoosesFromItsDropDownByMouseAndKeysAndWithUpAndDownInItsBox)
 {
     ASSERT_TRUE(Open("<combobox id=\"6\" pos=\"10,10,160,34\" cursel=\"0\" btnskin=\"arrow\" crtext=\"000000\">"
@@ -348,32 +305,27 @@ TEST_F(SkinTags, ComboBoxChoosesFromItsDropDownByMouseAndKeysAndWithUpAndDownInI
     EXPECT_EQ(combo->Edit().GetText(), L"Beijing");
 
     // A click on the button drops the list below the box, as wide as it; the keys choose.
-    DropScript script;
-    g_drop = &script;
+    PopupScript script;
     script.steps = {Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_DOWN),
                     Step(WM_KEYDOWN, VK_RETURN)};
-    script.started = GetTickCount();
-    SetTimer(nullptr, 0, 20, RunDropScript);
+    StartPopupScript(script);
     Click(150, 20);
     EXPECT_EQ(combo->Edit().GetText(), L"Shenzhen");
     POINT below = {10, 34};
     ClientToScreen(wnd.Window(), &below);
-    EXPECT_EQ(script.popup.left, below.x);
-    EXPECT_EQ(script.popup.top, below.y);
-    EXPECT_GE(script.popup.right - script.popup.left, 150);
+    EXPECT_EQ(script.popupRect.left, below.x);
+    EXPECT_EQ(script.popupRect.top, below.y);
+    EXPECT_GE(script.popupRect.right - script.popupRect.left, 150);
     // Alt+Down drops it too; a click on the first row chooses it, Esc chooses nothing.
     const int row = kMenuBorder + 24 / 2;
     script.steps = {Step(WM_MOUSEMOVE, 0, MAKELPARAM(20, row)), Step(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, row)),
                     Step(WM_LBUTTONUP, 0, MAKELPARAM(20, row))};
-    script.started = GetTickCount();
-    SetTimer(nullptr, 0, 20, RunDropScript);
+    StartPopupScript(script);
     Key(VK_DOWN, {VK_MENU}, WM_SYSKEYDOWN);
     EXPECT_EQ(combo->Edit().GetText(), L"Beijing");
     script.steps = {Step(WM_KEYDOWN, VK_DOWN), Step(WM_KEYDOWN, VK_ESCAPE)};
-    script.started = GetTickCount();
-    SetTimer(nullptr, 0, 20, RunDropScript);
+    StartPopupScript(script);
     Key(VK_F4);
-    g_drop = nullptr;
     EXPECT_EQ(combo->CurSel(), 0);
     EXPECT_EQ(wnd.Values(6), (std::vector<int>{1, 0, 2, 0}));
 

@@ -1,6 +1,9 @@
 #include "uitest.h"
 
+#include "ui/menu.h"
+
 #include <cstdio>
+#include <cstring>
 
 using namespace SkinEngine;
 
@@ -18,6 +21,65 @@ bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs)
         // Woken early by anything arriving (a timer, a paint).
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+namespace {
+
+// Time enough for the slowest machine to show a popup.
+const DWORD kPopupDeadlineMs = 10000;
+PopupScript* g_script = nullptr;
+
+void CALLBACK RunPopupScript(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND popup = FindWindowW(kSkinMenuClass, nullptr);
+    if (!popup || !IsWindowVisible(popup)) {
+        if (GetTickCount() - g_script->started > kPopupDeadlineMs) {  // never shown: end the test, do not hang
+            ADD_FAILURE() << "menu popup not found";
+            KillTimer(nullptr, timer);
+        }
+        return;
+    }
+    KillTimer(nullptr, timer);
+    GetWindowRect(popup, &g_script->popupRect);
+    if (g_script->inspect) g_script->inspect(popup);
+    for (const MSG& m : g_script->steps) PostMessageW(m.hwnd ? m.hwnd : popup, m.message, m.wParam, m.lParam);
+    if (g_script->activate) SetForegroundWindow(g_script->activate);
+}
+
+}  // namespace
+
+void StartPopupScript(PopupScript& script)
+{
+    g_script = &script;
+    script.started = GetTickCount();
+    SetTimer(nullptr, 0, 20, RunPopupScript);
+}
+
+MSG Step(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG m = {};
+    m.message = message;
+    m.wParam = wParam;
+    m.lParam = lParam;
+    return m;
+}
+
+bool PressKey(SkinHostWnd& wnd, UINT vk, std::initializer_list<int> held, UINT message)
+{
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    BYTE down[256] = {};
+    memcpy(down, keys, sizeof(down));
+    for (int k : {VK_SHIFT, VK_CONTROL, VK_MENU}) down[k] = 0;
+    for (int k : held) down[k] = 0x80;
+    SetKeyboardState(down);
+    MSG msg = {};
+    msg.hwnd = GetFocus() ? GetFocus() : wnd.Window();
+    msg.message = message;
+    msg.wParam = vk;
+    const bool used = wnd.TranslateKey(msg);
+    SetKeyboardState(keys);
+    return used;
 }
 
 std::string SolidSkin(const char* name, const char* colour, const char* extra)

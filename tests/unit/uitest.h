@@ -3,12 +3,14 @@
 // from markup and rendered, and a host that records what controls ask of it.
 #include "testutil.h"
 
+#include "ui/hostwnd.h"
 #include "ui/layer.h"
 
 #include <gtest/gtest.h>
 #include <oleacc.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -18,6 +20,25 @@
 // passed, and says whether it held. The deadline only bounds a failure: a
 // test waits no longer than its condition takes, however slow the machine.
 bool PumpUntil(const std::function<bool()>& done, DWORD deadlineMs = 10000);
+
+// A popup menu (ui/menu.h) runs its own loop, so the script of what the
+// user does is posted to it from a thread timer that its loop dispatches.
+struct PopupScript {
+    std::vector<MSG> steps;  // hwnd filled in when the popup is found
+    HWND activate = nullptr;  // a window to bring to the foreground
+    RECT popupRect = {};
+    DWORD started = 0;  // when the menu was asked for
+    std::function<void(HWND)> inspect;  // run on the popup before the steps
+};
+// Runs `script` on the next popup to show, within a deadline that only
+// bounds a failure; call it just before the popup is asked for.
+void StartPopupScript(PopupScript& script);
+MSG Step(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+// A key as the window's message loop hands it over, with the keys `held`
+// down meanwhile; the window's answer (true: used).
+bool PressKey(SkinEngine::SkinHostWnd& wnd, UINT vk, std::initializer_list<int> held = {},
+              UINT message = WM_KEYDOWN);
 
 // A one-colour skin: a gradient from a colour to itself ("RRGGBB").
 std::string SolidSkin(const char* name, const char* colour, const char* extra = "");
