@@ -84,16 +84,6 @@ int CSkinListBox::RowAt(POINT pt) const
     return row < RowCount() ? row : -1;
 }
 
-CSkinControl* CSkinListBox::AddItem(const std::wstring& text, CSkinControl* parent)
-{
-    auto item = std::make_unique<CSkinContainer>();
-    item->SetTag("item");
-    item->SetText(text);
-    CSkinControl* added = (parent ? parent : this)->AddChild(std::move(item));
-    SyncBar();
-    return added;
-}
-
 void CSkinListBox::SyncBar()
 {
     const long long content = static_cast<long long>(RowCount()) * m_itemHeight;
@@ -184,21 +174,12 @@ void CSkinListBox::OnMouseMove(POINT pt, ISkinHost& host)
 {
     if (m_bar.MouseMove(pt)) Refresh(host);
     m_bar.SetHover(m_bar.HitTest(pt));
-    if (RowAt(pt) == m_hot) return;
-    m_hot = RowAt(pt);
-    host.Invalidate(m_rect);
 }
 
 void CSkinListBox::OnMouseUp(POINT pt, ISkinHost& host)
 {
     m_bar.MouseUp();
     CSkinControl::OnMouseUp(pt, host);
-}
-
-void CSkinListBox::OnMouseLeave(ISkinHost& host)
-{
-    m_hot = -1;
-    CSkinControl::OnMouseLeave(host);
 }
 
 bool CSkinListBox::OnMouseWheel(int delta, ISkinHost& host)
@@ -255,7 +236,7 @@ void CSkinListBox::PaintContent(HDC hdc, const SkinContext& ctx) const
         const CSkinControl& item = *rows[static_cast<size_t>(i)].item;
         const RECT r = ToRect<RECT>(slot);
         if (skin) {
-            skin->Draw(hdc, r, &item == m_selected ? 2 : i == m_hot ? 1 : 0);
+            skin->Draw(hdc, r, &item == m_selected ? 1 : 0);
         } else if (&item == m_selected) {
             HBRUSH brush = CreateSolidBrush(m_selBg.Ref());
             FillRect(hdc, &r, brush);

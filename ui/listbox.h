@@ -16,8 +16,8 @@ void RegisterListControls(ControlFactory& factory);
 
 // Rows are `itemheight` (20) high from the top; rows that do not fit scroll
 // by the wheel and a bar `sbwidth` (16) wide drawn with `sbskin`. A row is
-// drawn over `itemskin` (states 0 normal, 1 hovered, 2 selected; without it
-// the selected row is filled with `crselbg`), its text in the control's
+// drawn over `itemskin` (state 0, the selected one state 1; without it the
+// selected row is filled with `crselbg`), its text in the control's
 // font, colour and text mode, `indent` (16) pixels in per tree level.
 // A press selects the row under it and takes the focus; Up, Down, Home,
 // End, Page Up and Page Down move the selection; `cursel` selects a row at
@@ -42,8 +42,6 @@ public:
     CSkinControl* SelectedItem() const { return m_selected; }
     // Selects `row` (none when out of range), scrolled into view; announced, not sent.
     void SetCurSel(int row);
-    // A new last item showing `text`, under `parent` (null: the control).
-    CSkinControl* AddItem(const std::wstring& text, CSkinControl* parent = nullptr);
     bool Expanded(const CSkinControl* item) const { return m_expanded.count(item) != 0; }
     // Folds or unfolds a tree's `item` (a leaf has nothing to unfold).
     void Expand(CSkinControl* item, bool expand);
@@ -53,7 +51,6 @@ public:
     void OnMouseDown(POINT pt, ISkinHost& host) override;
     void OnMouseMove(POINT pt, ISkinHost& host) override;
     void OnMouseUp(POINT pt, ISkinHost& host) override;
-    void OnMouseLeave(ISkinHost& host) override;
     bool OnMouseWheel(int delta, ISkinHost& host) override;
     bool OnKeyDown(UINT vk, ISkinHost& host) override;
     // A list (a tree: an outline) whose value is the selected item's text;
@@ -93,7 +90,6 @@ private:
     int m_indent = 16;
     int m_sbWidth = 16;
     int m_startSel = -1;  // `cursel`, taken at the first layout
-    int m_hot = -1;
     std::string m_itemSkin, m_sbSkin;
     SkinColor m_selBg{0xDD, 0xEB, 0xF8};
     ScrollBar m_bar;
