@@ -45,7 +45,7 @@ check "one line per component" '[ "$(grep -c "third party name:" <<<"$LOG")" = 3
 check "local.inf in $(basename "$SYS")" '[ "$(cat "$SYS/local.inf")" = "$served" ]'
 check "no partial file left" '[ ! -e "$SYS/local.inf.download" ]'
 check "login icon at the drive root" '[ -s "$WINEPREFIX/drive_c/login.ico" ]'
-check "window engine started from the program's resources" 'grep -q "SkinEngine: started from the program.s resources: 4 strings, 51 skins" <<<"$LOG"'
+check "window engine started from the program's resources" 'grep -q "SkinEngine: started from the program.s resources: 4 strings, 49 skins" <<<"$LOG"'
 check "the window was shown" 'grep -q "main window shown" <<<"$LOG"'
 check "no LoadGlobelSetting error" '! grep -q "LoadGlobelSetting!!!" <<<"$LOG"'
 
