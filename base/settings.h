@@ -18,6 +18,10 @@ struct ServerSettings {
     std::string ipInfoHost;      // the IP-information service, "host" or "host:port"
     std::string startPage;       // the browser pane's first page ("": the layout's own)
     std::string testPage;        // the page the internet test opens in the pane
+    std::string reportUrl;       // the company's report collector ("": none)
+    std::string reportToken;     // the company's token for it
+    // Whose signatures the company's own components may carry (empty: any file).
+    std::vector<std::string> componentSigners;
 };
 
 struct ComponentInfo {

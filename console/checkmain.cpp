@@ -12,9 +12,9 @@
 #include "base/textconv.h"
 #include "check/checkrun.h"
 #include "check/osprobe.h"
+#include "check/report.h"
 #include "pages/repair.h"
 
-#include "net/httpform.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -40,49 +40,12 @@ const char* StateName(int state)
     }
 }
 
-std::string JsonText(const std::string& ansi)
-{
-    std::string out = "\"";
-    for (unsigned char c : AnsiToUtf8(ansi)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out + "\"";
-}
-
 // One record as a line: row, title, state, description, optimal text,
 // tab-separated, narrow texts as the program keeps them (the active code page).
 void PrintLine(const char* prefix, const CheckItem& item)
 {
     printf("%s%d\t%s\t%s\t%s\t%s\n", prefix, item.row, item.title.c_str(), StateName(item.state),
            item.description.c_str(), item.optimal.c_str());
-}
-
-std::string JsonRecords(const std::vector<CheckItem>& records, const char* indent)
-{
-    std::string out = "[";
-    for (size_t i = 0; i < records.size(); ++i) {
-        const CheckItem& r = records[i];
-        char numbers[160];
-        out += i ? ",\n" : "\n";
-        out += indent;
-        snprintf(numbers, sizeof numbers, "  {\"kind\": %d, \"title\": ", r.kind);
-        out += numbers + JsonText(r.title) + ", \"description\": " + JsonText(r.description);
-        snprintf(numbers, sizeof numbers, ", \"installed\": %d, \"optimal\": ", r.installed);
-        out += numbers + JsonText(r.optimal);
-        snprintf(numbers, sizeof numbers, ", \"progress\": %d, \"state\": %d, \"row\": %d}", r.progress, r.state,
-                 r.row);
-        out += numbers;
-    }
-    return out + "\n" + indent + "]";
 }
 
 class ConsoleReporter : public CheckReporter {
@@ -130,38 +93,12 @@ int Repair(bool json, bool upgradeBrowser, std::string* report)
     return code;
 }
 
-// Posts the report to the company's collection page as a form: the
-// machine's name, the local time and the JSON. False (logged, and said on
-// stderr) when it did not arrive.
-bool PostReport(const std::string& url, const std::string& report)
+// Posts the report to the company's collector with the company's token;
+// false (said on stderr too) when it did not arrive.
+bool DeliverReport(const std::string& url, const std::string& report)
 {
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = L"";
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    GetComputerNameW(name, &size);
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    char time[32];
-    snprintf(time, sizeof time, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
     std::string error;
-    try {
-        HttpFormClient client(url);
-        Poco::Net::HTTPResponse response;
-        BinBuffer body;
-        const bool found = client.send(response, body, false,
-                                       {{"machine", AnsiToUtf8(WideToAnsi(name))}, {"time", time}, {"report", report}},
-                                       "POST");
-        if (found && response.getStatus() / 100 == 2) {
-            WriteLog("report posted to %s\r\n", url.c_str());
-            return true;
-        }
-        error = "HTTP " + std::to_string(static_cast<int>(response.getStatus()));
-    } catch (const Poco::Exception& e) {
-        error = e.displayText();
-    } catch (const std::exception& e) {
-        error = e.what();
-    }
-    WriteLog("report to %s failed: %s\r\n", url.c_str(), error.c_str());
+    if (PostReport(url, g_serverSettings.reportToken, report, &error)) return true;
     fprintf(stderr, "PylonixCheck: the report could not be posted to %s: %s\n", url.c_str(), error.c_str());
     return false;
 }
@@ -236,6 +173,6 @@ int wmain(int argc, wchar_t** argv)
     }
     if (json) fputs(report.c_str(), stdout);
     fflush(stdout);
-    if (!reportUrl.empty() && !PostReport(reportUrl, report) && reportRequired) return kReportNotDelivered;
+    if (!reportUrl.empty() && !DeliverReport(reportUrl, report) && reportRequired) return kReportNotDelivered;
     return code;
 }

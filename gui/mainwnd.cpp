@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "base/textconv.h"
 #include "browser/cache.h"
+#include "check/report.h"
 #include "pages/checkrow.h"
 #include "ui/menu.h"
 #include "ui/system.h"
@@ -224,6 +225,16 @@ void CMainDlg::SetRowSkin(int kind, int row, int slot, const std::string& skin)
     if (!list) return;
     list->SetSkinInRow(row, RowControlId(kind, slot), skin);
     if (slot == kSlotActionButton) list->SetNameInRow(row, RowControlId(kind, slot), skin);
+}
+
+void CMainDlg::OnCheckFinished(const std::vector<CheckItem>& rows)
+{
+    // Read here, on the window's thread; the worker gets copies. A collector
+    // that is away only costs a line in the log.
+    const ServerSettings& settings = g_serverSettings;
+    if (settings.reportUrl.empty()) return;
+    PostReportInBackground(settings.reportUrl, settings.reportToken,
+                           WindowReport(rows, m_netState.lastDownload, m_netState.lastUpload));
 }
 
 bool CMainDlg::OpenSettingsDialog()

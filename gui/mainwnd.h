@@ -41,6 +41,9 @@ public:
     void SetRowSkin(int kind, int row, int slot, const std::string& skin) override;
     bool OpenSettingsDialog() override;
     bool ServerAddressPending() override { return m_lookupPending; }
+    // With a collector in local.ini, the run's rows and the last speed
+    // figures are posted to it in the background.
+    void OnCheckFinished(const std::vector<CheckItem>& rows) override;
 
     // --- NetworkTabView (Window, ShowControl and Redraw as above) ---
     void SetProgress(int id, int percent) override { SkinHostWnd::SetProgress(id, percent); }

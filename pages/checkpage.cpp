@@ -137,6 +137,7 @@ LRESULT CheckPage::OnCheckDone(LPARAM run)
              GetTickCount() - m_runStarted, m_view.RowCount(), RowStates().c_str(), m_view.CheckProgress());
     m_checkRunning = false;
     StopCheck();
+    m_view.OnCheckFinished(std::vector<CheckItem>(m_items, m_items + std::min(m_view.RowCount(), kCheckItemCount)));
     return 0;
 }
 

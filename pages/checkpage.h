@@ -13,6 +13,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // Controls of the tab.
 enum CheckPageControl {
@@ -48,6 +49,8 @@ public:
     virtual bool ServerAddressPending() { return false; }
     // A repair's outcome has been put into its row.
     virtual void OnRowRepaired(int result, int kind, int row) {}
+    // A run has ended (not stopped) with these rows.
+    virtual void OnCheckFinished(const std::vector<CheckItem>& rows) {}
 };
 
 // What the one-click repair may do beyond the repairs that need nobody.

@@ -85,6 +85,7 @@ void DownloadSpeedTest::OnProgress(std::unique_ptr<DownloadProgress> progress)
     if (progress->done) {
         WriteLog("download speed test ended: %s, %u of %u bytes%s\r\n", figure.empty() ? "no figure" : figure.c_str(),
                  progress->received, progress->total, progress->success ? "" : ", failed");
+        if (progress->success && !figure.empty()) m_state.lastDownload = figure;
         m_state.downloadRunning = 0;
         if (!m_state.uploadRunning) m_state.testRunning = 0;
         m_view.ShowControl(kNetRetestButton, true);
@@ -191,6 +192,7 @@ LRESULT UploadSpeedTest::OnProgress(std::unique_ptr<UploadProgress> progress)
             WriteLog("upload speed test: the page %s did not answer\r\n", url.c_str());
         else
             WriteLog("upload speed test ended: %s\r\n", m_lastFigure.c_str());
+        if (!unavailable && m_lastFigure != "0KB/s") m_state.lastUpload = m_lastFigure;
         m_job.reset();
         EndRun();
         // The box waits for the user: the run has ended before it opens, so

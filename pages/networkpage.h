@@ -49,6 +49,10 @@ struct NetworkTestState {
     int uploadRunning = 0;
     DWORD downloadStart = 0;  // GetTickCount at the start
     DWORD uploadStart = 0;
+    // The figures of the last tests that ended well ("": none yet), for the
+    // check's report.
+    std::string lastDownload;
+    std::string lastUpload;
 };
 
 class DownloadSpeedTest {

@@ -28,6 +28,20 @@ void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
     settings->ipInfoHost = tree.get<std::string>("para.ipinfo_host", kDefaultIpInfoHost);
     settings->startPage = tree.get<std::string>("para.start_page", "");
     settings->testPage = tree.get<std::string>("para.test_page", kDefaultTestPage);
+    settings->reportUrl = tree.get<std::string>("para.report_url", "");
+    settings->reportToken = tree.get<std::string>("para.report_token", "");
+    // Signer names, separated by ";" (a name may hold commas).
+    settings->componentSigners.clear();
+    const std::string signers = tree.get<std::string>("para.component_signers", "");
+    for (size_t start = 0; start <= signers.size();) {
+        size_t end = signers.find(';', start);
+        if (end == std::string::npos) end = signers.size();
+        std::string name = signers.substr(start, end - start);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (!name.empty()) settings->componentSigners.push_back(name);
+        start = end + 1;
+    }
 }
 
 void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)

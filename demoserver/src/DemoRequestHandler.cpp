@@ -473,7 +473,8 @@ std::string htmlEscape(const std::string& text)
 
 } // namespace
 
-// The collection page: a url-encoded form with machine, time and report.
+// The collection page: a url-encoded form with machine, time, report and
+// the company's token.
 Reply DemoRequestHandler::reportReceived(HTTPServerRequest& request, const Poco::URI&)
 {
     DemoState::Report report;
@@ -482,6 +483,7 @@ Reply DemoRequestHandler::reportReceived(HTTPServerRequest& request, const Poco:
             return textReply(HTTPResponse::HTTP_BAD_REQUEST, "form field report missing\n");
         formField(_requestBody, "machine", report.machine);
         formField(_requestBody, "time", report.time);
+        formField(_requestBody, "token", report.token);
     } catch (const Poco::SyntaxException&) {
         return textReply(HTTPResponse::HTTP_BAD_REQUEST, "bad form encoding\n");
     }
@@ -490,16 +492,19 @@ Reply DemoRequestHandler::reportReceived(HTTPServerRequest& request, const Poco:
 }
 
 // The reports as a table an administrator reads in a browser; with
-// ?last=report the last report's body exactly as posted.
+// ?last=report the last report's body exactly as posted, ?last=token its
+// token, ?last=machine its machine.
 Reply DemoRequestHandler::listReports(HTTPServerRequest&, const Poco::URI& uri)
 {
     const std::vector<DemoState::Report> reports = _state.reports();
     Reply r;
-    if (queryParam(uri, "last") == "report") {
+    const std::string last = queryParam(uri, "last");
+    if (last == "report" || last == "token" || last == "machine") {
         if (reports.empty())
             return notFound();
-        r.contentType = "application/json";
-        r.body = makeBody(reports.back().body);
+        const DemoState::Report& report = reports.back();
+        r.contentType = last == "report" ? "application/json" : "text/plain; charset=utf-8";
+        r.body = makeBody(last == "report" ? report.body : last == "token" ? report.token : report.machine);
         return r;
     }
     std::string html = "<!DOCTYPE html>\r\n<html><head><meta charset=\"utf-8\"><title>Check reports</title></head><body>\r\n"

@@ -75,6 +75,7 @@ public:
         std::string machine;
         std::string time;
         std::string body;
+        std::string token;  // "" when none came
     };
     void addReport(Report report);
     std::vector<Report> reports() const;

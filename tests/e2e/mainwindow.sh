@@ -22,7 +22,10 @@ GATE_PID=""
 trap 'kill $DEMO_PID $DEMO2_PID $GATE_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
 new_prefix win64 "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
-printf 'ipinfo_host=127.0.0.1:%s\r\n[other]\r\nkeep=me\r\n' "$DEMO_PORT" >> "$APP_DIR/local.ini"  # the user's own lines
+REPORT_TOKEN=desk-token-1
+printf 'ipinfo_host=127.0.0.1:%s\r\nreport_url=http://127.0.0.1:%s/norvik/SM/Report/Collect.aspx\r\nreport_token=%s\r\n' \
+    "$DEMO_PORT" "$DEMO_PORT" "$REPORT_TOKEN" >> "$APP_DIR/local.ini"
+printf '[other]\r\nkeep=me\r\n' >> "$APP_DIR/local.ini"  # the user's own lines
 # Saved by Notepad as UTF-8, with its mark and a comment in Chinese.
 { printf '\xef\xbb\xbf; 本文件由信息部维护\r\n'; cat "$APP_DIR/local.ini"; } > "$WORK/local.ini"
 mv "$WORK/local.ini" "$APP_DIR/local.ini"
@@ -113,6 +116,14 @@ press 立即检测 "push button"
 check "nine rows, the bar at 100" 'wait_log "check run 1 ended" && ended 1 | grep -q ": 9 rows (.*F.*), progress 100"'
 echo "     $(ended 1)"
 check "the rows read as the run found them, the bar at 100" 'rows_read_as "$(letters 1)" && [ "$(acc bar)" = 100% ]'
+# The collector in local.ini gets the finished check's rows with the token.
+reported_states() {
+    curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=report" | python3 -c '
+import json, sys
+print("".join("PFW"[r["state"] - 1] for r in json.load(sys.stdin)["rows"]))'
+}
+check "the finished check is reported to the collector, with the token" \
+    'wait_until "[ \"\$(reported_states 2>/dev/null)\" = $(letters 1) ]" 30 && [ "$(curl -fsS "http://127.0.0.1:$DEMO_PORT/_demo/reports?last=token")" = $REPORT_TOKEN ]'
 xy="$(acc find checkitem list)"
 xdotool mousemove ${xy% *} ${xy#* } click --repeat 6 --delay 50 5   # the wheel, down to the failed rows
 check "the wheel brings the last row into view" 'wait_until "read_tree && acc find 第三方组件检测 \"list item\" >/dev/null" 10'

@@ -6,6 +6,9 @@
 #include "browser/shortcut.h"
 #include "browser/trustsites.h"
 #include "check/checkrun.h"
+#include "check/report.h"
+
+#include <Poco/JSON/Parser.h>
 
 #include <gtest/gtest.h>
 
@@ -122,4 +125,56 @@ TEST_F(CheckRun, OldBrowserLeavesOutItsSettingsAndPatch)
     EXPECT_EQ(100, last.progress);
     EXPECT_EQ(kStateFailed, reporter.rows[5].state);
     EXPECT_EQ(1, reporter.done);
+}
+
+// The window's report after a finished check, posted in the background:
+// the caller never waits, even on a collector that takes the connection
+// and never answers; a collector that answers gets the rows, the figures,
+// the desk's name and the company's token, the texts in UTF-8.
+TEST(Report, PostedInTheBackgroundWithTheRowsFiguresAndToken)
+{
+    AppScope scope;
+    ASSERT_TRUE(DemoPort()) << "the demo server is not running";
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+    sockaddr_in address;
+    SOCKET silent = BoundLoopbackSocket(&address);
+    ASSERT_EQ(0, listen(silent, 4));
+    const std::string away = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/report";
+    ASSERT_TRUE(PostReportInBackground(away, "t0k", "{}", done));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(done, 0)) << "the caller waited for the collector";
+    closesocket(silent);  // the collector goes away: the post fails, quietly
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done, 60000));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("report to " + away + " failed"));
+
+    CheckItem cpu;
+    cpu.kind = 1;
+    cpu.row = 0;
+    cpu.state = kStatePassed;
+    cpu.title = "CPU\xbc\xec\xb2\xe2";  // "CPU检测" in code page 936
+    CheckItem server = cpu;
+    server.kind = 7;
+    server.row = 1;
+    server.state = kStateFailed;
+    server.description = "a \"quoted\"\nline";
+    ResetEvent(done);
+    ASSERT_TRUE(PostReportInBackground(DemoBaseUrl() + "/norvik/SM/Report/Collect.aspx", "t0k",
+                                       WindowReport({cpu, server}, "16381KB/s", ""), done));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(done, 60000));
+    CloseHandle(done);
+    EXPECT_EQ("t0k", DemoGet("/_demo/reports?last=token"));
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    GetComputerNameW(name, &size);
+    EXPECT_EQ(AnsiToUtf8(WideToAnsi(name)), DemoGet("/_demo/reports?last=machine"));
+    Poco::JSON::Object::Ptr report =
+        Poco::JSON::Parser().parse(DemoGet("/_demo/reports?last=report")).extract<Poco::JSON::Object::Ptr>();
+    Poco::JSON::Array::Ptr rows = report->getArray("rows");
+    ASSERT_EQ(2u, rows->size());
+    EXPECT_EQ(u8"CPU检测", rows->getObject(0)->getValue<std::string>("title"));
+    EXPECT_EQ(2, rows->getObject(1)->getValue<int>("state"));
+    EXPECT_EQ(7, rows->getObject(1)->getValue<int>("kind"));
+    EXPECT_EQ("a \"quoted\"\nline", rows->getObject(1)->getValue<std::string>("description"));
+    EXPECT_EQ("16381KB/s", report->getValue<std::string>("download"));
+    EXPECT_TRUE(report->isNull("upload"));
 }
