@@ -44,7 +44,7 @@ XP_DLLS = {
     "gdiplus.dll", "imm32.dll", "iphlpapi.dll", "kernel32.dll", "mpr.dll", "msimg32.dll",
     "msvcrt.dll", "ole32.dll", "oleacc.dll", "oleaut32.dll", "psapi.dll", "rpcrt4.dll",
     "secur32.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "urlmon.dll", "user32.dll",
-    "userenv.dll", "uxtheme.dll", "version.dll", "wininet.dll", "winmm.dll", "winspool.drv",
+    "userenv.dll", "uxtheme.dll", "version.dll", "wininet.dll", "winmm.dll", "winspool.drv", "wintrust.dll",
     "ws2_32.dll", "wsock32.dll",
 }
 

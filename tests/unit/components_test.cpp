@@ -6,6 +6,7 @@
 #include "base/filehash.h"
 #include "base/paths.h"
 #include "base/textconv.h"
+#include "check/signature.h"
 #include "pages/componentrepair.h"
 
 #include <gtest/gtest.h>
@@ -426,3 +427,38 @@ TEST_F(ComponentRepair, BadRowsAndStrayRecordsChangeNothing)
 }
 
 }  // namespace
+
+// What the signature check lets through: an intact file of a named signer
+// whose certificate's authority the system trusts; never an unsigned, a
+// changed or another signer's file, nor the right name from an authority it
+// does not trust. With no signers named, every file goes as before.
+TEST(ComponentSignature, OnlyIntactFilesOfANamedTrustedSignerPass)
+{
+    AppScope scope;
+    auto signedFile = [](const char* name) { return FixturePath((std::string("signed/") + name).c_str()); };
+    const std::vector<std::string> ours = {"Someone Before", "pylonix test COMPONENTS"};
+
+    TrustedAuthority authority(signedFile("ca.pem"));  // for this test only
+    ASSERT_TRUE(authority.ok());
+    SignatureCheck good = CheckSigner(signedFile("good.ocx"), ours, "component");
+    SignatureCheck forged = CheckSigner(signedFile("forged.ocx"), ours, "component");
+    SignatureCheck other = CheckSigner(signedFile("other.ocx"), ours, "component");
+    SignatureCheck plain = CheckSigner(signedFile("plain.ocx"), ours, "component");
+    SignatureCheck changed = CheckSigner(signedFile("changed.ocx"), ours, "component");
+    SignatureCheck anyone = CheckSigner(signedFile("plain.ocx"), {}, "component");
+
+    EXPECT_TRUE(good.allowed) << good.reason;
+    EXPECT_EQ("Pylonix Test Components", good.signer);
+    EXPECT_FALSE(forged.allowed) << "the right name from an authority nobody trusts";
+    EXPECT_EQ("Pylonix Test Components", forged.signer);
+    EXPECT_FALSE(other.allowed);
+    EXPECT_EQ("Someone Else", other.signer);
+    EXPECT_NE(std::string::npos, other.reason.find("Someone Else")) << other.reason;
+    EXPECT_FALSE(plain.allowed);
+    EXPECT_EQ("not signed", plain.reason);
+    EXPECT_FALSE(changed.allowed) << "a changed byte must break the signature";
+    EXPECT_TRUE(anyone.allowed);
+    // The log names the signer found for every refusal.
+    const std::string log = ReadTodaysLog();
+    EXPECT_NE(std::string::npos, log.find("refused: " + other.reason + " (signer found: \"Someone Else\")")) << log;
+}

@@ -9,6 +9,7 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <wincrypt.h>
 
 #include <shlwapi.h>
 
@@ -347,4 +348,44 @@ HMODULE ProgramModule()
         return LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     }();
     return module;
+}
+
+TrustedAuthority::TrustedAuthority(const std::string& pemPath)
+{
+    const std::string pem = ReadFileBytes(pemPath);
+    DWORD size = 0;
+    if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr)) return;
+    std::vector<BYTE> der(size);
+    if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr)) return;
+    PCCERT_CONTEXT authority = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), size);
+    if (!authority) return;
+    // The root store's entries are the certificates' serialized elements.
+    DWORD blobSize = 0;
+    BYTE sha1[20];
+    DWORD sha1Size = sizeof sha1;
+    std::vector<BYTE> blob;
+    if (CertSerializeCertificateStoreElement(authority, 0, nullptr, &blobSize)) {
+        blob.resize(blobSize);
+        if (!CertSerializeCertificateStoreElement(authority, 0, blob.data(), &blobSize)) blob.clear();
+    }
+    const bool hashed = CertGetCertificateContextProperty(authority, CERT_SHA1_HASH_PROP_ID, sha1, &sha1Size);
+    CertFreeCertificateContext(authority);
+    if (blob.empty() || !hashed) return;
+    std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+    for (BYTE b : sha1) {
+        wchar_t hex[3];
+        swprintf(hex, 3, L"%02X", b);
+        key += hex;
+    }
+    HKEY entry = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &entry, nullptr) != 0)
+        return;
+    if (RegSetValueExW(entry, L"Blob", 0, REG_BINARY, blob.data(), blobSize) == 0) m_key = key;
+    RegCloseKey(entry);
+    if (m_key.empty()) RegDeleteKeyW(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+TrustedAuthority::~TrustedAuthority()
+{
+    if (ok()) RegDeleteKeyW(HKEY_LOCAL_MACHINE, m_key.c_str());
 }

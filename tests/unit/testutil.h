@@ -187,3 +187,18 @@ template <class F> bool RecordSink::PumpUntilDone(DWORD ms, F onRecord)
 // PylonixClient.exe beside the test, loaded for its resources only (null
 // when it is not there).
 HMODULE ProgramModule();
+
+// A certificate authority (a PEM file) trusted by the machine while this
+// lives: written where the system keeps its trusted roots, under the
+// certificate's SHA-1, and taken out again.
+class TrustedAuthority {
+public:
+    explicit TrustedAuthority(const std::string& pemPath);
+    ~TrustedAuthority();
+    TrustedAuthority(const TrustedAuthority&) = delete;
+    TrustedAuthority& operator=(const TrustedAuthority&) = delete;
+    bool ok() const { return !m_key.empty(); }
+
+private:
+    std::wstring m_key;
+};
