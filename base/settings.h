@@ -20,8 +20,10 @@ struct ServerSettings {
     std::string testPage;        // the page the internet test opens in the pane
     std::string reportUrl;       // the company's report collector ("": none)
     std::string reportToken;     // the company's token for it
-    // Whose signatures the company's own components may carry (empty: any file).
+    // Whose signatures the company's own components may carry, and the
+    // browser installers (empty: any file, unchecked).
     std::vector<std::string> componentSigners;
+    std::vector<std::string> browserSigners;
 };
 
 struct ComponentInfo {

@@ -89,7 +89,7 @@ void RunClientCheck(const CheckInputs& inputs, CheckItem (&items)[kCheckItemCoun
         // the components take the next row.
         componentsAt = 6;
     }
-    CheckComponents(inputs.components, items[componentsAt], kCheckProfile);
+    CheckComponents(inputs.components, items[componentsAt], kCheckProfile, server.componentSigners);
     Report(reporter, items[componentsAt], 100, componentsAt);
 
     reporter.OnCheckDone();

@@ -1,5 +1,7 @@
 #include "check/components.h"
 
+#include "check/signature.h"
+
 #include "base/log.h"
 #include "base/paths.h"
 #include "base/sysinfo.h"
@@ -43,8 +45,13 @@ bool OlderThanListed(const ModuleVersion& found, const ComponentInfo& listed)
     return have < want;
 }
 
-int CheckLibrary(const ComponentInfo& listed, const std::string& path)
+int CheckLibrary(const ComponentInfo& listed, const std::string& path, const std::vector<std::string>& signers)
 {
+    // Loading runs the file's code, registering runs more: neither happens
+    // to a file the company's signers did not sign.
+    if (GetFileAttributesW(AnsiToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !CheckSigner(path, signers, "component " + listed.text).allowed)
+        return 0;
     HMODULE module = LoadLibraryW(AnsiToWide(path).c_str());
     if (!module) return 0;
     int state = 0;
@@ -97,7 +104,7 @@ ModuleVersion ReadModuleVersion(const std::string& path)
     return version;
 }
 
-void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
+void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder, const std::vector<std::string>& signers)
 {
     const std::string& name = entry.text;
     if (name.find("flashplayer") != std::string::npos) {
@@ -114,10 +121,10 @@ void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder)
         entry.state = OpenableForUpdate(path) ? 1 : 0;
         return;
     }
-    entry.state = CheckLibrary(entry, path);
+    entry.state = CheckLibrary(entry, path, signers);
 }
 
-ComponentList BuildComponentList(const ComponentTable& table)
+ComponentList BuildComponentList(const ComponentTable& table, const std::vector<std::string>& signers)
 {
     ComponentList list;
     list.systemFolder = SystemFolder();
@@ -127,11 +134,11 @@ ComponentList BuildComponentList(const ComponentTable& table)
         entry.state = 0;
         list.entries.push_back(entry);
     }
-    for (ComponentInfo& entry : list.entries) CheckComponentFile(entry, list.systemFolder);
+    for (ComponentInfo& entry : list.entries) CheckComponentFile(entry, list.systemFolder, signers);
     return list;
 }
 
-int CheckComponents(const ComponentTable& table, CheckItem& item, int profile)
+int CheckComponents(const ComponentTable& table, CheckItem& item, int profile, const std::vector<std::string>& signers)
 {
     bool english = EnglishUI();
     item.kind = kItemComponents;
@@ -139,7 +146,7 @@ int CheckComponents(const ComponentTable& table, CheckItem& item, int profile)
     item.description = CheckItemDescription(kItemComponents, english);
     item.optimal = OptimalText(kItemComponents, profile, english);
 
-    ComponentList list = BuildComponentList(table);
+    ComponentList list = BuildComponentList(table, signers);
     for (const ComponentInfo& entry : list.entries) {
         if (entry.state == 0) {
             item.state = kStateFailed;

@@ -9,7 +9,9 @@
 #include <vector>
 
 // 1 when every component of `table` is present, else 0.
-int CheckComponents(const ComponentTable& table, CheckItem& item, int profile);
+// `signers`: whose signatures the components may carry (none named: any).
+int CheckComponents(const ComponentTable& table, CheckItem& item, int profile,
+                    const std::vector<std::string>& signers = {});
 
 // One entry per table component, in table order: the table's record, with
 // `text` the component's file name and `state` 1 when the component is
@@ -20,11 +22,14 @@ struct ComponentList {
 };
 
 // The table's components, each examined by CheckComponentFile.
-ComponentList BuildComponentList(const ComponentTable& table);
+ComponentList BuildComponentList(const ComponentTable& table, const std::vector<std::string>& signers = {});
 
 // Sets the entry's state from the file and the version the entry lists; a
 // present library new enough is registered.
-void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder);
+// A library not signed by one of `signers` (when any are named) is never
+// loaded and counts as missing.
+void CheckComponentFile(ComponentInfo& entry, const std::string& systemFolder,
+                        const std::vector<std::string>& signers = {});
 
 struct ModuleVersion {
     unsigned major = 0, minor = 0, build = 0, revision = 0;

@@ -18,5 +18,3 @@ struct SignatureCheck {
 // named none). The outcome is logged with `what` and the signer found.
 SignatureCheck CheckSigner(const std::string& path, const std::vector<std::string>& signers, const std::string& what);
 
-// The browser installers' signer when local.ini names none.
-const char* const kBrowserVendorSigner = "Microsoft Corporation";

@@ -9,6 +9,7 @@
 #include "base/textconv.h"
 #include "base/worker.h"
 #include "check/checkitem.h"
+#include "check/signature.h"
 #include "check/upgrade.h"
 
 #include <shellapi.h>
@@ -144,10 +145,16 @@ bool BrowserUpgrade::OnInstallerDownloadProgress(const DownloadProgress& record)
     const size_t slash = record.path.find_last_of("\\/");
     const std::string fileName = slash == std::string::npos ? record.path : record.path.substr(slash + 1);
     const auto listed = g_installerHashes.find(fileName);
-    if (listed != g_installerHashes.end() && !MatchesListedHash(record.path, listed->second, "installer " + fileName)) {
+    // Nor one its vendor (or whom local.ini names) did not sign.
+    int refused = kRowSuccess;
+    if (listed != g_installerHashes.end() && !MatchesListedHash(record.path, listed->second, "installer " + fileName))
+        refused = kRowHashMismatch;
+    else if (!CheckSigner(record.path, g_serverSettings.browserSigners, "installer " + fileName).allowed)
+        refused = kRowSignatureRefused;
+    if (refused != kRowSuccess) {
         DeleteFileW(AnsiToWide(record.path).c_str());
         m_installing = false;
-        m_owner.RepairEnded(kRowHashMismatch, m_row);
+        m_owner.RepairEnded(refused, m_row);
         return true;
     }
     SetStatus("下载完成");

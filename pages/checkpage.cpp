@@ -243,12 +243,10 @@ void CheckPage::SetRowResult(int result, int kind, int row)
     case kRowDownloadFailed:
     case kRowInstallFailed:
     case kRowHashMismatch:
+    case kRowSignatureRefused:
         m_view.SetRowSkin(kind, row, kSlotStateIcon, StateIconSkin(kStateFailed));
         m_view.SetRowSkin(kind, row, kSlotActionButton, ActionSkin(kStateWarning));
-        m_view.SetRowText(kind, row, kSlotStatusText,
-                          result == kRowDownloadFailed ? "下载失败"
-                          : result == kRowHashMismatch ? "文件校验失败"
-                                                       : "安装失败");
+        m_view.SetRowText(kind, row, kSlotStatusText, RowResultText(result));
         record.state = kStateFailed;
         break;
     default: break;

@@ -7,6 +7,7 @@
 #include "base/sysinfo.h"
 #include "base/textconv.h"
 #include "base/worker.h"
+#include "check/signature.h"
 
 #include <stdlib.h>
 #include <windows.h>
@@ -38,7 +39,7 @@ int ComponentRepair::OnDownAndRegThirdParty(const RowRef& ref)
     // A start while downloads are still on their way joins them: a file of
     // theirs that already failed still fails the row.
     if (m_pending.empty()) m_componentsOk = 1;
-    ComponentList list = BuildComponentList(g_componentTable);
+    ComponentList list = BuildComponentList(g_componentTable, g_serverSettings.componentSigners);
 
     m_view.ShowRowControl(kItemComponents, row, kSlotActionButton, false);
     m_owner.RepairStarted();
@@ -131,12 +132,18 @@ void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
     } else {
         // A file that is not the one the list names is never installed:
         // the old one stays, and the download goes.
+        // Nor one that the company's signers did not sign: the hash comes
+        // from the same server as the file, the signature does not.
         const auto listed = g_componentTable.find(pending->second);
         if (listed != g_componentTable.end() &&
             !MatchesListedHash(record.path, listed->second.sha256, "component " + pending->second)) {
             DeleteFileW(AnsiToWide(record.path).c_str());
             m_componentsOk = 0;
-            m_hashMismatch = true;
+            m_refused = kRowHashMismatch;
+        } else if (!CheckSigner(record.path, g_serverSettings.componentSigners, "component " + pending->second).allowed) {
+            DeleteFileW(AnsiToWide(record.path).c_str());
+            m_componentsOk = 0;
+            m_refused = kRowSignatureRefused;
         } else {
             InstallDownloaded(record.path);
         }
@@ -146,15 +153,14 @@ void ComponentRepair::OnComponentDownloadDone(const DownloadProgress& record)
     if (!m_pending.empty()) return;
 
     WriteLog("----------------Third party all download finish----------------\r\n");
-    const int result = m_componentsOk ? kRowSuccess : m_hashMismatch ? kRowHashMismatch : kRowDownloadFailed;
-    m_hashMismatch = false;
+    const int result = m_componentsOk ? kRowSuccess : m_refused ? m_refused : kRowDownloadFailed;
+    m_refused = 0;
     // A new run may have replaced the rows meanwhile: then there is no row
     // of this repair to write into.
     const int row = m_owner.RowOf(m_row);
     if (row >= 0) {
         m_view.ShowRowControl(kItemComponents, row, kSlotProgressBar, false);
-        m_view.SetRowText(kItemComponents, row, kSlotStatusText,
-                          result == kRowSuccess ? "下载完成" : result == kRowHashMismatch ? "文件校验失败" : "下载失败");
+        m_view.SetRowText(kItemComponents, row, kSlotStatusText, result == kRowSuccess ? "下载完成" : RowResultText(result));
     }
     m_owner.RepairEnded(result, m_row);
 }

@@ -36,6 +36,6 @@ private:
     RepairOwner& m_owner;
     RowRef m_row;  // the row the last start was for: the downloads end it
     int m_componentsOk = 1;
-    bool m_hashMismatch = false;  // a download of this repair was not the listed file
+    int m_refused = 0;  // kRowHashMismatch or kRowSignatureRefused: a download of this repair was not taken
     std::map<std::string, std::string> m_pending;
 };

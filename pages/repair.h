@@ -13,16 +13,28 @@ enum RowResult {
     kRowNoChange = 2,
     kRowInstallFailed = 3,
     kRowHashMismatch = 4,  // the file is not the one the server lists: not installed
+    kRowSignatureRefused = 5,  // not signed by a signer it may come from: not installed
 };
 
-// "passed", "download failed", "install failed" or "unchanged".
+// "passed", "download failed", "install failed", "hash mismatch",
+// "signature refused" or "unchanged".
 inline const char* RowResultName(int result)
 {
     return result == kRowSuccess           ? "passed"
            : result == kRowDownloadFailed ? "download failed"
            : result == kRowInstallFailed  ? "install failed"
            : result == kRowHashMismatch   ? "hash mismatch"
+           : result == kRowSignatureRefused ? "signature refused"
                                           : "unchanged";
+}
+
+// What a failed repair's row says.
+inline const char* RowResultText(int result)
+{
+    return result == kRowDownloadFailed     ? "下载失败"
+           : result == kRowHashMismatch     ? "文件校验失败"
+           : result == kRowSignatureRefused ? "签名校验失败"
+                                            : "安装失败";
 }
 
 // A repair's row: the run whose rows it works on and the row's kind (each

@@ -25,6 +25,8 @@ const char* const kDefaultServerWebsite = "/norvik/login.htm";
 const char* const kDefaultVersion = "12.000.000.0000";
 const char* const kDefaultIpInfoHost = "ipinfo.pylonix.com";
 const char* const kDefaultTestPage = "http://speedtest.pylonix.com/";
+// The browser installers' signer when local.ini names none: their vendor.
+const char* const kDefaultBrowserSigner = "Microsoft Corporation";
 
 // Reads local.ini into the server settings (a file that does not parse is
 // told to the user once, with its line and what is wrong, and the defaults

@@ -15,6 +15,26 @@ std::string EditionDisplayName(const std::string& edition)
     return "";
 }
 
+namespace {
+
+// Signer names, separated by ";" (a name may hold commas).
+std::vector<std::string> SignerNames(const std::string& text)
+{
+    std::vector<std::string> names;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find(';', start);
+        if (end == std::string::npos) end = text.size();
+        std::string name = text.substr(start, end - start);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (!name.empty()) names.push_back(name);
+        start = end + 1;
+    }
+    return names;
+}
+
+} // namespace
+
 void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
 {
     settings->serverAddr = tree.get<std::string>("para.server_addr", kDefaultServerAddr);
@@ -30,18 +50,8 @@ void ReadServerSettings(const pt::ptree& tree, ServerSettings* settings)
     settings->testPage = tree.get<std::string>("para.test_page", kDefaultTestPage);
     settings->reportUrl = tree.get<std::string>("para.report_url", "");
     settings->reportToken = tree.get<std::string>("para.report_token", "");
-    // Signer names, separated by ";" (a name may hold commas).
-    settings->componentSigners.clear();
-    const std::string signers = tree.get<std::string>("para.component_signers", "");
-    for (size_t start = 0; start <= signers.size();) {
-        size_t end = signers.find(';', start);
-        if (end == std::string::npos) end = signers.size();
-        std::string name = signers.substr(start, end - start);
-        name.erase(0, name.find_first_not_of(" \t"));
-        name.erase(name.find_last_not_of(" \t") + 1);
-        if (!name.empty()) settings->componentSigners.push_back(name);
-        start = end + 1;
-    }
+    settings->componentSigners = SignerNames(tree.get<std::string>("para.component_signers", ""));
+    settings->browserSigners = SignerNames(tree.get<std::string>("para.browser_signers", kDefaultBrowserSigner));
 }
 
 void ReadComponentTable(const pt::ptree& tree, ComponentTable* table)

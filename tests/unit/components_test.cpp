@@ -369,6 +369,22 @@ TEST_F(ComponentRepair, ListedHashesDecideWhatIsInstalled)
     EXPECT_FALSE(FileExists(DownloadFolder() + "\\PylonixPrint.ocx")) << "the refused download was left behind";
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("component PylonixPrint.ocx: SHA-256 mismatch: listed " + wrong +
                                                       ", downloaded " + printDigest));
+
+    // A company that names its signers: the print control's download, now
+    // the listed file, is not signed by them, so it is not taken either.
+    g_componentTable["PylonixPrint.ocx"].sha256 = printDigest;
+    g_serverSettings.componentSigners = {"Pylonix Test Components"};
+    view.results.clear();
+    view.texts.clear();
+    repair.OnDownAndRegThirdParty(view.At(8));
+    view.Pump(repair, 60000);
+    g_serverSettings.componentSigners.clear();
+    EXPECT_EQ(std::make_tuple(int(kRowSignatureRefused), 8, 8), view.results.at(0));
+    EXPECT_EQ(std::vector<std::string>({"签名校验失败"}), view.texts);
+    EXPECT_EQ(4u, InstalledVersion("PylonixPrint.ocx").minor) << "an unsigned control was installed";
+    EXPECT_FALSE(FileExists(DownloadFolder() + "\\PylonixPrint.ocx"));
+    EXPECT_NE(std::string::npos,
+              ReadTodaysLog().find("PylonixPrint.ocx refused: not signed (signer found: \"\")"));
 }
 
 TEST(FileSha256, BCryptAndTheOlderCryptoApiGiveTheStandardDigests)

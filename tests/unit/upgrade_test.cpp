@@ -306,6 +306,20 @@ TEST_F(BrowserUpgrade, AnInstallerThatIsNotTheListedOneNeverRuns)
     EXPECT_FALSE(FileExists(installer));
     EXPECT_NE(std::string::npos, ReadTodaysLog().find("installer " + std::string(kXpChinese) +
                                                       ": SHA-256 mismatch: listed " + listed));
+
+    // Unlisted, but not signed by the browser's vendor, as local.ini wants
+    // by default: it never runs either.
+    CLocalIniSettings ini;
+    ReadServerSettings(ini.Tree(), &g_serverSettings);
+    ServerAtDemo demo;  // the server again, the signers as read
+    ASSERT_EQ(std::vector<std::string>({"Microsoft Corporation"}), g_serverSettings.browserSigners);
+    ASSERT_EQ(0, upgrade.UpgradeBrowser(view.At(5)));
+    ASSERT_TRUE(Pump());
+    ASSERT_EQ(2u, view.results.size());
+    EXPECT_EQ(int(kRowSignatureRefused), view.results[1].result);
+    EXPECT_EQ("", RecordedCommandLine(installer)) << "the installer ran";
+    EXPECT_FALSE(FileExists(installer));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find(std::string(kXpChinese) + " refused: not signed"));
 }
 
 TEST_F(BrowserUpgrade, NoInstallerForTheSystemFailsAtOnce)
