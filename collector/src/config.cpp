@@ -12,6 +12,7 @@
 #include <Poco/Util/IniFileConfiguration.h>
 
 #include <cctype>
+#include <map>
 #include <set>
 
 namespace collector {
@@ -28,7 +29,7 @@ struct Fault {
 
 [[noreturn]] void Fail(const std::string& section, const std::string& key, const std::string& what)
 {
-    throw Fault{"[" + section + "] " + key + ": " + what};
+    throw Fault{"[" + section + "]" + (key.empty() ? "" : " " + key) + ": " + what};
 }
 
 unsigned ReadNumber(const AbstractConfiguration& ini, const std::string& section, const std::string& key,
@@ -90,7 +91,7 @@ void ReadTokens(const AbstractConfiguration& ini, Config& config)
 {
     AbstractConfiguration::Keys companies;
     ini.keys("tokens", companies);
-    std::set<std::string> seen;
+    std::map<std::string, std::string> owner;   // token → company
     for (const std::string& company : companies) {
         for (char c : company)
             if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_')
@@ -102,7 +103,8 @@ void ReadTokens(const AbstractConfiguration& ini, Config& config)
         for (char c : token)
             if (c <= ' ' || c > '~')
                 Fail("tokens", company, "the token holds a space or a character that is not printable ASCII");
-        if (!seen.insert(token).second) Fail("tokens", company, "this token is also another company's");
+        if (!owner.emplace(token, company).second)
+            Fail("tokens", company, "the same token as " + owner[token] + "'s; each company needs its own");
         config.tokens.push_back({company, token});
     }
     if (config.tokens.empty()) Fail("tokens", "", "no company has a token, so no desk could report");
