@@ -69,6 +69,19 @@ struct Store::Pending {
     std::string error;
 };
 
+// The writer's connection with its statements, prepared once: each reads
+// its values from the fields below when it runs.
+struct Store::Writer {
+    std::unique_ptr<Poco::Data::Session> session;
+    std::string machine, company, deskTime, received, source, failed, body;
+    std::string reportDownload, reportUpload, deskDownload, deskUpload, speedReceived;
+    Poco::Int64 seq = 0, oldest = 0;
+    int ready = 0, rowCount = 0;
+    std::vector<Poco::Int64> lastSeq;
+    std::vector<std::string> lastDownload, lastUpload, lastSpeed;
+    std::unique_ptr<Poco::Data::Statement> select, insertReport, upsertDesk, trim;
+};
+
 Store::Store(const Config& config)
     : m_sqlite(!config.sqlitePath.empty()),
       m_connect(m_sqlite ? config.sqlitePath : config.postgres),
@@ -82,8 +95,8 @@ std::unique_ptr<Store> Store::Open(const Config& config, std::string& error)
     Poco::Data::PostgreSQL::Connector::registerConnector();
     std::unique_ptr<Store> store(new Store(config));
     try {
-        store->m_writer = store->Connect();
-        store->CreateTables(*store->m_writer);
+        store->CreateTables(*store->Connect());
+        store->m_writer = store->OpenWriter();
         store->m_reader = store->Connect();
     } catch (const Poco::Exception& e) {
         error = std::string(store->Kind()) + " store: " + e.displayText();
@@ -190,10 +203,10 @@ void Store::WriterLoop()
 void Store::Commit(const std::vector<Pending*>& batch)
 {
     try {
-        if (!m_writer) m_writer = Connect();
-        m_writer->begin();
+        if (!m_writer) m_writer = OpenWriter();
+        m_writer->session->begin();
         for (Pending* p : batch) Write(*m_writer, *p->report);
-        m_writer->commit();
+        m_writer->session->commit();
         for (Pending* p : batch) p->ok = true;
         return;
     } catch (const Poco::Exception& e) {
@@ -209,10 +222,10 @@ void Store::Commit(const std::vector<Pending*>& batch)
     // One report the database refuses must not cost the others theirs.
     for (Pending* p : batch) {
         try {
-            if (!m_writer) m_writer = Connect();
-            m_writer->begin();
+            if (!m_writer) m_writer = OpenWriter();
+            m_writer->session->begin();
             Write(*m_writer, *p->report);
-            m_writer->commit();
+            m_writer->session->commit();
             p->ok = true;
         } catch (const Poco::Exception& e) {
             Log().error("report of %s (%s) not kept: %s", p->report->machine, p->report->company, e.displayText());
@@ -222,46 +235,71 @@ void Store::Commit(const std::vector<Pending*>& batch)
     }
 }
 
-void Store::Write(Poco::Data::Session& session, const Intake& r)
+std::unique_ptr<Store::Writer> Store::OpenWriter() const
 {
-    std::string machine = r.machine, company = r.company;
-    std::vector<Poco::Int64> lastSeq;
-    std::vector<std::string> oldDownload, oldUpload, oldSpeed;
-    session << Sql("SELECT last_seq, download, upload, speed_received FROM desks WHERE machine = ? AND company = ?"),
-        into(lastSeq), into(oldDownload), into(oldUpload), into(oldSpeed), use(machine), use(company), now;
+    std::unique_ptr<Writer> w(new Writer);
+    w->session = Connect();
+    Poco::Data::Session& session = *w->session;
+    w->select.reset(new Poco::Data::Statement(session));
+    *w->select << Sql("SELECT last_seq, download, upload, speed_received FROM desks WHERE machine = ? AND company = ?"),
+        into(w->lastSeq), into(w->lastDownload), into(w->lastUpload), into(w->lastSpeed), use(w->machine),
+        use(w->company);
+    w->insertReport.reset(new Poco::Data::Statement(session));
+    *w->insertReport << Sql("INSERT INTO reports (machine, company, seq, desk_time, received, source, ready,"
+                            " row_count, failed, download, upload, body) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        use(w->machine), use(w->company), use(w->seq), use(w->deskTime), use(w->received), use(w->source),
+        use(w->ready), use(w->rowCount), use(w->failed), use(w->reportDownload), use(w->reportUpload), use(w->body);
+    w->upsertDesk.reset(new Poco::Data::Statement(session));
+    *w->upsertDesk << Sql("INSERT INTO desks (machine, company, last_seq, desk_time, received, source, ready,"
+                          " row_count, failed, download, upload, speed_received)"
+                          " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+                          " ON CONFLICT (machine, company) DO UPDATE SET last_seq = excluded.last_seq,"
+                          " desk_time = excluded.desk_time, received = excluded.received, source = excluded.source,"
+                          " ready = excluded.ready, row_count = excluded.row_count, failed = excluded.failed,"
+                          " download = excluded.download, upload = excluded.upload,"
+                          " speed_received = excluded.speed_received"),
+        use(w->machine), use(w->company), use(w->seq), use(w->deskTime), use(w->received), use(w->source),
+        use(w->ready), use(w->rowCount), use(w->failed), use(w->deskDownload), use(w->deskUpload),
+        use(w->speedReceived);
+    w->trim.reset(new Poco::Data::Statement(session));
+    *w->trim << Sql("DELETE FROM reports WHERE machine = ? AND company = ? AND seq <= ?"), use(w->machine),
+        use(w->company), use(w->oldest);
+    return w;
+}
 
-    Poco::Int64 seq = lastSeq.empty() ? 1 : lastSeq[0] + 1;
-    std::string deskTime = r.deskTime, received = r.received, source = SourceName(r.summary.source);
-    int ready = r.summary.Ready() ? 1 : 0;
-    int rowCount = static_cast<int>(r.summary.rows.size());
-    std::string failed = JoinLines(r.summary.FailedTitles());
-    std::string download = r.summary.download, upload = r.summary.upload, body = r.body;
-    session << Sql("INSERT INTO reports (machine, company, seq, desk_time, received, source, ready, row_count,"
-                   " failed, download, upload, body) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-        use(machine), use(company), use(seq), use(deskTime), use(received), use(source), use(ready), use(rowCount),
-        use(failed), use(download), use(upload), use(body), now;
+void Store::Write(Writer& w, const Intake& r) const
+{
+    w.machine = r.machine;
+    w.company = r.company;
+    w.lastSeq.clear();
+    w.lastDownload.clear();
+    w.lastUpload.clear();
+    w.lastSpeed.clear();
+    w.select->execute();
+    const bool known = !w.lastSeq.empty();
+
+    w.seq = known ? w.lastSeq[0] + 1 : 1;
+    w.deskTime = r.deskTime;
+    w.received = r.received;
+    w.source = SourceName(r.summary.source);
+    w.ready = r.summary.Ready() ? 1 : 0;
+    w.rowCount = static_cast<int>(r.summary.rows.size());
+    w.failed = JoinLines(r.summary.FailedTitles());
+    w.reportDownload = r.summary.download;
+    w.reportUpload = r.summary.upload;
+    w.body = r.body;
+    w.insertReport->execute();
 
     // A report without speed figures (a console check) keeps the last ones.
-    std::string speedReceived = r.received;
-    if (download.empty() && upload.empty()) {
-        download = lastSeq.empty() ? "" : oldDownload[0];
-        upload = lastSeq.empty() ? "" : oldUpload[0];
-        speedReceived = lastSeq.empty() ? "" : oldSpeed[0];
-    }
-    session << Sql("INSERT INTO desks (machine, company, last_seq, desk_time, received, source, ready, row_count,"
-                   " failed, download, upload, speed_received) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-                   " ON CONFLICT (machine, company) DO UPDATE SET last_seq = excluded.last_seq,"
-                   " desk_time = excluded.desk_time, received = excluded.received, source = excluded.source,"
-                   " ready = excluded.ready, row_count = excluded.row_count, failed = excluded.failed,"
-                   " download = excluded.download, upload = excluded.upload,"
-                   " speed_received = excluded.speed_received"),
-        use(machine), use(company), use(seq), use(deskTime), use(received), use(source), use(ready), use(rowCount),
-        use(failed), use(download), use(upload), use(speedReceived), now;
+    const bool figures = !r.summary.download.empty() || !r.summary.upload.empty();
+    w.deskDownload = figures ? r.summary.download : known ? w.lastDownload[0] : "";
+    w.deskUpload = figures ? r.summary.upload : known ? w.lastUpload[0] : "";
+    w.speedReceived = figures ? r.received : known ? w.lastSpeed[0] : "";
+    w.upsertDesk->execute();
 
-    if (seq > static_cast<Poco::Int64>(m_history)) {
-        Poco::Int64 oldest = seq - m_history;
-        session << Sql("DELETE FROM reports WHERE machine = ? AND company = ? AND seq <= ?"), use(machine),
-            use(company), use(oldest), now;
+    if (w.seq > static_cast<Poco::Int64>(m_history)) {
+        w.oldest = w.seq - m_history;
+        w.trim->execute();
     }
 }
 

@@ -86,6 +86,7 @@ public:
 
 private:
     struct Pending;
+    struct Writer;
 
     Store(const Config& config);
     std::unique_ptr<Poco::Data::Session> Connect() const;
@@ -93,7 +94,8 @@ private:
     std::string Sql(const std::string& text) const;
     void WriterLoop();
     void Commit(const std::vector<Pending*>& batch);
-    void Write(Poco::Data::Session& session, const Intake& report);
+    std::unique_ptr<Writer> OpenWriter() const;
+    void Write(Writer& writer, const Intake& report) const;
     template <typename Query> bool Read(Query query, std::string& error);
 
     const bool m_sqlite;
@@ -104,7 +106,7 @@ private:
     std::condition_variable m_wake, m_finished;
     std::deque<Pending*> m_queue;
     bool m_stopping = false;
-    std::unique_ptr<Poco::Data::Session> m_writer;   // the writer thread's alone
+    std::unique_ptr<Writer> m_writer;   // the writer thread's alone
     std::thread m_thread;
 
     std::mutex m_readLock;
