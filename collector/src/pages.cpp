@@ -24,6 +24,9 @@ const char* const kStyle =
     "tr.ready td.ready{color:#1b7a1b;font-weight:bold}\n"
     "tr.not-ready{background:#fff4f4}\n"
     "td.num{text-align:right}\n"
+    "td.received,td.desk-time{white-space:nowrap}\n"
+    "table.rows tr.failed td{color:#b00020}\n"
+    "table.rows tr.warning td{color:#9a6700}\n"
     ".counters{color:#555}\n"
     "</style>\n";
 
@@ -95,12 +98,13 @@ const char* StateName(int state)
     }
 }
 
-std::string RowsDetails(const std::string& body)
+std::string RowsDetails(const std::string& body, bool open)
 {
     ReportSummary summary;
     std::string error;
     if (!ReadReport(body, summary, error)) return HtmlEscape(error);
-    std::string html = "<details><summary>" + std::to_string(summary.rows.size()) +
+    std::string html = std::string(open ? "<details open>" : "<details>") + "<summary>" +
+                       std::to_string(summary.rows.size()) +
                        " rows</summary><table class=\"rows\"><tr><th>Title</th><th>State</th><th>Description</th></tr>";
     for (const ReportRow& row : summary.rows)
         html += "<tr class=\"" + std::string(StateName(row.state)) + "\"><td>" + HtmlEscape(row.title) + "</td><td>" +
@@ -214,7 +218,7 @@ std::string DeskPage(const std::string& machine, const std::string& company,
         html += Cell("rows num", RowsText(h.rows));
         html += Cell("download num", HtmlEscape(h.download));
         html += Cell("upload num", HtmlEscape(h.upload));
-        html += Cell("report", RowsDetails(h.body));
+        html += Cell("report", RowsDetails(h.body, &h == &entries.front()));
         html += "</tr>\n";
     }
     return html + "</tbody></table>\n</body></html>\n";

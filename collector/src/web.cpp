@@ -137,8 +137,10 @@ private:
             in.read(buffer, sizeof buffer);
             body.append(buffer, static_cast<std::size_t>(in.gcount()));
         }
-        if (body.size() > kMaxBody)
+        if (body.size() > kMaxBody) {
+            response.setKeepAlive(false);   // the rest of the body is never read
             return Malformed(response, HTTPResponse::HTTP_REQUESTENTITYTOOLARGE, "a report is at most 1 MiB", from);
+        }
         std::map<std::string, std::string> form;
         if (!ParseForm(body, form))
             return Malformed(response, HTTPResponse::HTTP_BAD_REQUEST, "the form is broken or repeats a field", from);
