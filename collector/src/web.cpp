@@ -24,6 +24,7 @@ namespace {
 // A desk's report is a few kilobytes; a repair's, with before and after,
 // twice that.
 const std::size_t kMaxBody = 1024 * 1024;
+const std::size_t kMaxDrained = 16 * 1024 * 1024;
 const std::size_t kMaxMachine = 255;
 
 Poco::Logger& Log()
@@ -138,7 +139,13 @@ private:
             body.append(buffer, static_cast<std::size_t>(in.gcount()));
         }
         if (body.size() > kMaxBody) {
-            response.setKeepAlive(false);   // the rest of the body is never read
+            // Read what a sane client sends on, so that it hears the answer
+            // instead of a reset; past that the connection just closes.
+            for (std::size_t drained = body.size(); in && drained < kMaxDrained;) {
+                in.read(buffer, sizeof buffer);
+                drained += static_cast<std::size_t>(in.gcount());
+            }
+            response.setKeepAlive(false);
             return Malformed(response, HTTPResponse::HTTP_REQUESTENTITYTOOLARGE, "a report is at most 1 MiB", from);
         }
         std::map<std::string, std::string> form;

@@ -146,11 +146,13 @@ def intake(c):
              ("malformed", c.report("m4", rows([1] * 9), time="yesterday")),
              ("malformed", c.report("", rows([1] * 9))),
              ("malformed", c.report("m5", {"before": rows([2])})),
-             ("malformed", c.post({"machine": "m6", "time": "2025-03-01 09:00:00", "report": "[]", "token": NORVIK},
-                                  content_type="application/json"))]
-    expect = {"refused": 403, "malformed": 400}
+             ("too large", c.post({"machine": "m6", "time": "2025-03-01 09:00:00", "report": "x" * (1 << 20),
+                                   "token": NORVIK})),
+             ("not a form", c.post({"machine": "m7", "time": "2025-03-01 09:00:00", "report": "[]", "token": NORVIK},
+                                   content_type="application/json"))]
+    expect = {"refused": 403, "malformed": 400, "too large": 413, "not a form": 415}
     for i, (kind, status) in enumerate(posts):
-        check(status == (415 if i == len(posts) - 1 else expect[kind]), "post %d %s: HTTP %d" % (i, kind, status))
+        check(status == expect[kind], "post %d %s: HTTP %d" % (i, kind, status))
 
     kept = [c.report("ready-check", rows([1, 1, 1, 1, 3, 1, 1, 1, 1])),
             c.report("unreachable", rows([1, 2])),
@@ -181,7 +183,7 @@ def intake(c):
 
     counts = [c.metric(n) for n in ("collector_reports_refused_total", "collector_reports_malformed_total",
                                     "collector_reports_kept_total", "collector_desks", "collector_desks_ready")]
-    check(counts == [2, 7, 7, 6, 3], "metrics: refused, malformed, kept, desks, ready: %s" % counts)
+    check(counts == [2, 8, 7, 6, 3], "metrics: refused, malformed, kept, desks, ready: %s" % counts)
     page = c.get("/")[1]
     check('<span id="refused">2</span>' in page and "the last from 127.0.0.1" in page,
           "the page shows the refused posts")
