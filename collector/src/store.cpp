@@ -60,6 +60,33 @@ std::vector<std::string> SplitLines(const std::string& text)
     return lines;
 }
 
+// The columns both tables share, read into a KeptReport.
+struct SummaryColumns {
+    static const std::string kNames;
+    std::vector<std::string> deskTime, received, source, failed, download, upload;
+    std::vector<int> ready, rows;
+
+    void Bind(Poco::Data::Statement& select)
+    {
+        select, into(deskTime), into(received), into(source), into(ready), into(rows), into(failed), into(download),
+            into(upload);
+    }
+
+    void Take(std::size_t i, KeptReport& report)
+    {
+        report.deskTime = std::move(deskTime[i]);
+        report.received = std::move(received[i]);
+        report.source = std::move(source[i]);
+        report.ready = ready[i] != 0;
+        report.rows = rows[i];
+        report.failed = SplitLines(failed[i]);
+        report.download = std::move(download[i]);
+        report.upload = std::move(upload[i]);
+    }
+};
+
+const std::string SummaryColumns::kNames = "desk_time, received, source, ready, row_count, failed, download, upload";
+
 } // namespace
 
 struct Store::Pending {
@@ -328,28 +355,22 @@ bool Store::Desks(std::vector<DeskRow>& desks, std::string& error)
 {
     return Read(
         [&](Poco::Data::Session& session) {
-            std::vector<std::string> machine, company, deskTime, received, source, failed, download, upload, speed;
+            std::vector<std::string> machine, company, speed;
             std::vector<Poco::Int64> seq;
-            std::vector<int> ready, rows;
-            session << "SELECT machine, company, last_seq, desk_time, received, source, ready, row_count, failed,"
-                       " download, upload, speed_received FROM desks",
-                into(machine), into(company), into(seq), into(deskTime), into(received), into(source), into(ready),
-                into(rows), into(failed), into(download), into(upload), into(speed), now;
+            SummaryColumns summary;
+            Poco::Data::Statement select(session);
+            select << "SELECT machine, company, last_seq, speed_received, " + SummaryColumns::kNames + " FROM desks",
+                into(machine), into(company), into(seq), into(speed);
+            summary.Bind(select);
+            select.execute();
             desks.clear();
             desks.resize(machine.size());
             for (std::size_t i = 0; i < machine.size(); ++i) {
                 DeskRow& d = desks[i];
+                summary.Take(i, d);
                 d.machine = std::move(machine[i]);
                 d.company = std::move(company[i]);
                 d.reports = seq[i];
-                d.deskTime = std::move(deskTime[i]);
-                d.received = std::move(received[i]);
-                d.source = std::move(source[i]);
-                d.ready = ready[i] != 0;
-                d.rows = rows[i];
-                d.failed = SplitLines(failed[i]);
-                d.download = std::move(download[i]);
-                d.upload = std::move(upload[i]);
                 d.speedReceived = std::move(speed[i]);
             }
             // Sorted here, not by the database, so both order names alike
@@ -379,32 +400,24 @@ bool Store::History(const std::string& machineName, const std::string& companyNa
     return Read(
         [&](Poco::Data::Session& session) {
             std::string machine = machineName, company = companyName;
-            std::vector<std::string> companies, deskTime, received, source, failed, download, upload, body;
+            std::vector<std::string> companies, body;
             std::vector<Poco::Int64> seq;
-            std::vector<int> ready, rows;
-            const std::string columns =
-                "SELECT company, seq, desk_time, received, source, ready, row_count, failed, download, upload, body"
-                " FROM reports WHERE machine = ?";
-            Poco::Data::Statement select(session);
-            select << Sql(company.empty() ? columns : columns + " AND company = ?"), into(companies), into(seq),
-                into(deskTime), into(received), into(source), into(ready), into(rows), into(failed), into(download),
-                into(upload), into(body), use(machine);
-            if (!company.empty()) select, use(company);
-            select.execute();
+            SummaryColumns summary;
+            const std::string select = "SELECT company, seq, body, " + SummaryColumns::kNames +
+                                       " FROM reports WHERE machine = ?";
+            Poco::Data::Statement query(session);
+            query << Sql(company.empty() ? select : select + " AND company = ?"), into(companies), into(seq),
+                into(body), use(machine);
+            if (!company.empty()) query, use(company);
+            summary.Bind(query);
+            query.execute();
             entries.clear();
             entries.resize(companies.size());
             for (std::size_t i = 0; i < companies.size(); ++i) {
                 HistoryEntry& h = entries[i];
+                summary.Take(i, h);
                 h.company = std::move(companies[i]);
                 h.seq = seq[i];
-                h.deskTime = std::move(deskTime[i]);
-                h.received = std::move(received[i]);
-                h.source = std::move(source[i]);
-                h.ready = ready[i] != 0;
-                h.rows = rows[i];
-                h.failed = SplitLines(failed[i]);
-                h.download = std::move(download[i]);
-                h.upload = std::move(upload[i]);
                 h.body = std::move(body[i]);
             }
             std::sort(entries.begin(), entries.end(), [](const HistoryEntry& a, const HistoryEntry& b) {

@@ -36,27 +36,27 @@ struct Intake {
     std::string body;       // the report's JSON as posted
 };
 
-// A desk as the page shows it.
-struct DeskRow {
-    std::string machine, company;
-    std::int64_t reports = 0;   // reports received from it, all told
+// What the page shows of a kept report.
+struct KeptReport {
     std::string deskTime, received, source;
     bool ready = false;
     int rows = 0;
     std::vector<std::string> failed;    // titles of the failed rows
-    std::string download, upload;       // last known figures, "" when none came yet
-    std::string speedReceived;          // when they came
+    std::string download, upload;
+};
+
+// A desk as the page shows it: its last report, except that the speed
+// figures are the last ones any report sent ("" when none came yet).
+struct DeskRow : KeptReport {
+    std::string machine, company;
+    std::int64_t reports = 0;   // reports received from it, all told
+    std::string speedReceived;  // when the figures came
 };
 
 // One kept report of a desk.
-struct HistoryEntry {
+struct HistoryEntry : KeptReport {
     std::string company;
     std::int64_t seq = 0;
-    std::string deskTime, received, source;
-    bool ready = false;
-    int rows = 0;
-    std::vector<std::string> failed;
-    std::string download, upload;
     std::string body;
 };
 
