@@ -77,7 +77,7 @@ class Collector:
         return self.process.wait(timeout=60)
 
     def post(self, fields, content_type="application/x-www-form-urlencoded"):
-        data = urllib.parse.urlencode(fields).encode()
+        data = fields if isinstance(fields, bytes) else urllib.parse.urlencode(fields).encode()
         request = urllib.request.Request(self.url + "/report", data, {"Content-Type": content_type})
         try:
             with urllib.request.urlopen(request, timeout=30) as reply:
@@ -187,6 +187,42 @@ def intake(c):
     page = c.get("/")[1]
     check('<span id="refused">2</span>' in page and "the last from 127.0.0.1" in page,
           "the page shows the refused posts")
+
+
+def hostile_bytes(c):
+    """Bytes no desk sends are refused whole, before they reach the database."""
+    good = "time=2025-03-01+09%3A00%3A00&token=" + NORVIK
+    report = "report=" + urllib.parse.quote(json_text(rows([1] * 9)))
+
+    def raw(machine="hostile", rest=report):
+        return c.post(("machine=%s&%s&%s" % (machine, good, rest)).encode())
+
+    def titled(title_json):
+        return raw(rest="report=" + urllib.parse.quote('[{"kind": 1, "state": 1, "title": %s}]' % title_json))
+
+    cases = {"an overlong UTF-8 form": raw("%C0%AF"), "a UTF-16 surrogate": raw("%ED%A0%80"),
+             "a code point past U+10FFFF": raw("%F4%90%80%80"), "a cut sequence": raw("PC%E8%B4"),
+             "a control character": raw("PC%0101"), "a broken escape": raw("PC%zz"),
+             "a repeated field": raw("PC&machine=PC2"),
+             "a title escaping a lone surrogate": titled('"\\ud800"'),
+             "a title escaping a NUL": titled('"a\\u0000b"'),
+             "a title that is a number": titled("7"),
+             "a state that is a string": raw(rest="report=" + urllib.parse.quote(
+                 '[{"kind": 1, "state": "1", "title": "t"}]')),
+             "a state that is a fraction": raw(rest="report=" + urllib.parse.quote(
+                 '[{"kind": 1, "state": 1.5, "title": "t"}]')),
+             "65 rows": c.report("hostile", rows([1] * 9) * 7 + rows([1, 1])),
+             "raw invalid UTF-8 in the report": raw(rest="report=%5B%7B%22title%22%3A%22%FF%22%7D%5D")}
+    for what, status in cases.items():
+        check(status == 400, "%s: HTTP %d" % (what, status))
+    check("hostile" not in {k[0] for k in c.desks()}, "none of them is stored")
+
+    odd = 'IE设置, "优化"'
+    ok = [c.report("emoji-😀", rows([1] * 9)),
+          c.report("quoted", [dict(r, title=odd) if r["row"] == 3 else r for r in rows([1, 1, 1, 2, 1, 1, 1, 1, 1])])]
+    d = c.desks()
+    check(ok == [200, 200] and ("emoji-😀", "norvik") in d and d[("quoted", "norvik")]["failed rows"] == odd,
+          "four-byte UTF-8 and a title with a comma and quotes come back whole from the CSV")
 
 
 def escaping(c):
@@ -312,6 +348,20 @@ def killed_mid_burst(c, clients=4, each=60, kill_after=40):
     check(not missing, "after the restart every acknowledged report is there (missing: %s)" % missing)
 
 
+def database_outage(c, cluster):
+    """While PostgreSQL is down a post is refused and counted, not acknowledged; then both connections come back."""
+    def scratch(command):
+        subprocess.run([os.path.join(HERE, "pg-scratch.sh"), command, cluster], check=True)
+
+    scratch("halt")
+    down = [c.report("outage-desk", rows([1] * 9)), c.get("/")[0]]
+    scratch("resume")
+    up = [c.report("outage-desk", rows([1] * 9)), c.get("/")[0]]
+    check(down == [503, 503] and up == [200, 200], "down: post and page %s; up again: %s" % (down, up))
+    check(c.metric("collector_reports_unstored_total") == 1 and c.desks()[("outage-desk", "norvik")]["reports"] == "1",
+          "the refused post is counted and only the later one kept")
+
+
 def main():
     if len(sys.argv) != 3 or sys.argv[2] not in ("sqlite", "postgresql"):
         print(__doc__, file=sys.stderr)
@@ -337,9 +387,12 @@ def main():
         bad_configurations(binary, folder, database, kind == "postgresql")
         c = Collector(binary, folder, database).start()
         intake(c)
+        hostile_bytes(c)
         escaping(c)
         history(c)
         browser(c, folder)
+        if kind == "postgresql":
+            database_outage(c, cluster)
         killed_mid_burst(c)
     finally:
         if c and c.process and c.process.poll() is None:
