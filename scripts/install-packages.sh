@@ -11,6 +11,7 @@ PACKAGES="
   wine wine64 wine32:i386
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei locales
   libpoco-dev libboost-dev libtinyxml-dev clang googletest nsis
+  postgresql chromium
 "
 
 # Wine takes the Windows code page and interface language from the locale:
