@@ -9,7 +9,8 @@ failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"   # the real test components
-trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
+COLLECTOR_PID=""
+trap 'kill $DEMO_PID $COLLECTOR_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
 new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 write_local_ini 127.0.0.1 "$DEMO_PORT"
 
@@ -71,6 +72,27 @@ run_check --report "$COLLECT" --report-required
 check "an undelivered report: said on stderr, exit 4 only when required" \
     '[ "$rc_optional" = 0 ] && [ "$CHECK_RC" = 4 ] && grep -q "the report could not be posted" "$WINEPREFIX/check.err"'
 demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=normal"
+
+# The company's own collector: the desk's token from local.ini gets its
+# repair report stored; with another token the collector refuses it and a
+# required report fails.
+mkdir -p "$WORK/collector"
+printf '[server]\nlisten = 127.0.0.1:0\n[store]\ndatabase = sqlite:%s/desks.db\n[tokens]\nnorvik = desk-token-0123456789\n' \
+    "$WORK/collector" > "$WORK/collector/collector.ini"
+"$BUILD/collector/pylonix-collector" "$WORK/collector/collector.ini" > "$WORK/collector/out" 2>&1 &
+COLLECTOR_PID=$!
+wait_until 'grep -q "listening on" "$WORK/collector/out"' 20 || true
+CPORT="$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$WORK/collector/out" | head -1)"
+printf 'report_token=desk-token-0123456789\r\n' >> "$APP_DIR/local.ini"
+run_check --json --repair --report "http://127.0.0.1:$CPORT/report" --report-required
+desk="$(curl -fsS "http://127.0.0.1:$CPORT/desks.csv" | tr -d '\r' | grep -i "^\"\?$(hostname | cut -d. -f1 | cut -c1-15)," || true)"
+echo "     collector: $desk"
+check "the collector stores the desk's report sent with its token" '[ "$CHECK_RC" = 0 ] && [ -n "$desk" ]'
+sed -i 's/^report_token=.*/report_token=another-token-0123456789/' "$APP_DIR/local.ini"
+run_check --report "http://127.0.0.1:$CPORT/report" --report-required
+check "a wrong token: refused (403), the required report fails" \
+    '[ "$CHECK_RC" = 4 ] && grep -q "HTTP 403" "$WINEPREFIX/check.err"'
+kill $COLLECTOR_PID; wait $COLLECTOR_PID 2>/dev/null || true
 
 # The same run as lines: one per record, five tab-separated fields.
 run_check
