@@ -76,7 +76,7 @@ demo_control "/_demo/fault?path=/norvik/SM/Report/Collect.aspx&mode=normal"
 # The company's own collector: the desk's token from local.ini gets its
 # repair report stored; with another token the collector refuses it and a
 # required report fails.
-mkdir -p "$WORK/collector"
+rm -rf "$WORK/collector"; mkdir -p "$WORK/collector"
 printf '[server]\nlisten = 127.0.0.1:0\n[store]\ndatabase = sqlite:%s/desks.db\n[tokens]\nnorvik = desk-token-0123456789\n' \
     "$WORK/collector" > "$WORK/collector/collector.ini"
 "$BUILD/collector/pylonix-collector" "$WORK/collector/collector.ini" > "$WORK/collector/out" 2>&1 &
