@@ -2,8 +2,10 @@
 // and scripts. Same engine and local.ini as the program; one line per record
 // (or a JSON array with --json); exit 0 when every record passed, 1 when one
 // did not, 2 when the check could not run. With --repair it also repairs
-// what needs no person and checks again (see console/unattended.h).
+// what needs no person and checks again (see console/unattended.h). With
+// --configure it only writes the keys given into local.ini, for installers.
 #include "settings/config.h"
+#include "settings/setup.h"
 #include "console/unattended.h"
 #include "base/console.h"
 #include "base/log.h"
@@ -20,6 +22,7 @@
 #include <io.h>
 #include <process.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <wchar.h>
 
 #include <string>
@@ -103,6 +106,67 @@ bool DeliverReport(const std::string& url, const std::string& report)
     return false;
 }
 
+// --configure key=value...: the keys given into local.ini beside the program,
+// nothing else changed. An empty value leaves its key alone, so that an
+// installer can pass each of its properties whether it was set or not.
+// Exit 0 written, 1 the file could not be written, 2 a bad argument.
+int Configure(int count, wchar_t** args)
+{
+    IniValues values;
+    std::string named;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring arg = args[i];
+        const size_t equals = arg.find(L'=');
+        const std::string key = WideToAnsi(arg.substr(0, equals));
+        if (equals == std::wstring::npos || !IsLocalIniKey(key)) {
+            fprintf(stderr, "PylonixCheck --configure: \"%s\" is not KEY=VALUE with a key local.ini knows "
+                            "(server_addr, server_port, server_website, report_url, report_token, "
+                            "component_signers, ipinfo_host, start_page, test_page, version, edition)\n",
+                    WideToAnsi(arg).c_str());
+            return 2;
+        }
+        const std::wstring wide = arg.substr(equals + 1);
+        const std::string value = WideToAnsi(wide);
+        if (value.empty()) continue;
+        for (wchar_t c : wide) {
+            if (c < 0x20) {
+                fprintf(stderr, "PylonixCheck --configure: the value of %s holds a control character\n", key.c_str());
+                return 2;
+            }
+        }
+        if (AnsiToWide(value) != wide) {
+            fprintf(stderr, "PylonixCheck --configure: the value of %s has characters the system's code page lacks\n",
+                    key.c_str());
+            return 2;
+        }
+        const int port = atoi(value.c_str());
+        if (key == "server_port" && (value.find_first_not_of("0123456789") != std::string::npos || port < 1 || port > 65535)) {
+            fprintf(stderr, "PylonixCheck --configure: server_port must be a number from 1 to 65535, not \"%s\"\n",
+                    value.c_str());
+            return 2;
+        }
+        for (const auto& given : values) {
+            if (given.first == key) {
+                fprintf(stderr, "PylonixCheck --configure: %s is given twice\n", key.c_str());
+                return 2;
+            }
+        }
+        values.emplace_back(key, value);
+        named += (named.empty() ? "" : ", ") + key;
+    }
+    SetUpProcess();
+    const std::string path = LocalIniPath();
+    const std::string failure = WriteLocalIniValues(path, values);
+    if (!failure.empty()) {
+        fprintf(stderr, "PylonixCheck --configure: %s could not be written: %s\n", path.c_str(), failure.c_str());
+        return 1;
+    }
+    if (named.empty()) named = "no key";
+    WriteLog("local.ini configured: %s (%s)\r\n", path.c_str(), named.c_str());
+    printf("%s: %s set\n", path.c_str(), named.c_str());
+    return 0;
+}
+
 struct CheckRun {
     CheckReporter* reporter;
     CheckInputs inputs;
@@ -122,6 +186,7 @@ int wmain(int argc, wchar_t** argv)
 {
     bool json = false, repair = false, upgradeBrowser = false, reportRequired = false;
     std::string reportUrl;
+    if (argc >= 2 && wcscmp(argv[1], L"--configure") == 0) return Configure(argc - 2, argv + 2);
     for (int i = 1; i < argc; ++i) {
         if (wcscmp(argv[i], L"--json") == 0) json = true;
         else if (wcscmp(argv[i], L"--repair") == 0) repair = true;
@@ -129,7 +194,8 @@ int wmain(int argc, wchar_t** argv)
         else if (wcscmp(argv[i], L"--report") == 0 && i + 1 < argc) reportUrl = WideToAnsi(argv[++i]);
         else if (wcscmp(argv[i], L"--report-required") == 0) reportRequired = true;
         else {
-            fprintf(stderr, "usage: PylonixCheck [--json] [--repair [--upgrade-browser]] [--report URL [--report-required]]\n");
+            fprintf(stderr, "usage: PylonixCheck [--json] [--repair [--upgrade-browser]] [--report URL [--report-required]]\n"
+                            "       PylonixCheck --configure KEY=VALUE...\n");
             return 2;
         }
     }

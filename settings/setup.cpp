@@ -63,6 +63,56 @@ int ParseServerPort(const std::string& text)
     return static_cast<uint16_t>(atoi(text.c_str()));
 }
 
+bool IsLocalIniKey(const std::string& key)
+{
+    static const char* const kKeys[] = {
+        "server_addr", "server_port", "server_website", "version", "edition", "ipinfo_host",
+        "start_page",  "test_page",   "report_url",     "report_token", "component_signers",
+    };
+    for (const char* known : kKeys)
+        if (key == known) return true;
+    return false;
+}
+
+std::string WriteLocalIniValues(const std::string& path, const IniValues& values)
+{
+    std::string old;
+    std::string failure;
+    const bool read = ReadWholeFile(path, old);
+    if (!read && GetFileAttributesW(AnsiToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
+        // Written without its lines, the file would lose them.
+        failure = "the file cannot be read";
+    } else {
+        IniEncoding encoding = kIniAnsi;
+        boost::property_tree::ptree readable;
+        std::string text;
+        if (ParseIniText(IniBytesToText(old, &encoding), readable, nullptr)) {
+            if (encoding == kIniAnsi) {
+                text = SetIniValues(old, "para", values);
+            } else {
+                // A marked file is edited in UTF-8 and written back in its own
+                // encoding: lines in characters the code page lacks stay intact.
+                IniValues utf8Values;
+                for (const auto& value : values) utf8Values.emplace_back(value.first, AnsiToUtf8(value.second));
+                text = Utf8ToIniBytes(SetIniValues(IniBytesToUtf8(old, encoding), "para", utf8Values), encoding);
+            }
+        } else {
+            // Whatever the user kept in it stays in the backup.
+            const std::string backup = path + ".bak";
+            if (CopyFileW(AnsiToWide(path).c_str(), AnsiToWide(backup).c_str(), FALSE))
+                WriteLog("local.ini could not be read: the old file is kept as %s\r\n", backup.c_str());
+            else
+                WriteLog("local.ini could not be read, nor kept as %s (error %lu)\r\n", backup.c_str(), GetLastError());
+            text = SetIniValues("", "para", values);
+        }
+        // Nothing to change (the values are there already): a file locked
+        // read-only is no failure then.
+        if (!read || text != old) failure = ReplaceFile(path, text);
+    }
+    if (!failure.empty()) WriteLog("CLocalIniSettings Save:%s %s\r\n", path.c_str(), failure.c_str());
+    return failure;
+}
+
 SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& path)
 {
     // Checked before anything changes: a refused confirmation leaves the
@@ -72,42 +122,16 @@ SaveOutcome SaveServerSettings(const ServerFields& fields, const std::string& pa
         return kSaveEmptyField;
     }
     // No start-up path here (it can show its box and reset the settings): a
-    // missing file is written anew, an unwritable one is logged below.
+    // missing file is written anew, an unwritable one is logged.
     ServerSettings& settings = g_serverSettings;
     const int port = ParseServerPort(fields.port);
-    const std::vector<std::pair<std::string, std::string>> values = {
-        {"server_addr", fields.address},
-        {"server_port", std::to_string(port)},
-        {"server_website", fields.website},
-        {"version", settings.version},
-        {"edition", settings.edition},
-    };
-    std::string old;
-    ReadWholeFile(path, old);
-    IniEncoding encoding = kIniAnsi;
-    boost::property_tree::ptree readable;
-    std::string text;
-    if (ParseIniText(IniBytesToText(old, &encoding), readable, nullptr)) {
-        if (encoding == kIniAnsi) {
-            text = SetIniValues(old, "para", values);
-        } else {
-            // A marked file is edited in UTF-8 and written back in its own
-            // encoding: lines in characters the code page lacks stay intact.
-            std::vector<std::pair<std::string, std::string>> utf8Values;
-            for (const auto& value : values) utf8Values.emplace_back(value.first, AnsiToUtf8(value.second));
-            text = Utf8ToIniBytes(SetIniValues(IniBytesToUtf8(old, encoding), "para", utf8Values), encoding);
-        }
-    } else {
-        // Whatever the user kept in it stays in the backup.
-        const std::string backup = path + ".bak";
-        if (CopyFileW(AnsiToWide(path).c_str(), AnsiToWide(backup).c_str(), FALSE))
-            WriteLog("local.ini could not be read: the old file is kept as %s\r\n", backup.c_str());
-        else
-            WriteLog("local.ini could not be read, nor kept as %s (error %lu)\r\n", backup.c_str(), GetLastError());
-        text = SetIniValues("", "para", values);
-    }
-    const std::string failure = ReplaceFile(path, text);
-    if (!failure.empty()) WriteLog("CLocalIniSettings Save:%s %s\r\n", path.c_str(), failure.c_str());
+    WriteLocalIniValues(path, {
+                                  {"server_addr", fields.address},
+                                  {"server_port", std::to_string(port)},
+                                  {"server_website", fields.website},
+                                  {"version", settings.version},
+                                  {"edition", settings.edition},
+                              });
 
     settings.serverAddr = fields.address;
     settings.serverPort = static_cast<uint16_t>(port);

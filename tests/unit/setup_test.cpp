@@ -113,6 +113,41 @@ TEST_F(SaveSettings, ServersTrustBothZoneMapsAndUnreadableOrReadOnlyFilesAreHand
     EXPECT_EQ("[para]\na=0\nb=2\n", SetIniValues("[para]\na=0", "para", {{"b", "2"}}));
 }
 
+TEST_F(SaveSettings, InstallerValuesChangeOnlyTheirKeysAndNeverCostTheFileItsLines)
+{
+    // A missing file is created with the keys alone; nothing given still
+    // creates it, empty (the program's defaults).
+    EXPECT_EQ("", WriteLocalIniValues(path, {}));
+    EXPECT_EQ("", ReadFileBytes(path));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(AnsiToWide(path).c_str()));
+    EXPECT_EQ("", WriteLocalIniValues(path, {{"report_url", "http://h/r"}, {"component_signers", "A;B C"}}));
+    EXPECT_EQ("[para]\r\nreport_url=http://h/r\r\ncomponent_signers=A;B C\r\n", ReadFileBytes(path));
+
+    // Only the keys given change; version and edition are not written.
+    const std::string hand = "[para]\r\nserver_port=1\r\n; mine\r\nreport_url=old\r\n";
+    ASSERT_TRUE(WriteFileBytes(path, hand));
+    EXPECT_EQ("", WriteLocalIniValues(path, {{"report_url", "new"}}));
+    EXPECT_EQ("[para]\r\nserver_port=1\r\n; mine\r\nreport_url=new\r\n", ReadFileBytes(path));
+
+    // Read-only: refused when something would change, no failure when the
+    // values are there already.
+    ASSERT_TRUE(SetFileAttributesW(AnsiToWide(path).c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ("", WriteLocalIniValues(path, {{"report_url", "new"}}));
+    EXPECT_EQ("the file is read-only", WriteLocalIniValues(path, {{"report_url", "newer"}}));
+    SetFileAttributesW(AnsiToWide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_NE(std::string::npos, ReadFileBytes(path).find("report_url=new\r\n"));
+
+    // A file that is there but cannot be read is not replaced by the keys alone.
+    const std::string kept = ReadFileBytes(path);
+    HANDLE locked = CreateFileW(AnsiToWide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, locked);
+    EXPECT_EQ("the file cannot be read", WriteLocalIniValues(path, {{"server_addr", "x"}}));
+    CloseHandle(locked);
+    EXPECT_EQ(kept, ReadFileBytes(path));
+    EXPECT_EQ("", ReadFileBytes(path + ".bak"));
+    EXPECT_NE(std::string::npos, ReadTodaysLog().find("CLocalIniSettings Save:" + path + " the file cannot be read"));
+}
+
 namespace {
 std::string Utf16Le(const std::wstring& text)
 {
