@@ -106,63 +106,54 @@ bool DeliverReport(const std::string& url, const std::string& report)
     return false;
 }
 
+// The arguments of --configure into `values`; empty, or what is wrong.
+std::string ReadConfigureArgs(int count, wchar_t** args, IniValues* values)
+{
+    for (int i = 0; i < count; ++i) {
+        const std::wstring arg = args[i];
+        const size_t equals = arg.find(L'=');
+        const std::string key = WideToAnsi(arg.substr(0, equals));
+        if (equals == std::wstring::npos || !IsLocalIniKey(key))
+            return "\"" + WideToAnsi(arg) + "\" is not KEY=VALUE with a key local.ini knows (server_addr, server_port, "
+                   "server_website, report_url, report_token, component_signers, ipinfo_host, start_page, "
+                   "test_page, version, edition)";
+        const std::wstring wide = arg.substr(equals + 1);
+        const std::string value = WideToAnsi(wide);
+        if (value.empty()) continue;
+        for (wchar_t c : wide)
+            if (c < 0x20) return "the value of " + key + " holds a control character";
+        if (AnsiToWide(value) != wide) return "the value of " + key + " has characters the system's code page lacks";
+        if (key == "server_port" && (value.size() > 5 || value.find_first_not_of("0123456789") != std::string::npos ||
+                                     atoi(value.c_str()) < 1 || atoi(value.c_str()) > 65535))
+            return "server_port must be a number from 1 to 65535, not \"" + value + "\"";
+        for (const auto& given : *values)
+            if (given.first == key) return key + " is given twice";
+        values->emplace_back(key, value);
+    }
+    return "";
+}
+
 // --configure key=value...: the keys given into local.ini beside the program,
 // nothing else changed. An empty value leaves its key alone, so that an
 // installer can pass each of its properties whether it was set or not.
 // Exit 0 written, 1 the file could not be written, 2 a bad argument.
 int Configure(int count, wchar_t** args)
 {
-    IniValues values;
-    std::string named;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring arg = args[i];
-        const size_t equals = arg.find(L'=');
-        const std::string key = WideToAnsi(arg.substr(0, equals));
-        if (equals == std::wstring::npos || !IsLocalIniKey(key)) {
-            fprintf(stderr, "PylonixCheck --configure: \"%s\" is not KEY=VALUE with a key local.ini knows "
-                            "(server_addr, server_port, server_website, report_url, report_token, "
-                            "component_signers, ipinfo_host, start_page, test_page, version, edition)\n",
-                    WideToAnsi(arg).c_str());
-            return 2;
-        }
-        const std::wstring wide = arg.substr(equals + 1);
-        const std::string value = WideToAnsi(wide);
-        if (value.empty()) continue;
-        for (wchar_t c : wide) {
-            if (c < 0x20) {
-                fprintf(stderr, "PylonixCheck --configure: the value of %s holds a control character\n", key.c_str());
-                return 2;
-            }
-        }
-        if (AnsiToWide(value) != wide) {
-            fprintf(stderr, "PylonixCheck --configure: the value of %s has characters the system's code page lacks\n",
-                    key.c_str());
-            return 2;
-        }
-        const int port = atoi(value.c_str());
-        if (key == "server_port" && (value.find_first_not_of("0123456789") != std::string::npos || port < 1 || port > 65535)) {
-            fprintf(stderr, "PylonixCheck --configure: server_port must be a number from 1 to 65535, not \"%s\"\n",
-                    value.c_str());
-            return 2;
-        }
-        for (const auto& given : values) {
-            if (given.first == key) {
-                fprintf(stderr, "PylonixCheck --configure: %s is given twice\n", key.c_str());
-                return 2;
-            }
-        }
-        values.emplace_back(key, value);
-        named += (named.empty() ? "" : ", ") + key;
-    }
     SetUpProcess();
     const std::string path = LocalIniPath();
-    const std::string failure = WriteLocalIniValues(path, values);
-    if (!failure.empty()) {
-        fprintf(stderr, "PylonixCheck --configure: %s could not be written: %s\n", path.c_str(), failure.c_str());
-        return 1;
+    IniValues values;
+    std::string failure = ReadConfigureArgs(count, args, &values);
+    const int code = !failure.empty() ? 2 : !(failure = WriteLocalIniValues(path, values)).empty() ? 1 : 0;
+    if (code != 0) {
+        // An installer running this shows no standard error: the log keeps it.
+        WriteLog("local.ini %s not configured: %s\r\n", path.c_str(), failure.c_str());
+        fprintf(stderr, "PylonixCheck --configure: %s: %s\n", path.c_str(), failure.c_str());
+        return code;
     }
+    std::string named;
+    for (const auto& value : values) named += (named.empty() ? "" : ", ") + value.first;
     if (named.empty()) named = "no key";
-    WriteLog("local.ini configured: %s (%s)\r\n", path.c_str(), named.c_str());
+    WriteLog("local.ini %s configured: %s\r\n", path.c_str(), named.c_str());
     printf("%s: %s set\n", path.c_str(), named.c_str());
     return 0;
 }
