@@ -8,6 +8,8 @@
 ; local.ini; an existing local.ini is kept (only the values given are set).
 ; The uninstaller removes what was installed; the users' logs stay unless
 ; it is given /PURGE.
+; With -DSIGN=<signing script> the uninstaller is signed before it is packed
+; and the setup program once it is written.
 Unicode true
 !include "FileFunc.nsh"
 !include "LogicLib.nsh"
@@ -22,6 +24,11 @@ ${StrStr}
 !endif
 !ifndef OUT
   !define OUT "PylonixClient-Setup-${VERSION}.exe"
+!endif
+
+!ifdef SIGN
+  !uninstfinalize '"${SIGN}" "%1"' = 0
+  !finalize '"${SIGN}" "%1"' = 0
 !endif
 
 !define PRODUCT "PylonixClient"

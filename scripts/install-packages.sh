@@ -8,7 +8,7 @@ PACKAGES="
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
   mingw-w64-i686-dev mingw-w64-tools libz-mingw-w64-dev
   cmake ninja-build make pkg-config dpkg-dev python3 file curl iproute2
-  wixl
+  wixl msitools osslsigncode openssl
   wine wine64 wine32:i386
   xvfb xauth x11-utils xdotool imagemagick fonts-wqy-zenhei locales
   libpoco-dev libboost-dev libtinyxml-dev clang googletest nsis
