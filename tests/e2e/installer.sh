@@ -18,11 +18,7 @@ new_prefix "$ARCH" "$WORK/prefix" "$BUILD"
 rm -rf "$APP_DIR"   # only what the installer puts there
 cp "$SETUP" "$WORK/prefix/drive_c/setup.exe"
 
-if [ "$ARCH" = win64 ]; then
-    PROGRAMS="$WINEPREFIX/drive_c/Program Files (x86)/Pylonix" WINDIR='C:\Program Files (x86)\Pylonix' VIEW=/reg:32
-else
-    PROGRAMS="$WINEPREFIX/drive_c/Program Files/Pylonix" WINDIR='C:\Program Files\Pylonix' VIEW=
-fi
+installed_folder
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\PylonixClient'
 # Where an installer may leave something: the program folders, the shared
 # Start menu and desktop, and the uninstall entries.

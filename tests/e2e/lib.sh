@@ -34,6 +34,17 @@ new_prefix() {
     cp "$build/bin/PylonixClient.exe" "$build/bin/PylonixCheck.exe" "$APP_DIR/"
 }
 
+# installed_folder -> PROGRAMS and WINDIR, where the setup program and the
+# MSI package install (Program Files (x86)\Pylonix, Program Files\Pylonix on
+# 32-bit Windows), and VIEW, the registry view their entries go to.
+installed_folder() {
+    if [ "$WINEARCH" = win64 ]; then
+        PROGRAMS="$WINEPREFIX/drive_c/Program Files (x86)/Pylonix" WINDIR='C:\Program Files (x86)\Pylonix' VIEW=/reg:32
+    else
+        PROGRAMS="$WINEPREFIX/drive_c/Program Files/Pylonix" WINDIR='C:\Program Files\Pylonix' VIEW=
+    fi
+}
+
 write_local_ini() {
     printf '[para]\r\nserver_addr=%s\r\nserver_port=%s\r\nserver_website=/norvik/login.htm\r\nversion=12.000.000.0000\r\nedition=std\r\n' \
         "$1" "$2" > "$APP_DIR/local.ini"

@@ -22,11 +22,7 @@ cp "$MSI" "$WINEPREFIX/drive_c/pylonix.msi"
 # The same programs as a newer version: only the product version differs.
 "$ROOT/installer/build-msi.sh" 12.000.001.0000 "$BUILD/bin" "$WINEPREFIX/drive_c/newer.msi"
 
-if [ "$ARCH" = win64 ]; then
-    PROGRAMS="$WINEPREFIX/drive_c/Program Files (x86)/Pylonix" WINDIR='C:\Program Files (x86)\Pylonix' VIEW=/reg:32
-else
-    PROGRAMS="$WINEPREFIX/drive_c/Program Files/Pylonix" WINDIR='C:\Program Files\Pylonix' VIEW=
-fi
+installed_folder
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 reg_lines() { wine reg query "$@" 2>/dev/null | tr -d '\r' || true; }
 # Where a package may leave something: the program folders, the Start menus
