@@ -25,6 +25,7 @@
 #include <stdlib.h>
 #include <wchar.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -113,10 +114,12 @@ std::string ReadConfigureArgs(int count, wchar_t** args, IniValues* values)
         const std::wstring arg = args[i];
         const size_t equals = arg.find(L'=');
         const std::string key = WideToAnsi(arg.substr(0, equals));
-        if (equals == std::wstring::npos || !IsLocalIniKey(key))
-            return "\"" + WideToAnsi(arg) + "\" is not KEY=VALUE with a key local.ini knows (server_addr, server_port, "
-                   "server_website, report_url, report_token, component_signers, ipinfo_host, start_page, "
-                   "test_page, version, edition)";
+        const std::vector<std::string>& known = LocalIniKeys();
+        if (equals == std::wstring::npos || std::find(known.begin(), known.end(), key) == known.end()) {
+            std::string names;
+            for (const std::string& name : known) names += (names.empty() ? "" : ", ") + name;
+            return "\"" + WideToAnsi(arg) + "\" is not KEY=VALUE with a key local.ini knows (" + names + ")";
+        }
         const std::wstring wide = arg.substr(equals + 1);
         const std::string value = WideToAnsi(wide);
         if (value.empty()) continue;

@@ -63,15 +63,13 @@ int ParseServerPort(const std::string& text)
     return static_cast<uint16_t>(atoi(text.c_str()));
 }
 
-bool IsLocalIniKey(const std::string& key)
+const std::vector<std::string>& LocalIniKeys()
 {
-    static const char* const kKeys[] = {
-        "server_addr", "server_port", "server_website", "version", "edition", "ipinfo_host",
-        "start_page",  "test_page",   "report_url",     "report_token", "component_signers",
+    static const std::vector<std::string> keys = {
+        "server_addr", "server_port",  "server_website", "report_url",  "report_token", "component_signers",
+        "browser_signers", "ipinfo_host", "start_page",  "test_page",   "version",      "edition",
     };
-    for (const char* known : kKeys)
-        if (key == known) return true;
-    return false;
+    return keys;
 }
 
 std::string WriteLocalIniValues(const std::string& path, const IniValues& values)

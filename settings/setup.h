@@ -37,8 +37,8 @@ using IniValues = std::vector<std::pair<std::string, std::string>>;
 // that exists and cannot be read, a folder that is gone or unwritable.
 std::string WriteLocalIniValues(const std::string& path, const IniValues& values);
 
-// The keys local.ini knows, those an installer may set among them.
-bool IsLocalIniKey(const std::string& key);
+// The keys local.ini knows ([para]), those an installer sets first.
+const std::vector<std::string>& LocalIniKeys();
 
 // Checks the fields first; then writes the three keys, `version` and
 // `edition` (as loaded) into local.ini at `path` (WriteLocalIniValues; a
