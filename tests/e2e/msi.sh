@@ -60,7 +60,7 @@ shortcuts() {
 }
 
 before="$(footprint)"
-REPORT="http://127.0.0.1:$DEMO_PORT/norvik/SM/Report/Collect.aspx"
+REPORT="http://127.0.0.1:$DEMO_PORT/report"
 msiexec /i 'C:\pylonix.msi' /qn SERVER=127.0.0.1 PORT="$DEMO_PORT" SITE=/norvik/login.htm REPORT="$REPORT" \
     TOKEN=t0k SIGNERS="Pylonix Test Components;Someone Else"
 check "the silent install ends with 0" '[ "$MSI_RC" = 0 ]'
