@@ -93,6 +93,7 @@ HEADERS = """
 #include <userenv.h>
 #include <uxtheme.h>
 #include <wincrypt.h>
+#include <wintrust.h>
 #include <wininet.h>
 #include <winver.h>
 #include <gdiplus.h>
