@@ -105,6 +105,12 @@ _wine_template() {
     # Bump the profile number when the template's set-up changes
     # (_workstation_profile, the font replacement).
     local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile4"
+    # Tests running side by side (and other work trees) may all find it
+    # missing: one makes it, the others wait for it. Always run in a
+    # subshell (`$(_wine_template ...)`), which lets go of the lock.
+    mkdir -p "$PYLONIX_CACHE/wine"
+    exec 8> "$tpl.lock"
+    flock 8
     if [ ! -f "$tpl/.ready" ]; then
         _wlog "creating the $arch template prefix (first time only)"
         rm -rf "$tpl"; mkdir -p "$tpl"
