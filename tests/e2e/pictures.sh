@@ -74,13 +74,21 @@ for _ in $(seq 100); do window="$(xdotool search --name '系统设置' 2>/dev/nu
 check "the settings dialog opens for use" '[ -n "$window" ]'
 if [ -n "$window" ]; then
     read -r ox oy < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+    # darkest X Y W H: 0 when the screen shows a dark pixel there, else 1.
+    darkest() {
+        import -window root "$WORK/screen.png" 2>/dev/null
+        convert "$WORK/screen.png" -crop "$3x$4+$((ox + $1))+$((oy + $2))" -colorspace gray \
+            -threshold 50% -format '%[fx:minima]' info: 2>/dev/null
+    }
     ink() {  # X Y W H: the screen shows dark pixels there within 10 s
-        for _ in $(seq 50); do
-            import -window root "$WORK/screen.png" 2>/dev/null
-            [ "$(convert "$WORK/screen.png" -crop "$3x$4+$((ox + $1))+$((oy + $2))" -colorspace gray \
-                 -threshold 50% -format '%[fx:minima]' info: 2>/dev/null)" = 0 ] && return 0
-            sleep 0.2
-        done
+        for _ in $(seq 50); do [ "$(darkest "$@")" = 0 ] && return 0; sleep 0.2; done
+        return 1
+    }
+    # X Y W H: no dark pixel there within 10 s. A part of the window not yet
+    # painted shows black for a moment (more so on a busy machine), so a box
+    # is empty once it shows no ink; one holding text never gets there.
+    blank() {
+        for _ in $(seq 50); do [ "$(darkest "$@")" = 1 ] && return 0; sleep 0.2; done
         return 1
     }
     # A window just mapped shows black until it paints: wait for its body.
@@ -93,7 +101,7 @@ if [ -n "$window" ]; then
         return 1
     }
     check "the settings dialog paints" 'painted'
-    check "the port box starts empty" '! ink 118 124 240 22'
+    check "the port box starts empty" 'blank 118 124 240 22'
     xdotool mousemove $((ox + 200)) $((oy + 99)) click 1
     sleep 0.5
     xdotool type --delay 50 srv
