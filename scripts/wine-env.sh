@@ -4,6 +4,7 @@
 #   ensure_i386_exec    32-bit x86 code must run (see below)
 #   wine_setup ARCH DIR prepares the project's prefix DIR (template copy)
 #   ensure_display      an X display for windows and message boxes
+#   wine_unmanaged EXE  that program's windows need no window manager
 #
 # Environment: PYLONIX_CACHE (default /var/cache/pylonix).
 
@@ -104,6 +105,12 @@ _wine_template() {
     # Bump the profile number when the template's set-up changes
     # (_workstation_profile, the font replacement).
     local tpl="$PYLONIX_CACHE/wine/$ver-$arch-profile4"
+    # Tests running side by side (and other work trees) may all find it
+    # missing: one makes it, the others wait for it. Always run in a
+    # subshell (`$(_wine_template ...)`), which lets go of the lock.
+    mkdir -p "$PYLONIX_CACHE/wine"
+    exec 8> "$tpl.lock"
+    flock 8
     if [ ! -f "$tpl/.ready" ]; then
         _wlog "creating the $arch template prefix (first time only)"
         rm -rf "$tpl"; mkdir -p "$tpl"
@@ -157,6 +164,20 @@ wine_setup() {
     fi
     wine_base_env "$arch" "$dir"
     export WINEPREFIX="$dir"
+}
+
+# Leaves the windows of PROGRAM (a file name, "ui_tests.exe") to Wine
+# instead of a window manager, in the current prefix. The Xvfb displays the
+# tests run on have no window manager, and Wine waits up to two seconds for one to take away each
+# managed top-level window it hides (a dialog at the end of its modal loop, a
+# message box, a window the test closes); the unit tests hide hundreds. Wine
+# reads the switch when the program's display driver loads, so it is set
+# before the program starts, once per prefix (user.reg shows it when the
+# server has written it out; adding it twice does no harm).
+wine_unmanaged() {
+    local key="Software\\\\Wine\\\\AppDefaults\\\\$1\\\\X11 Driver"
+    grep -qiF "[$key]" "$WINEPREFIX/user.reg" 2>/dev/null && return 0
+    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$1\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
 }
 
 # True while display :N belongs to a live X server. A lock left by a server

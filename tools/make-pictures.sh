@@ -12,9 +12,10 @@ mkdir -p "$OUT"
 OUT="$(cd "$OUT" && pwd)"
 
 source "$ROOT/scripts/wine-env.sh"
-wine_setup win64 "$BUILD/wine/win64" >/dev/null 2>&1 || true
-ensure_display "$BUILD/wine/win64" >/dev/null
-export WINEPREFIX="$BUILD/wine/win64"
+# The project's prefix, or the one PYLONIX_PREFIX names (as scripts/wine-run).
+export PYLONIX_PREFIX="${PYLONIX_PREFIX:-$BUILD/wine/win64}"
+wine_setup win64 "$PYLONIX_PREFIX" >/dev/null 2>&1 || true
+ensure_display "$PYLONIX_PREFIX" >/dev/null
 
 picture() {  # NAME DOCUMENT [SkinView options...]
     local name="$1" doc="$2"; shift 2

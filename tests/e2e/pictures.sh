@@ -11,16 +11,20 @@ WORK="$BUILD/e2e/pictures"
 failures=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
+source "$ROOT/scripts/wine-env.sh"
+# A prefix of its own (and, in the test run, a display of its own), so that
+# it runs beside the other tests; ending its Wine server ends its windows.
+export PYLONIX_PREFIX="$BUILD/wine/e2e-pictures"
+trap 'wineserver -k 2>/dev/null; stop_display "$PYLONIX_PREFIX"' EXIT
 rm -rf "$WORK"; mkdir -p "$WORK/off" "$WORK/on"
 "$ROOT/tools/make-pictures.sh" "$BUILD" "$WORK/off" >/dev/null
-source "$ROOT/scripts/wine-env.sh"
-export WINEPREFIX="$BUILD/wine/win64"
+wine_setup win64 "$PYLONIX_PREFIX"
 win() { winepath -w "$1" 2>/dev/null; }
 view() { "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" "$@" | tr -d '\r'; }
 
 # The windows open at the screen's top-left corner: the pointer, wherever an
 # earlier test left it, must not hover over a control there.
-ensure_display "$BUILD/wine/win64" >/dev/null
+ensure_display "$PYLONIX_PREFIX" >/dev/null
 xdotool mousemove 1270 1000
 view 105 "$(win "$WORK/on/main-window.png")" --push 6 --window >/dev/null
 view 107 "$(win "$WORK/on/settings-dialog.png")" --window >/dev/null
@@ -65,19 +69,26 @@ done
 # Used as a person would: the settings dialog held open, a click into the
 # address box, a word typed, Tab to the port box, digits typed.
 "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" 107 "$(win "$WORK/held.png")" --hold >/dev/null 2>&1 &
-trap 'pkill -f "SkinView.exe 107" 2>/dev/null || true' EXIT
 window=""
 for _ in $(seq 100); do window="$(xdotool search --name '系统设置' 2>/dev/null | head -1 || true)"; [ -n "$window" ] && break; sleep 0.2; done
 check "the settings dialog opens for use" '[ -n "$window" ]'
 if [ -n "$window" ]; then
     read -r ox oy < <(xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p')
+    # darkest X Y W H: 0 when the screen shows a dark pixel there, else 1.
+    darkest() {
+        import -window root "$WORK/screen.png" 2>/dev/null
+        convert "$WORK/screen.png" -crop "$3x$4+$((ox + $1))+$((oy + $2))" -colorspace gray \
+            -threshold 50% -format '%[fx:minima]' info: 2>/dev/null
+    }
     ink() {  # X Y W H: the screen shows dark pixels there within 10 s
-        for _ in $(seq 50); do
-            import -window root "$WORK/screen.png" 2>/dev/null
-            [ "$(convert "$WORK/screen.png" -crop "$3x$4+$((ox + $1))+$((oy + $2))" -colorspace gray \
-                 -threshold 50% -format '%[fx:minima]' info: 2>/dev/null)" = 0 ] && return 0
-            sleep 0.2
-        done
+        for _ in $(seq 50); do [ "$(darkest "$@")" = 0 ] && return 0; sleep 0.2; done
+        return 1
+    }
+    # X Y W H: no dark pixel there within 10 s. A part of the window not yet
+    # painted shows black for a moment (more so on a busy machine), so a box
+    # is empty once it shows no ink; one holding text never gets there.
+    blank() {
+        for _ in $(seq 50); do [ "$(darkest "$@")" = 1 ] && return 0; sleep 0.2; done
         return 1
     }
     # A window just mapped shows black until it paints: wait for its body.
@@ -90,7 +101,7 @@ if [ -n "$window" ]; then
         return 1
     }
     check "the settings dialog paints" 'painted'
-    check "the port box starts empty" '! ink 118 124 240 22'
+    check "the port box starts empty" 'blank 118 124 240 22'
     xdotool mousemove $((ox + 200)) $((oy + 99)) click 1
     sleep 0.5
     xdotool type --delay 50 srv

@@ -34,8 +34,11 @@ win() { winepath -w "$1" 2>/dev/null; }
 run_view() { "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" "$(win "$POOLS/layer.xml")" "$(win "$1")" \
     --pools "$(win "$POOLS")" "${@:2}" 2>"$1.err" | tr -d '\r'; }
 source "$ROOT/scripts/wine-env.sh"
-wine_base_env win64 "$BUILD/wine/win64" >/dev/null 2>&1 || true
-export WINEPREFIX="$BUILD/wine/win64"
+# A prefix of its own (and, in the test run, a display of its own), so that
+# it runs beside the other tests; ending its Wine server ends its windows.
+export PYLONIX_PREFIX="$BUILD/wine/e2e-skinview"
+wine_setup win64 "$PYLONIX_PREFIX"
+trap 'wineserver -k 2>/dev/null; stop_display "$PYLONIX_PREFIX"' EXIT
 
 off="$(run_view "$WORK/offscreen.png")"
 shown="$(run_view "$WORK/window.png" --window)"
@@ -61,11 +64,9 @@ check "progress bar filled to 64 %" '[ "$(px 30 199)" = 3C9AE8 ] && [ "$(px 250 
 
 # Used as a person uses it: real pointer and keys on the window under Xvfb.
 # Each step waits (with a deadline) until the screen shows its effect.
-ensure_display "$BUILD/wine/win64" >/dev/null
+ensure_display "$PYLONIX_PREFIX" >/dev/null
 "$ROOT/scripts/wine-run" "$BUILD/bin/SkinView.exe" "$(win "$POOLS/layer.xml")" "$(win "$WORK/held.png")" \
     --pools "$(win "$POOLS")" --hold >/dev/null 2>&1 &
-# The Windows process outlives its wrapper: end it by its command line.
-trap 'pkill -f "SkinView.exe.*held.png" 2>/dev/null || true' EXIT
 window=""
 for _ in $(seq 100); do window="$(xdotool search --name '系统设置' 2>/dev/null | head -1 || true)"; [ -n "$window" ] && break; sleep 0.2; done
 origin() { xdotool getwindowgeometry "$window" | sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p'; }
