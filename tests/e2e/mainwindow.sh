@@ -9,7 +9,7 @@ BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/mainwindow" SHOTS="${2:-$BUILD/e2e/mainwindow/shots}"
 mkdir -p "$SHOTS"; SHOTS="$(cd "$SHOTS" && pwd)"
 failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
+check() { if eval "$2"; then echo "ok   [${SECONDS}s] $1"; else echo "FAIL [${SECONDS}s] $1"; failures=$((failures + 1)); fi; }
 
 # A display of its own: the test runner's Wine desktop (another prefix) on
 # the same screen takes the activation away.
@@ -43,7 +43,7 @@ xdotool mousemove 1270 1000
 # process), and clicks on the controls it names there: the window test
 # finds its controls as a person does, by what they say.
 ACC="$ROOT/tests/e2e/acc.py"
-read_tree() { timeout 120 wine "$BUILD/bin/accprobe.exe" "${@:-PylonixClient}" > "$WORK/tree.json" 2>"$WORK/accprobe.err"; }
+read_tree() { timeout 120 wine "$BUILD/bin/accprobe.exe" --shown "${@:-PylonixClient}" > "$WORK/tree.json" 2>"$WORK/accprobe.err"; }
 acc() { python3 "$ACC" "$WORK/tree.json" "$@"; }
 # press NAME ROLE [WINDOW | --class CLASS]: once the window shows that
 # control, a real click at its middle.

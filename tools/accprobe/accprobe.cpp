@@ -1,11 +1,12 @@
 // accprobe: prints the accessible tree of a top-level window as JSON, the
 // way a screen reader reads it (Active Accessibility, from another process).
 //
-//   accprobe.exe TITLE
-//   accprobe.exe --class CLASS
+//   accprobe.exe [--shown] TITLE
+//   accprobe.exe [--shown] --class CLASS
 //
 // TITLE is the window's exact title, CLASS its window class (for untitled
-// windows such as popup menus); a visible window wins over a hidden one. Every node is an object with the fields, in this
+// windows such as popup menus); a visible window wins over a hidden one.
+// --shown leaves invisible nodes out, with everything below them. Every node is an object with the fields, in this
 // order: name, role, state (a list of words), value, location {x, y, w, h}
 // in screen pixels, children. Names and values are null where the node has
 // none. The output is UTF-8, one line.
@@ -123,28 +124,32 @@ std::string OptionalText(HRESULT hr, BSTR text)
 
 class Printer {
 public:
-    explicit Printer(std::string& out) : m_out(out) {}
+    // `shownOnly`: invisible nodes are left out with everything below them.
+    Printer(std::string& out, bool shownOnly) : m_out(out), m_shownOnly(shownOnly) {}
 
-    // Node `child` of `acc` (CHILDID_SELF: `acc` itself) and everything below.
-    void Node(IAccessible* acc, long child, int depth)
+    // Node `child` of `acc` (CHILDID_SELF: `acc` itself) and everything
+    // below; false when it was left out.
+    bool Node(IAccessible* acc, long child, int depth, bool comma = false)
     {
-        ++m_nodes;
         VARIANT self;
         VariantInit(&self);
         self.vt = VT_I4;
         self.lVal = child;
+        VARIANT v;
+        VariantInit(&v);
+        long state = 0;
+        if (SUCCEEDED(acc->get_accState(self, &v)) && v.vt == VT_I4) state = v.lVal;
+        VariantClear(&v);
+        if (m_shownOnly && (state & STATE_SYSTEM_INVISIBLE)) return false;
+        ++m_nodes;
+        if (comma) m_out += ",";
         BSTR text = nullptr;
         HRESULT hr = acc->get_accName(self, &text);
         m_out += "{\"name\":" + OptionalText(hr, text);
-        VARIANT v;
-        VariantInit(&v);
         long role = 0;
         if (SUCCEEDED(acc->get_accRole(self, &v)) && v.vt == VT_I4) role = v.lVal;
         VariantClear(&v);
         m_out += ",\"role\":" + JsonString(RoleText(role));
-        long state = 0;
-        if (SUCCEEDED(acc->get_accState(self, &v)) && v.vt == VT_I4) state = v.lVal;
-        VariantClear(&v);
         m_out += ",\"state\":" + StateWords(state);
         text = nullptr;
         hr = acc->get_accValue(self, &text);
@@ -156,6 +161,7 @@ public:
         m_out += ",\"children\":[";
         if (child == CHILDID_SELF && depth < kMaxDepth) Children(acc, depth);
         m_out += "]}";
+        return true;
     }
 
 private:
@@ -173,14 +179,10 @@ private:
                 IAccessible* part = nullptr;
                 if (kid.vt == VT_DISPATCH && kid.pdispVal &&
                     SUCCEEDED(kid.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&part)))) {
-                    if (!first) m_out += ",";
-                    first = false;
-                    Node(part, CHILDID_SELF, depth + 1);
+                    if (Node(part, CHILDID_SELF, depth + 1, !first)) first = false;
                     part->Release();
                 } else if (kid.vt == VT_I4) {
-                    if (!first) m_out += ",";
-                    first = false;
-                    Node(acc, kid.lVal, depth + 1);
+                    if (Node(acc, kid.lVal, depth + 1, !first)) first = false;
                 }
             }
             VariantClear(&kid);
@@ -188,6 +190,7 @@ private:
     }
 
     std::string& m_out;
+    bool m_shownOnly;
     int m_nodes = 0;
 };
 
@@ -214,9 +217,15 @@ BOOL CALLBACK MatchTitle(HWND hwnd, LPARAM lParam)
 
 int wmain(int argc, wchar_t** argv)
 {
+    // --shown: what is on the screen only (invisible nodes left out).
+    const bool shownOnly = argc > 1 && wcscmp(argv[1], L"--shown") == 0;
+    if (shownOnly) {
+        --argc;
+        ++argv;
+    }
     const bool byClass = argc == 3 && wcscmp(argv[1], L"--class") == 0;
     if (argc != 2 && !byClass) {
-        fputs("usage: accprobe.exe TITLE | --class CLASS\n", stderr);
+        fputs("usage: accprobe.exe [--shown] TITLE | [--shown] --class CLASS\n", stderr);
         return 2;
     }
     Search search{argv[argc - 1], byClass};
@@ -236,7 +245,7 @@ int wmain(int argc, wchar_t** argv)
         return 3;
     }
     std::string out;
-    Printer(out).Node(acc, CHILDID_SELF, 0);
+    Printer(out, shownOnly).Node(acc, CHILDID_SELF, 0);
     acc->Release();
     CoUninitialize();
     out += "\n";
