@@ -17,23 +17,6 @@ using namespace SkinEngine;
 
 namespace {
 
-const AccessibleSeen* Find(const AccessibleSeen& node, const std::wstring& name)
-{
-    if (node.name == name) return &node;
-    for (const AccessibleSeen& part : node.parts)
-        if (const AccessibleSeen* found = Find(part, name)) return found;
-    return nullptr;
-}
-
-// The client area's object, as AccessibleObjectFromWindow gives it.
-IAccessible* ClientObject(HWND hwnd)
-{
-    IAccessible* acc = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))))
-        return nullptr;
-    return acc;
-}
-
 struct Event {
     DWORD event;
     HWND hwnd;
@@ -73,15 +56,7 @@ protected:
         if (hwnd) SetWindowPos(hwnd, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return hwnd;
     }
-    AccessibleSeen Tree()
-    {
-        IAccessible* acc = ClientObject(wnd.Window());
-        EXPECT_TRUE(acc) << "WM_GETOBJECT gave no object";
-        if (!acc) return AccessibleSeen{};
-        AccessibleSeen root = ReadAccessible(acc, CHILDID_SELF);
-        acc->Release();
-        return root;
-    }
+    AccessibleSeen Tree() { return ReadWindowAccessible(wnd.Window()); }
     // A screen rectangle from the window's place and a client rectangle of the markup.
     RECT OnScreen(int left, int top, int right, int bottom)
     {
@@ -203,7 +178,7 @@ TEST_F(SkinAccess, ListRowsAreItemsHoldingTheirTextsAndButtons)
     list->LayoutRows(wnd.Context());
 
     const AccessibleSeen root = Tree();
-    const AccessibleSeen* seen = Find(root, L"Results");
+    const AccessibleSeen* seen = FindSeen(root, L"Results");
     ASSERT_TRUE(seen);
     EXPECT_EQ(seen->role, ROLE_SYSTEM_LIST);
     ASSERT_EQ(seen->parts.size(), 2u);

@@ -47,14 +47,6 @@ protected:
     }
 };
 
-const AccessibleSeen* FindSeen(const AccessibleSeen& node, long role, const std::wstring& name)
-{
-    if (node.role == role && node.name == name) return &node;
-    for (const AccessibleSeen& part : node.parts)
-        if (const AccessibleSeen* found = FindSeen(part, role, name)) return found;
-    return nullptr;
-}
-
 class SkinTags : public SkinLayerTest {
 protected:
     void SetUp() override
@@ -111,18 +103,7 @@ protected:
         dib = wnd.Layer().Render(RGB(255, 255, 255));
         return dib ? dib->Pixel(x, y) : 0xDEADBEEF;
     }
-    AccessibleSeen Seen()
-    {
-        IAccessible* acc = nullptr;
-        if (FAILED(AccessibleObjectFromWindow(wnd.Window(), OBJID_CLIENT, IID_IAccessible,
-                                              reinterpret_cast<void**>(&acc))) || !acc) {
-            ADD_FAILURE() << "no accessible object";
-            return AccessibleSeen{};
-        }
-        AccessibleSeen root = ReadAccessible(acc, CHILDID_SELF);
-        acc->Release();
-        return root;
-    }
+    AccessibleSeen Seen() { return ReadWindowAccessible(wnd.Window()); }
 
     TagWindow wnd;
 };
@@ -189,12 +170,12 @@ TEST_F(SkinTags, ListsAndTreesSelectByMouseAndKeysScrollAndReadAsListAndOutline)
 
     // Read: a list whose items are selectable, the first selected but scrolled away; an outline.
     const AccessibleSeen root = Seen();
-    const AccessibleSeen* alpha = FindSeen(root, ROLE_SYSTEM_LISTITEM, L"Alpha");
+    const AccessibleSeen* alpha = FindSeen(root, L"Alpha", ROLE_SYSTEM_LISTITEM);
     ASSERT_TRUE(alpha);
     EXPECT_EQ(alpha->state & (STATE_SYSTEM_SELECTED | STATE_SYSTEM_OFFSCREEN),
               STATE_SYSTEM_SELECTED | STATE_SYSTEM_OFFSCREEN);
-    const AccessibleSeen* fruit = FindSeen(root, ROLE_SYSTEM_OUTLINEITEM, L"Fruit");
-    const AccessibleSeen* veg = FindSeen(root, ROLE_SYSTEM_OUTLINEITEM, L"Veg");
+    const AccessibleSeen* fruit = FindSeen(root, L"Fruit", ROLE_SYSTEM_OUTLINEITEM);
+    const AccessibleSeen* veg = FindSeen(root, L"Veg", ROLE_SYSTEM_OUTLINEITEM);
     ASSERT_TRUE(fruit && veg);
     EXPECT_TRUE(fruit->state & STATE_SYSTEM_EXPANDED);
     EXPECT_TRUE(veg->state & STATE_SYSTEM_COLLAPSED);
@@ -252,7 +233,8 @@ TEST_F(SkinTags, SliderToggleAndHotKeyTakeTheirValuesFromClicksDragsAndKeys)
     EXPECT_EQ(Painted(15, 45), kYellow);
     Send(WM_MOUSEMOVE, 250, 190);
     EXPECT_EQ(Painted(15, 45), kGreen);
-    const AccessibleSeen* mute = FindSeen(Seen(), ROLE_SYSTEM_PUSHBUTTON, L"Mute");
+    const AccessibleSeen muteTree = Seen();  // the pointer below points into it
+    const AccessibleSeen* mute = FindSeen(muteTree, L"Mute", ROLE_SYSTEM_PUSHBUTTON);
     ASSERT_TRUE(mute);
     EXPECT_TRUE(mute->state & STATE_SYSTEM_PRESSED);
     Key(VK_TAB);
@@ -270,7 +252,8 @@ TEST_F(SkinTags, SliderToggleAndHotKeyTakeTheirValuesFromClicksDragsAndKeys)
     Key(VK_F5, {VK_MENU}, WM_SYSKEYDOWN);
     Key(VK_SHIFT, {VK_SHIFT});  // a modifier alone
     Key(VK_RETURN);             // the dialog's: clicks the focused field, which changes nothing
-    const AccessibleSeen* field = FindSeen(Seen(), ROLE_SYSTEM_HOTKEYFIELD, L"None");
+    const AccessibleSeen fieldTree = Seen();  // the pointer below points into it
+    const AccessibleSeen* field = FindSeen(fieldTree, L"None", ROLE_SYSTEM_HOTKEYFIELD);
     ASSERT_TRUE(field);
     EXPECT_EQ(field->value, L"Alt+F5");
     Key(VK_BACK);
@@ -406,7 +389,8 @@ TEST_F(SkinTags, ActiveXObjectsMissingOrWithoutAHostAreEmptyBoxesAndAnInstalledO
     EXPECT_EQ(flash->Handle(), nullptr);
     EXPECT_EQ(Painted(10, 30), 0xA0A0A0u) << "the box's frame";
     EXPECT_EQ(Painted(60, 30), kWhite);
-    const AccessibleSeen* box = FindSeen(Seen(), ROLE_SYSTEM_CLIENT, L"Player");
+    const AccessibleSeen boxTree = Seen();  // the pointer below points into it
+    const AccessibleSeen* box = FindSeen(boxTree, L"Player", ROLE_SYSTEM_CLIENT);
     ASSERT_TRUE(box);
     EXPECT_TRUE(box->state & STATE_SYSTEM_UNAVAILABLE);
     EXPECT_NE(ReadTodaysLog().find("flash 9: no host for ActiveX objects"), std::string::npos);

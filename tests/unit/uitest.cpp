@@ -184,3 +184,29 @@ AccessibleSeen ReadAccessible(IAccessible* acc, long child, int depth)
     return seen;
 }
 
+
+IAccessible* ClientObject(HWND hwnd)
+{
+    IAccessible* acc = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(hwnd, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&acc))))
+        return nullptr;
+    return acc;
+}
+
+AccessibleSeen ReadWindowAccessible(HWND hwnd)
+{
+    IAccessible* acc = ClientObject(hwnd);
+    EXPECT_TRUE(acc) << "WM_GETOBJECT gave no object";
+    if (!acc) return AccessibleSeen{};
+    AccessibleSeen root = ReadAccessible(acc, CHILDID_SELF);
+    acc->Release();
+    return root;
+}
+
+const AccessibleSeen* FindSeen(const AccessibleSeen& node, const std::wstring& name, long role)
+{
+    if (node.name == name && (!role || node.role == role)) return &node;
+    for (const AccessibleSeen& part : node.parts)
+        if (const AccessibleSeen* found = FindSeen(part, name, role)) return found;
+    return nullptr;
+}

@@ -111,3 +111,9 @@ struct AccessibleSeen {
     std::vector<AccessibleSeen> parts;
 };
 AccessibleSeen ReadAccessible(IAccessible* acc, long child, int depth = 0);
+// The client area's object, as AccessibleObjectFromWindow gives it (null
+// when none), and its whole tree (a test failure when there is none).
+IAccessible* ClientObject(HWND hwnd);
+AccessibleSeen ReadWindowAccessible(HWND hwnd);
+// The first node of that name (and role, unless 0), depth first.
+const AccessibleSeen* FindSeen(const AccessibleSeen& node, const std::wstring& name, long role = 0);
