@@ -5,8 +5,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)" ARCH="$2"
 WORK="$BUILD/e2e/check-$ARCH"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"   # the real test components
 COLLECTOR_PID=""

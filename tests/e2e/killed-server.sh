@@ -8,8 +8,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/killed-server"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 INF=/norvik/DownLoad/ThirdParty/local.inf
 start_demo_server "$BUILD" "$WORK/server" --fault "$INF=rate:20"

@@ -3,6 +3,11 @@
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 source "$ROOT/scripts/wine-env.sh"
 
+# check NAME CONDITION: "ok" or "FAIL" with the seconds since the script
+# started, the failures counted for the script's end.
+failures=0
+check() { if eval "$2"; then echo "ok   [${SECONDS}s] $1"; else echo "FAIL [${SECONDS}s] $1"; failures=$((failures + 1)); fi; }
+
 # start_demo_server BUILD STATE_DIR [server options...] -> DEMO_PORT, DEMO_PID
 start_demo_server() {
     local build="$1" state="$2"; shift 2

@@ -8,8 +8,6 @@ source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/mainwindow" SHOTS="${2:-$BUILD/e2e/mainwindow/shots}"
 mkdir -p "$SHOTS"; SHOTS="$(cd "$SHOTS" && pwd)"
-failures=0
-check() { if eval "$2"; then echo "ok   [${SECONDS}s] $1"; else echo "FAIL [${SECONDS}s] $1"; failures=$((failures + 1)); fi; }
 
 # A display of its own: the test runner's Wine desktop (another prefix) on
 # the same screen takes the activation away.

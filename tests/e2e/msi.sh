@@ -11,8 +11,6 @@ source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)" ARCH="$2"
 WORK="$BUILD/e2e/msi-$ARCH"
 MSI="$(ls "$BUILD"/bin/PylonixClient-*.msi | head -1)"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server"
 trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT

@@ -7,8 +7,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/osmatrix"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 # Ends this run's wineservers and the X server it started (if it started one).
 cleanup() {
     local dir

@@ -7,8 +7,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/repair-twice"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server" --root "$BUILD/demo-root"
 trap 'kill $DEMO_PID 2>/dev/null; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT

@@ -12,8 +12,6 @@ source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)"
 WORK="$BUILD/e2e/signing"
 SIGN="$ROOT/scripts/sign.sh"
-failures=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 rm -rf "$WORK"; mkdir -p "$WORK/files" "$WORK/bin"
 
 CLIENT="$BUILD/bin/PylonixClient.exe" CHECK="$BUILD/bin/PylonixCheck.exe"

@@ -5,10 +5,8 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 BUILD="$(cd "$1" && pwd)" ARCH="$2"
 WORK="$BUILD/e2e/startup-$ARCH"
-failures=0
 REAL_HOME="$HOME"
 MARK="$(mktemp)"
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi; }
 
 start_demo_server "$BUILD" "$WORK/server"
 trap 'kill $DEMO_PID 2>/dev/null; rm -f "$MARK"; wineserver -k 2>/dev/null; stop_display "$WORK/prefix"' EXIT
